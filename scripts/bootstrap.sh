@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs, with apt, whatever Veldrin needs to build, run and test that is not
+# on this machine yet. Does nothing when everything is there.
+set -eu
+
+PACKAGES="build-essential cmake ninja-build pkg-config git
+qt6-base-dev libgl-dev libplist-dev
+libgtest-dev libbenchmark-dev
+xvfb xauth trayer xdotool xclip imagemagick x11-utils fonts-dejavu-core"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+else
+    SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing
