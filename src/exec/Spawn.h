@@ -1,0 +1,36 @@
+#pragma once
+
+// Starting a program from an argument vector, without a shell, with standard
+// output and standard error on one pipe. The child gets no other descriptor of
+// ours, and runs in a process group of its own so that a child that has to be
+// killed takes its helpers with it.
+
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+namespace veldrin {
+
+struct SpawnResult {
+    pid_t pid = -1;
+    int readFd = -1;    // our end of the merged output pipe (close-on-exec)
+    int error = 0;      // errno of a failed start; pid is -1 then
+    bool started() const { return pid > 0; }
+};
+
+// argv[0] is the absolute path of the executable; the rest are its arguments,
+// passed unchanged. Environment, working directory and standard input are inherited.
+SpawnResult spawnWithPipe(const QStringList& argv);
+
+// The text a failed start reports, e.g. "/home/a/bin/veldrin: No such file or directory".
+QString launchErrorDescription(const QString& program, int error);
+
+// Exit status as the caller shows it: the exit code, or for a child killed by a
+// signal that signal's number.
+int decodeWaitStatus(int waitStatus);
+
+// Blocks until the child has exited and returns its decoded status.
+int waitForExit(pid_t pid);
+
+} // namespace veldrin

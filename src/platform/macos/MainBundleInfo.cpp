@@ -1,0 +1,29 @@
+// The application's own Info.plist values on macOS, read through CoreFoundation.
+#include "platform/Platform.h"
+
+#include <CoreFoundation/CoreFoundation.h>
+
+namespace veldrin {
+
+namespace {
+
+class MainBundleInfo : public BundleInfo {
+public:
+    QVariant infoValue(const QString& key) const override {
+        CFBundleRef bundle = CFBundleGetMainBundle();
+        if (!bundle)
+            return {};
+        CFStringRef cfKey = key.toCFString();
+        CFTypeRef value = CFBundleGetValueForInfoDictionaryKey(bundle, cfKey);
+        CFRelease(cfKey);
+        if (!value || CFGetTypeID(value) != CFStringGetTypeID())
+            return {};
+        return QString::fromCFString(static_cast<CFStringRef>(value));
+    }
+};
+
+} // namespace
+
+std::unique_ptr<BundleInfo> makeMainBundleInfo() { return std::make_unique<MainBundleInfo>(); }
+
+} // namespace veldrin

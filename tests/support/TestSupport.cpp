@@ -1,0 +1,101 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <cstdlib>
+
+namespace veldrin::test {
+
+TempHome::TempHome() {
+    oldHome_ = qgetenv("HOME");
+    hadRoot_ = qEnvironmentVariableIsSet("VELDRIN_SYSTEM_ROOT");
+    oldRoot_ = qgetenv("VELDRIN_SYSTEM_ROOT");
+    QDir(dir_.path()).mkpath("home");
+    QDir(dir_.path()).mkpath("root");
+    qputenv("HOME", home().toUtf8());
+    qputenv("VELDRIN_SYSTEM_ROOT", systemRoot().toUtf8());
+}
+
+TempHome::~TempHome() {
+    qputenv("HOME", oldHome_);
+    if (hadRoot_)
+        qputenv("VELDRIN_SYSTEM_ROOT", oldRoot_);
+    else
+        qunsetenv("VELDRIN_SYSTEM_ROOT");
+}
+
+QString TempHome::home() const { return QDir(dir_.path()).filePath("home"); }
+QString TempHome::systemRoot() const { return QDir(dir_.path()).filePath("root"); }
+
+QString TempHome::writeScript(const QString& relativePath, const QByteArray& content) const {
+    const QString path = QDir(home()).filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    f.write(content);
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                     QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                     QFileDevice::ExeOther);
+    return path;
+}
+
+QString TempHome::writeController(const QByteArray& content) const {
+    return writeScript("bin/veldrin", content);
+}
+
+QByteArray TempHome::readFile(const QString& relativePath) const {
+    QFile f(QDir(home()).filePath(relativePath));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QByteArray recordingController(const QByteArray& body) {
+    // Fields are separated by US (0x1f) and calls by RS (0x1e), so arguments
+    // may hold anything, line feeds included.
+    return QByteArray("#!/bin/sh\n"
+                      "{ printf '%s' \"$#\"; for a in \"$@\"; do printf '\\037%s' \"$a\"; done; "
+                      "printf '\\036'; } >> \"$HOME/calls\"\n") +
+           body + "\n";
+}
+
+QList<QStringList> recordedCalls(const TempHome& home) {
+    QList<QStringList> calls;
+    const QString all = QString::fromUtf8(home.readFile(QStringLiteral("calls")));
+    for (const QString& record : all.split(QChar(0x1e), Qt::SkipEmptyParts)) {
+        QStringList fields = record.split(QChar(0x1f));
+        fields.removeFirst(); // the count
+        calls.append(fields);
+    }
+    return calls;
+}
+
+bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeout.count())
+            return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void spin(std::chrono::milliseconds duration) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < duration.count()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+}
+
+} // namespace veldrin::test

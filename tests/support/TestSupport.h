@@ -1,0 +1,51 @@
+#pragma once
+
+// Shared helpers for the test programs: a temporary HOME, executable scripts
+// written into it, and waiting on the Qt event loop.
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+namespace veldrin::test {
+
+// Points HOME (and VELDRIN_SYSTEM_ROOT) at fresh temporary folders for the
+// lifetime of the object and restores both afterwards.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    QString home() const;        // the temporary home, without a trailing slash
+    QString systemRoot() const;  // the temporary system root
+    // Writes an executable file at home()/relativePath (folders made as needed).
+    QString writeScript(const QString& relativePath, const QByteArray& content) const;
+    // The controller path: home()/bin/veldrin.
+    QString writeController(const QByteArray& content) const;
+    QByteArray readFile(const QString& relativePath) const;
+
+private:
+    QTemporaryDir dir_;
+    QByteArray oldHome_;
+    QByteArray oldRoot_;
+    bool hadRoot_ = false;
+};
+
+// A controller script that records every argument vector it receives (in
+// $HOME/calls) and then runs `body` (sh).
+QByteArray recordingController(const QByteArray& body = {});
+// The argument vectors recorded so far, in call order.
+QList<QStringList> recordedCalls(const TempHome& home);
+
+// Runs the Qt event loop until pred() holds or the timeout passes; returns pred().
+bool waitUntil(const std::function<bool()>& pred,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Runs the event loop for about the given time.
+void spin(std::chrono::milliseconds duration);
+
+} // namespace veldrin::test
