@@ -1,0 +1,121 @@
+// Veldrin: a status-bar utility around the ~/bin/veldrin controller.
+//
+//   veldrin               the application, against the real ~/bin/veldrin
+//   veldrin --demo        the application inside a throw-away sandbox with a
+//                         simulated controller
+//   veldrin --print-menu  launch without status item and timers, print the
+//                         menu as one opening would show it, and exit
+
+#include "app/AppDelegate.h"
+#include "app/Demo.h"
+#include "app/QuitSignals.h"
+#include "menu/MenuText.h"
+#include "platform/qt/QtPlatform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+struct Options {
+    bool demo = false;
+    bool printMenu = false;
+};
+
+void printUsage(FILE* out) {
+    std::fputs("usage: veldrin [--demo] [--print-menu]\n"
+               "  --demo        run inside a throw-away sandbox against the simulated controller\n"
+               "  --print-menu  print the status menu as it would open now, then exit\n",
+               out);
+}
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--demo") == 0) {
+            options.demo = true;
+        } else if (std::strcmp(argv[i], "--print-menu") == 0) {
+            options.printMenu = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            printUsage(stdout);
+            std::exit(0);
+        } else {
+            std::fprintf(stderr, "veldrin: unknown option %s\n", argv[i]);
+            printUsage(stderr);
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+void writeUtf8(FILE* out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options)
+        return 2;
+
+    std::optional<veldrin::DemoSandbox> sandbox;
+    if (options->demo) {
+        QString error;
+        sandbox = veldrin::prepareDemoSandbox(&error);
+        if (!sandbox) {
+            writeUtf8(stderr, QStringLiteral("veldrin: could not prepare the demo sandbox: ") + error + '\n');
+            return 1;
+        }
+        veldrin::enterDemoSandbox(*sandbox);
+        writeUtf8(stderr, QStringLiteral("Veldrin demo: sandbox in ") + sandbox->root +
+                              QStringLiteral(" (removed when Veldrin quits)\n"));
+    }
+    // Printing the menu needs no display.
+    if (options->printMenu && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veldrin"));
+    QApplication::setOrganizationName(QStringLiteral("Veldrin"));
+    QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));
+    // An accessory: no main window, and closing the last log window is not quitting.
+    QApplication::setQuitOnLastWindowClosed(false);
+    veldrin::quitOnTerminationSignals();
+    if (sandbox)
+        veldrin::startDemoApps(*sandbox);
+
+    int status = 0;
+    {
+        veldrin::AppDelegate delegate(veldrin::makeQtPlatform());
+        if (options->printMenu) {
+            delegate.applicationDidFinishLaunching({.statusItem = false, .timers = false});
+            // The menu shows what the launch's background checks handed back.
+            QElapsedTimer waited;
+            waited.start();
+            while (delegate.launchWorkPending() && waited.elapsed() < 60000) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                QThread::msleep(5);
+            }
+            writeUtf8(stdout, veldrin::menuText(delegate.currentMenuEntries()));
+        } else {
+            delegate.applicationDidFinishLaunching({});
+            status = QApplication::exec();
+        }
+        delegate.applicationWillTerminate();
+    }
+    if (sandbox)
+        veldrin::removeDemoSandbox(*sandbox);
+    std::fflush(nullptr);
+    // A controller run still in progress is left to finish on its own; its
+    // reader thread must not meet a half-destroyed application.
+    std::_Exit(status);
+}

@@ -1,0 +1,105 @@
+#include "menu/MenuBuilder.h"
+
+#include "app/BuildInfo.h"
+
+namespace veldrin {
+
+namespace {
+
+QString claudeLine(const MenuSnapshot& s) {
+    return QStringLiteral("Claude Code: ") + (s.claudeBridgeRunning ? QStringLiteral("syncing…") : s.claudeBridgeStatus);
+}
+
+MenuEntry holder(const QString& title, const QString& submenuTitle, std::vector<MenuEntry> entries) {
+    MenuEntry e;
+    e.title = title;
+    e.submenu = std::make_shared<const Menu>(Menu{submenuTitle, std::move(entries)});
+    return e;
+}
+
+} // namespace
+
+QString modeSymbol(const QString& mode) {
+    if (mode == QLatin1String("up"))
+        return QStringLiteral("↑");
+    if (mode == QLatin1String("down"))
+        return QStringLiteral("↓");
+    if (mode == QLatin1String("both"))
+        return QStringLiteral("↕");
+    return QStringLiteral("off");
+}
+
+QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& profiles,
+                          const std::map<QString, qint64>& transfers) {
+    const auto glyph = [&](const char* key) {
+        const auto it = profiles.find(QString::fromLatin1(key));
+        return modeSymbol(it == profiles.end() ? QString() : it->second.mode);
+    };
+    const auto count = [&](const char* key) {
+        const auto it = transfers.find(QString::fromLatin1(key));
+        return it == transfers.end() ? qint64(0) : it->second;
+    };
+    QString title = QStringLiteral("Cloud Sync — Pri ") + glyph("pri") + QStringLiteral(" · Alt ") + glyph("alt") +
+                    QStringLiteral(" · Tri ") + glyph("tri");
+    // Applied transfers are done; everything else is still under way.
+    const qint64 active = count("pending") + count("available") + count("downloading") + count("error");
+    if (active >= 1)
+        title += QStringLiteral(" · ") + QString::number(active) + QStringLiteral(" active");
+    return title;
+}
+
+std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
+    const bool running = s.activeProcess;
+    const bool claudeFree = !running && !s.claudeBridgeRunning;
+    const bool maintenanceFree = !running && !s.isQuittingApps;
+    const bool repairFree = maintenanceFree && s.state != SyncState::paused;
+
+    std::vector<MenuEntry> m;
+    m.push_back(MenuEntry::info(statusLine(s.state)));
+    m.push_back(MenuEntry::info(s.appVersionLabel));
+    m.push_back(MenuEntry::info(buildLine(QStringLiteral("Alt"), s.altBuild, s.primaryBuild)));
+    m.push_back(MenuEntry::info(buildLine(QStringLiteral("Tri"), s.triBuild, s.primaryBuild)));
+    m.push_back(MenuEntry::separatorEntry());
+    m.push_back(MenuEntry::item(QStringLiteral("Sync All — Codex ↔ Claude Code…"), QStringLiteral("syncAllNow"),
+                                claudeFree && !s.isQuittingApps, QStringLiteral("s")));
+    m.push_back(MenuEntry::item(QStringLiteral("Sync Primary ↔ Alt ↔ Tri"), QStringLiteral("syncNow"),
+                                s.state == SyncState::ready));
+    m.push_back(MenuEntry::item(QStringLiteral("Sync with Claude Code"), QStringLiteral("syncClaudeNow"), claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Import Codex Chats into Claude Code Sidebar"),
+                                QStringLiteral("importIntoClaudeNow"), claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude, Sync & Reopen…"), QStringLiteral("closeClaudeAndSync"),
+                                claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude…"), QStringLiteral("quitClaude"), claudeFree));
+    m.push_back(MenuEntry::info(claudeLine(s)));
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Primary…"), QStringLiteral("repairPrimary"),
+                                repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Alt…"), QStringLiteral("repairAlt"), repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Tri…"), QStringLiteral("repairTri"), repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Ad Hoc Fix Unreadable Chats…"), QStringLiteral("fixUnreadableChats"),
+                                repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Resolve Safe Rollout Conflicts…"),
+                                QStringLiteral("resolveRolloutConflicts"), maintenanceFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit All ChatGPT Processes…"), QStringLiteral("quitAllChatGPTProcesses"),
+                                maintenanceFree));
+    m.push_back(MenuEntry::item(s.state == SyncState::paused ? QStringLiteral("Resume Sync") : QStringLiteral("Pause Sync"),
+                                QStringLiteral("togglePause"), !running, QStringLiteral("p")));
+    m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), QStringLiteral("updateAllApps"), maintenanceFree,
+                                QStringLiteral("u")));
+    m.push_back(MenuEntry::separatorEntry());
+    // The cloud and power sections fill these submenus.
+    m.push_back(holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers), QStringLiteral("Cloud Sync"), {}));
+    m.push_back(MenuEntry::separatorEntry());
+    m.push_back(holder(QStringLiteral("Tools"), QStringLiteral("Tools"), {}));
+    m.push_back(MenuEntry::separatorEntry());
+    m.push_back(MenuEntry::item(QStringLiteral("Audit Profiles"), QStringLiteral("auditProfiles"), true,
+                                QStringLiteral("a")));
+    m.push_back(MenuEntry::item(QStringLiteral("Last 10 Sync Runs…"), QStringLiteral("showSyncLogs"), !running,
+                                QStringLiteral("l")));
+    MenuEntry quit = MenuEntry::item(QStringLiteral("Quit Veldrin"), QStringLiteral("terminate:"), true,
+                                     QStringLiteral("q"));
+    quit.targetsDelegate = false; // the request goes to the application object
+    m.push_back(quit);
+    return m;
+}
+
+} // namespace veldrin
