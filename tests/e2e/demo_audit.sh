@@ -1,0 +1,150 @@
+#!/bin/sh
+# End to end, as a person would: start `veldrin --demo` under Xvfb with trayer
+# as tray host, click the icon, pick "Audit Profiles" from the menu with the
+# keyboard, read the log window's transcript through the clipboard, then quit
+# from the menu.
+#
+# usage: demo_audit.sh VELDRIN_BINARY ARTIFACT_DIR
+set -u
+
+VELDRIN=$1
+ARTIFACTS=$2
+mkdir -p "$ARTIFACTS"
+
+for tool in Xvfb trayer xdotool xclip import; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/veldrin-e2e.XXXXXX")
+XVFB_PID=""
+TRAYER_PID=""
+VELDRIN_PID=""
+cleanup() {
+    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do
+        kill "$pid" 2>/dev/null
+    done
+    sleep 0.3
+    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do
+        kill -9 "$pid" 2>/dev/null
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    import -display "$DISPLAY" -window root "$ARTIFACTS/e2e-failure.png" 2>/dev/null
+    echo "--- veldrin output"
+    cat "$WORK/veldrin.log" 2>/dev/null
+    exit 1
+}
+
+# Waits up to $1 tenths of a second for the command in the remaining arguments.
+wait_for() {
+    tries=$1
+    shift
+    while [ "$tries" -gt 0 ]; do
+        if "$@" >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+# A display of our own.
+Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+wait_for 100 test -s "$WORK/display" || { echo "SKIP: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 77; }
+DISPLAY=:$(cat "$WORK/display")
+export DISPLAY
+echo "display $DISPLAY"
+
+trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
+    --tint 0xdddddd >"$WORK/trayer.log" 2>&1 &
+TRAYER_PID=$!
+wait_for 100 xdotool search --class trayer || fail "trayer did not come up"
+
+mkdir -p "$WORK/tmp" "$WORK/runtime"
+chmod 700 "$WORK/runtime"
+TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=xcb \
+    "$VELDRIN" --demo >"$WORK/veldrin.log" 2>&1 &
+VELDRIN_PID=$!
+
+wait_for 100 grep -q "sandbox in" "$WORK/veldrin.log" || fail "no sandbox reported"
+SANDBOX=$(sed -n 's/^Veldrin demo: sandbox in \(.*\) (removed.*/\1/p' "$WORK/veldrin.log")
+CALLS="$SANDBOX/home/.sim/calls.log"
+echo "sandbox $SANDBOX"
+
+# Veldrin's visible windows: the docked icon, then the menu or log windows.
+visible_windows() {
+    xdotool search --onlyvisible --pid "$VELDRIN_PID" 2>/dev/null | wc -l
+}
+icon_docked() {
+    [ "$(visible_windows)" -ge 1 ]
+}
+wait_for 150 icon_docked || fail "the icon never docked in the tray"
+sleep 1
+ICON=$(xdotool search --onlyvisible --pid "$VELDRIN_PID" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$ICON")"
+ICON_X=$((X + WIDTH / 2))
+ICON_Y=$((Y + HEIGHT / 2))
+echo "icon at $ICON_X,$ICON_Y"
+[ "$WIDTH" -le 64 ] || fail "the docked icon is $WIDTH pixels wide"
+
+menu_open() {
+    [ "$(visible_windows)" -ge 2 ]
+}
+
+xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+wait_for 100 menu_open || fail "clicking the icon opened no menu"
+sleep 0.5
+import -window root "$ARTIFACTS/e2e-menu.png"
+
+# Keyboard: from the bottom, Quit Veldrin, Last 10 Sync Runs…, Audit Profiles.
+BEFORE=$(wc -l <"$CALLS")
+xdotool key Up Up Up Return
+
+audit_window() {
+    xdotool search --onlyvisible --name '^Veldrin Audit$'
+}
+wait_for 100 audit_window || fail "no window titled Veldrin Audit appeared"
+WINDOW=$(audit_window | head -1)
+
+# The transcript, as a user would copy it: select all, copy, read the clipboard.
+transcript_done() {
+    xdotool windowfocus --sync "$WINDOW" key --window "$WINDOW" ctrl+a ctrl+c
+    sleep 0.2
+    xclip -o -selection clipboard >"$WORK/transcript" 2>/dev/null
+    tail -c 40 "$WORK/transcript" | grep -q "Finished with exit code 0\.$"
+}
+wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the transcript did not end with the closing line"; }
+echo "--- transcript"
+cat "$WORK/transcript"
+echo "---"
+# The closing line is preceded by an empty line: "\nFinished with exit code 0.\n".
+tail -n 2 "$WORK/transcript" | head -1 | grep -q '^$' || fail "no blank line before the closing line"
+import -window root "$ARTIFACTS/e2e-audit.png"
+
+NEW_CALLS=$(tail -n +"$((BEFORE + 1))" "$CALLS" | grep -v '^app-processes$' | grep -v '^cloud	status$')
+[ "$NEW_CALLS" = "audit" ] || fail "the controller received: $NEW_CALLS"
+
+# Quit from the menu: Veldrin ends and takes its sandbox with it.
+xdotool windowunmap "$WINDOW"
+xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+wait_for 100 menu_open || fail "the menu did not open a second time"
+sleep 0.3
+xdotool key Up Return
+wait_for 100 sh -c "! kill -0 $VELDRIN_PID" || fail "Quit Veldrin did not quit"
+wait "$VELDRIN_PID"
+STATUS=$?
+VELDRIN_PID=""
+[ "$STATUS" -eq 0 ] || fail "Veldrin exited with $STATUS"
+[ ! -e "$SANDBOX" ] || fail "the sandbox was left behind"
+
+echo "1 passed, 0 failed"
+exit 0
