@@ -1,6 +1,7 @@
 #include "exec/LogWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QMutex>
@@ -15,7 +16,6 @@
 
 #include <deque>
 #include <mutex>
-#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -29,22 +29,27 @@ constexpr int windowWidth = 760;
 constexpr int windowHeight = 440;
 constexpr int fontPointSize = 12;
 
-// The most one turn of the event loop inserts. Inserting costs roughly in
-// proportion to the text, so this bounds how long the menu bar can be kept
-// waiting while a chatty run floods the window; the rest follows on the next
-// turn.
-static const qsizetype maxCharsPerFlush = qEnvironmentVariableIntValue("CAP") ? qEnvironmentVariableIntValue("CAP") : 256 * 1024;
+// The most one turn of the event loop inserts: a character cap, and a time
+// budget checked between pieces. Together they bound how long the menu bar
+// waits while a chatty run floods the window, on a fast machine and on a slow
+// one alike; what is left follows on the next turn.
+constexpr qsizetype maxCharsPerFlush = 1024 * 1024;
+constexpr qint64 flushBudgetMs = 14;
+// Below this a batch always goes in whole, however slow the turn.
+constexpr qsizetype minCharsPerFlush = 64 * 1024;
 
 // Output lines per text block. The document pays for every block far more
 // than for its characters, so consecutive lines share a block, separated by
 // soft line breaks (U+2028) that look, wrap and copy exactly like line feeds.
-static const int linesPerBlock = qEnvironmentVariableIntValue("K") ? qEnvironmentVariableIntValue("K") : 16;
+constexpr int linesPerBlock = 8;
 
 #if defined(__GLIBC__)
-// A busy run grows the document's buffers to hundreds of megabytes. Under
-// glibc's sliding mmap threshold those buffers live on the heap and every
-// doubling copies them into fresh pages at once, stalling the main thread
-// for tens of milliseconds; as separate mappings they grow in place.
+// A busy run grows the document's buffers to hundreds of megabytes. Once large
+// blocks have been freed (an earlier big transcript), glibc slides its mmap
+// threshold up to 32 MB, so a growing buffer stays on the heap that long and
+// is then copied into fresh pages in one go: a stall of the main thread that
+// reached 100 ms on a slow machine. With the threshold pinned, big buffers are
+// mapped early and grow by remapping.
 void keepLargeBuffersMapped() {
     static std::once_flag once;
     std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1024 * 1024); });
@@ -55,15 +60,14 @@ void keepLargeBuffersMapped() {}
 
 // Turns all but every linesPerBlock-th line end into a soft line break.
 // Carriage returns end a line as the text view would treat them anyway (CR LF
-// is one line end, even when the two arrive in different flushes).
+// is one line end, even when the two arrive in different pieces).
 class LineGrouper {
 public:
-    void rewrite(QString& text) {
-        QChar* out = text.data();
-        const QChar* in = out;
-        const QChar* const end = in + text.size();
-        for (; in != end; ++in) {
-            const char16_t c = in->unicode();
+    QString rewrite(const QString& text) {
+        QString result(text.size(), Qt::Uninitialized);
+        QChar* out = result.data();
+        for (const QChar ch : text) {
+            const char16_t c = ch.unicode();
             if (afterCarriageReturn && c == u'\n') {
                 afterCarriageReturn = false;
                 continue;
@@ -82,9 +86,10 @@ public:
                 linesInBlock = 0;
             else if (c == QChar::LineSeparator)
                 ++linesInBlock;
-            *out++ = *in;
+            *out++ = ch;
         }
-        text.truncate(out - text.constData());
+        result.truncate(out - result.constData());
+        return result;
     }
 
 private:
@@ -92,36 +97,28 @@ private:
     bool afterCarriageReturn = false;
 };
 
-void insertAtEnd(QPlainTextEdit* view, const QString& text) {
-    if (!text.isEmpty()) {
-        // A cursor of our own leaves the user's selection alone, and
-        // insertText never interprets markup. The empty format lets the
-        // palette decide the colour, so a theme switch recolours old text too.
-        QTextCursor cursor(view->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text, QTextCharFormat());
-    }
-    QScrollBar* bar = view->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
 } // namespace
 
 // Pieces waiting for the main thread. append() runs on reader threads while
 // the view lives on the main thread, so this is the one place where two
-// threads meet; a mutex held only to queue or dequeue whole strings is the
-// simplest correct hand-off, and it lets a whole batch go over in one posted
-// call instead of one queued call per piece.
+// threads meet. A mutex held for a few microseconds per piece (rewrite one
+// read, queue or dequeue a string) is the simplest correct hand-off, and it
+// lets a whole batch go over in one posted call instead of one queued call
+// per piece.
 class LogBuffer : public std::enable_shared_from_this<LogBuffer> {
 public:
     explicit LogBuffer(ThemeAwareTextView* view) : view(view) {}
 
-    // Any thread.
+    // Any thread. Line ends are rewritten here, under the lock so that the
+    // grouping follows the order of the pieces, and off the main thread.
     void add(const QString& text) {
         {
             QMutexLocker lock(&mutex);
-            if (!text.isEmpty())
-                pieces.push_back(text);
+            if (!text.isEmpty()) {
+                QString piece = grouper.rewrite(text);
+                if (!piece.isEmpty())
+                    pieces.push_back(std::move(piece));
+            }
             if (flushPosted)
                 return;
             flushPosted = true;
@@ -140,57 +137,73 @@ private:
             app, [self = shared_from_this()] { self->flush(); }, Qt::QueuedConnection);
     }
 
-    // Main thread.
+    // Main thread. Inserts what has arrived as one edit block, so the view
+    // lays out and scrolls once however many pieces it holds; stops at the
+    // size cap or the time budget and leaves the rest to the next turn.
     void flush() {
-        std::vector<QString> taken;
+        QTextCursor cursor;
+        if (view) {
+            // A cursor of our own leaves the user's selection alone, and
+            // insertText never interprets markup. The empty format lets the
+            // palette decide the colour, so a theme switch recolours old text.
+            cursor = QTextCursor(view->document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.beginEditBlock();
+        }
+        QElapsedTimer spent;
+        spent.start();
+        qsizetype room = maxCharsPerFlush;
         bool more = false;
-        {
-            QMutexLocker lock(&mutex);
-            qsizetype room = maxCharsPerFlush;
-            while (!pieces.empty() && room > 0) {
-                QString& front = pieces.front();
-                const qsizetype left = front.size() - frontOffset;
-                if (left <= room) {
-                    taken.push_back(frontOffset == 0 ? std::move(front) : front.sliced(frontOffset));
-                    pieces.pop_front();
-                    frontOffset = 0;
-                    room -= left;
-                    continue;
+        for (;;) {
+            QString piece;
+            {
+                QMutexLocker lock(&mutex);
+                if (pieces.empty()) {
+                    flushPosted = false;
+                    break;
                 }
-                qsizetype cut = room;
-                // Never split a surrogate pair between two insertions.
-                if (front.at(frontOffset + cut - 1).isHighSurrogate())
-                    --cut;
-                if (cut > 0) {
-                    taken.push_back(front.sliced(frontOffset, cut));
-                    frontOffset += cut;
+                if (room > maxCharsPerFlush - minCharsPerFlush || spent.elapsed() < flushBudgetMs)
+                    piece = takeFront(room);
+                if (piece.isEmpty()) {
+                    more = true;
+                    break;
                 }
-                break;
             }
-            more = !pieces.empty();
-            flushPosted = more;
+            room -= piece.size();
+            if (view)
+                cursor.insertText(piece, QTextCharFormat());
         }
-        QString chunk;
-        if (taken.size() == 1) {
-            chunk = std::move(taken.front());
-        } else {
-            qsizetype total = 0;
-            for (const QString& piece : taken)
-                total += piece.size();
-            chunk.reserve(total);
-            for (const QString& piece : taken)
-                chunk += piece;
+        if (view) {
+            cursor.endEditBlock();
+            QScrollBar* bar = view->verticalScrollBar();
+            bar->setValue(bar->maximum());
         }
-        grouper.rewrite(chunk);
-        if (view)
-            insertAtEnd(view, chunk);
         if (more)
             postFlush();
     }
 
+    // Up to `room` characters from the front of the queue. Never splits a
+    // surrogate pair, so a character is never drawn in two halves.
+    QString takeFront(qsizetype room) {
+        QString& front = pieces.front();
+        const qsizetype left = front.size() - frontOffset;
+        if (left <= room) {
+            QString piece = frontOffset == 0 ? std::move(front) : front.sliced(frontOffset);
+            pieces.pop_front();
+            frontOffset = 0;
+            return piece;
+        }
+        qsizetype cut = room;
+        if (cut > 0 && front.at(frontOffset + cut - 1).isHighSurrogate())
+            --cut;
+        QString piece = front.sliced(frontOffset, cut);
+        frontOffset += cut;
+        return piece;
+    }
+
     QPointer<ThemeAwareTextView> view; // main thread only
-    LineGrouper grouper;               // main thread only
     QMutex mutex;
+    LineGrouper grouper;         // guarded by mutex
     std::deque<QString> pieces;  // guarded by mutex
     qsizetype frontOffset = 0;   // guarded by mutex: consumed part of pieces.front()
     bool flushPosted = false;    // guarded by mutex
@@ -267,7 +280,8 @@ LogWindow::~LogWindow() {
         // The user still reads it: it goes when they close it.
         window_->setAttribute(Qt::WA_DeleteOnClose, true);
     } else {
-        // Later, so that a flush already queued finds a clean pointer.
+        // Later rather than now: the last reference may be dropped from
+        // inside one of the window's own event handlers.
         window_->deleteLater();
     }
 }

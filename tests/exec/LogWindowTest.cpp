@@ -12,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -138,29 +139,55 @@ TEST(LogWindow, WhatArrivesBeforeOneTurnIsInsertedOnce) {
 }
 
 TEST(LogWindow, HugeBurstIsSplitButNeverInsideASurrogatePair) {
+    // Lines of four-byte characters, 101 code units each: wherever a burst is
+    // cut by length, one of the two offsets puts a pair across the cut.
+    for (const QString& prefix : {QString(), QStringLiteral("x")}) {
+        LogWindow log(QStringLiteral("Log"));
+        QTextDocument* doc = log.textView()->document();
+        int insertions = 0;
+        int brokenPairs = 0;
+        QObject::connect(doc, &QTextDocument::contentsChange, [&](int, int, int added) {
+            if (added == 0)
+                return;
+            ++insertions;
+            const QString text = doc->toRawText();
+            if (!text.isEmpty() && text.back().isHighSurrogate())
+                ++brokenPairs;
+        });
+        QString line;
+        for (int i = 0; i < 50; ++i)
+            line += QStringLiteral("\U0001F600");
+        line += QLatin1Char('\n');
+        QString expected = prefix;
+        while (expected.size() < 2'500'000)
+            expected += line;
+        log.append(expected);
+        ASSERT_TRUE(waitUntil([&] { return log.transcript().size() == expected.size(); }));
+        EXPECT_TRUE(log.transcript() == expected);
+        EXPECT_GT(insertions, 1) << "one burst should not be one long insertion";
+        EXPECT_EQ(brokenPairs, 0) << "prefix " << prefix.size();
+    }
+}
+
+TEST(LogWindow, LineEndsShowAsLinesAndCopyAsLineFeeds) {
     LogWindow log(QStringLiteral("Log"));
-    QTextDocument* doc = log.textView()->document();
-    int insertions = 0;
-    int brokenPairs = 0;
-    QObject::connect(doc, &QTextDocument::contentsChange, [&](int, int, int added) {
-        if (added == 0)
-            return;
-        ++insertions;
-        const QString text = doc->toRawText();
-        if (!text.isEmpty() && text.back().isHighSurrogate())
-            ++brokenPairs;
-    });
-    // Odd offset, then nothing but four-byte characters: any cut by length
-    // alone would fall between the halves of a pair somewhere.
-    QString expected = QStringLiteral("x");
-    for (int i = 0; i < 200000; ++i)
-        expected += QStringLiteral("\U0001F600");
-    expected += QStringLiteral("\nend\n");
-    log.append(expected);
-    ASSERT_TRUE(waitUntil([&] { return log.transcript().size() == expected.size(); }));
-    EXPECT_TRUE(log.transcript() == expected);
-    EXPECT_GT(insertions, 1) << "one burst should not be one long insertion";
-    EXPECT_EQ(brokenPairs, 0);
+    QString lines;
+    for (int i = 1; i <= 40; ++i)
+        lines += QStringLiteral("line %1\n").arg(i);
+    log.append(lines);
+    // CR LF is one line end even when split between two reads; a lone CR
+    // (a progress counter) ends a line too.
+    log.append(QStringLiteral("dos\r"));
+    log.append(QStringLiteral("\nmac\rend"));
+    const QString expected = lines + QStringLiteral("dos\nmac\nend");
+    ASSERT_TRUE(waitUntil([&] { return log.transcript() == expected; }))
+        << log.transcript().toStdString();
+
+    // What the user copies: every line on its own, nothing else.
+    QTextCursor all(log.textView()->document());
+    all.select(QTextCursor::Document);
+    EXPECT_EQ(all.selection().toPlainText(), expected);
+    EXPECT_EQ(log.textView()->toPlainText(), expected);
 }
 
 TEST(LogWindow, AppendsFromTwoThreadsKeepTheirOrderAndLoseNothing) {
