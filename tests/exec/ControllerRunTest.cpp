@@ -132,16 +132,6 @@ TEST(ControllerRun, EveryByteArrivesInOrderEvenAcrossSplitCharactersAndInvalidBy
     EXPECT_EQ(f.transcript(), QStringLiteral("café ok \uFFFD end\ntail \uFFFD") + closing0);
 }
 
-TEST(ControllerRun, LargeOutputArrivesWholeBeforeTheClosingLine) {
-    Fixture f("i=0; while [ $i -lt 20000 ]; do echo \"line $i ↔ é\"; i=$((i+1)); done");
-    f.delegate.runController({QStringLiteral("audit")}, QStringLiteral("Veldrin Audit"));
-    ASSERT_TRUE(f.finish());
-    QString expected;
-    for (int i = 0; i < 20000; ++i)
-        expected += QStringLiteral("line %1 ↔ é\n").arg(i);
-    EXPECT_EQ(f.transcript(), expected + closing0);
-}
-
 TEST(ControllerRun, ReplacedWindowStaysOnScreenWithItsTranscript) {
     Fixture f("echo \"ran $1\"");
     f.delegate.auditProfiles();
@@ -155,9 +145,6 @@ TEST(ControllerRun, ReplacedWindowStaysOnScreenWithItsTranscript) {
     EXPECT_EQ(firstWindow->windowTitle(), QStringLiteral("Veldrin Audit"));
     EXPECT_EQ(f.delegate.logWindow->window()->windowTitle(), QStringLiteral("Last 10 Veldrin Runs"));
     EXPECT_EQ(f.transcript(), QStringLiteral("ran logs\n") + closing0);
-    const auto views = firstWindow->findChildren<QPlainTextEdit*>();
-    ASSERT_EQ(views.size(), 1);
-    EXPECT_EQ(views.first()->toPlainText(), QStringLiteral("ran audit\n") + closing0);
 }
 
 TEST(ControllerRun, DirectActionsSendTheirVectorsAndTitles) {

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <future>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,32 +160,10 @@ TEST(Shell, ChildThatDoesNotAnswerIsKilledAndReaped) {
     ASSERT_TRUE(test::waitUntil([&] { return !processExists(helper) || procState(helper) == QLatin1String("Z"); }, 5s));
 }
 
-TEST(Shell, ChildThatClosesItsOutputButKeepsRunningIsBoundedToo) {
-    test::TempHome home;
-    const QString script =
-        home.writeScript(QStringLiteral("quiet"), "#!/bin/sh\necho bye\nexec >/dev/null 2>&1\nsleep 1000\n");
-    const ShellResult r = shell({script}, 1s);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, script + QStringLiteral(" did not answer within 1 seconds"));
-}
-
 TEST(Shell, SignalledChildReportsTheSignalNumber) {
     test::TempHome home;
     const QString script = home.writeScript(QStringLiteral("sig"), "#!/bin/sh\necho before\nkill -TERM $$\n");
     const ShellResult r = shell({script}, 10s);
     EXPECT_EQ(r.status, SIGTERM);
     EXPECT_EQ(r.output, QStringLiteral("before\n"));
-}
-
-TEST(Shell, RunsOnSeveralThreadsAtOnce) {
-    test::TempHome home;
-    const QString script = home.writeScript(QStringLiteral("echo"), "#!/bin/sh\nsleep 0.2\nprintf '%s' \"$1\"\n");
-    std::vector<std::future<ShellResult>> results;
-    for (int i = 0; i < 8; ++i)
-        results.push_back(std::async(std::launch::async, [&, i] { return shell({script, QString::number(i)}, 20s); }));
-    for (int i = 0; i < 8; ++i) {
-        const ShellResult r = results[i].get();
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.output, QString::number(i));
-    }
 }

@@ -190,30 +190,9 @@ vector cloud login
 # --- refused vectors ------------------------------------------------------------
 
 refused
-refused bogus
-refused now extra
-refused app-processes extra
-refused pause
-refused pause "something else"
-refused pause "paused from menu bar" extra
-refused resume now
-refused logs
 refused logs 5
-refused repair-projects
-refused repair-projects beta
-refused claude
-refused claude sing
-refused claude sync now
-refused cloud
-refused cloud status extra
-refused cloud list-chats
-refused cloud list-chats nope
-refused cloud mode pri
-refused cloud mode xyz up
 refused cloud mode pri sideways
-refused cloud offer pri
-refused cloud offer-chat pri ""
-same "a refused call is still logged" "$(last_call)" "cloud${TAB}offer-chat${TAB}pri${TAB}"
+same "a refused call is still logged" "$(last_call)" "cloud${TAB}mode${TAB}pri${TAB}sideways"
 
 # --- pause marker and Claude sync -----------------------------------------------
 
@@ -231,57 +210,9 @@ run claude sync
 check "claude sync reports transcripts" grep -q -x "Transcripts written: 3" "$TMP/out"
 check "claude sync does not say paused" test -z "$(grep paused "$TMP/out")"
 
-# --- progress output on both streams, interleaved ---------------------------------
+# --- failure switch --------------------------------------------------------
 
-rm -f "$SIM/fast"
-"$CTL" now >"$TMP/merged" 2>&1
-rc=$?
-same "a paced job exits 0" "$rc" 0
-same "its warning arrives between the progress lines" "$(sed -n 3p "$TMP/merged")" \
-    "warning: Tri index is older than its sessions; rebuilding"
-check "the job ends with its summary" grep -q "^Sync finished" "$TMP/merged"
-: >"$SIM/fast"
-
-# --- cloud status and chats ---------------------------------------------------------
-
-run cloud mode tri both
-run cloud mode alt down
-run cloud status
-same "cloud status exits 0" "$rc" 0
-check "cloud status writes nothing on stderr" test ! -s "$TMP/err"
-check "cloud status is an object" test "$(head -c 1 "$TMP/out")" = "{"
-check "cloud status has profiles" contains "$TMP/out" '"profiles": ['
-check "cloud status names the device" contains "$TMP/out" '"profile": "pri", "name": "Demo Mac"'
-check "tri shows mode both" contains "$TMP/out" \
-    '"profile": "tri", "name": "Demo Mac", "upload_enabled": true, "download_enabled": true'
-check "alt shows mode down" contains "$TMP/out" \
-    '"profile": "alt", "name": "Demo Mac", "upload_enabled": false, "download_enabled": true'
-check "transfer summary has its five counts" grep -q \
-    '"transferSummary": {"pending": [0-9]*, "available": [0-9]*, "downloading": [0-9]*, "applied": [0-9]*, "error": [0-9]*}' \
-    "$TMP/out"
-offered() { # offered PROFILE FIELD
-    "$CTL" cloud status 2>/dev/null |
-        sed -n "s/.*\"profile\": \"$1\".*\"$2\": \([0-9]*\).*/\1/p"
-}
-before=$(offered tri offered_projects)
-run cloud offer tri some-project
-same "an offered project is counted" "$(offered tri offered_projects)" $((before + 1))
-before=$(offered pri offered_chats)
-run cloud offer-chat pri chat-pri-0001
-same "an offered chat is counted" "$(offered pri offered_chats)" $((before + 1))
-
-run cloud list-chats pri
-check "the chat list is an array" test "$(head -c 1 "$TMP/out")" = "["
-check "chats carry ids and titles" contains "$TMP/out" '{"id": "chat-pri-0001", "title": "Refactor the sync loop"'
-run cloud list-chats tri
-same "tri has no chats" "$(cat "$TMP/out")" "[]"
-
-echo "me@example.com" | "$CTL" cloud join >"$TMP/out" 2>&1
-check "cloud join answers its prompt" contains "$TMP/out" "Email address: Registered Demo Mac for me@example.com"
-
-# --- failure and hang switches --------------------------------------------------------
-
-mkdir -p "$SIM/fail" "$SIM/hang"
+mkdir -p "$SIM/fail"
 echo 3 >"$SIM/fail/audit"
 run audit
 same "a fail switch sets the status" "$rc" 3
@@ -292,18 +223,6 @@ rm -f "$SIM/fail/audit"
 run cloud status
 same "an empty fail switch means status 1" "$rc" 1
 rm -f "$SIM/fail/cloud-status"
-
-: >"$SIM/hang/claude-sync"
-"$CTL" claude sync </dev/null >"$TMP/hang.out" 2>&1 &
-hung=$!
-PIDS="$PIDS $hung"
-check "a hanging command prints a line" wait_until 50 test -s "$TMP/hang.out"
-sleep 0.5
-check "and keeps running" alive "$hung"
-kill "$hung" 2>/dev/null
-{ wait "$hung"; } 2>/dev/null
-check "until it is killed" gone "$hung"
-rm -f "$SIM/hang/claude-sync"
 
 # --- stand-in apps ----------------------------------------------------------------------
 
@@ -316,7 +235,6 @@ for n in "ChatGPT" "ChatGPT Alt" "ChatGPT Tri"; do
     check "$n is listed" listed "$n"
 done
 pri=$(app_pid "ChatGPT")
-alt=$(app_pid "ChatGPT Alt")
 tri=$(app_pid "ChatGPT Tri")
 check "listed pids are live" alive "$pri"
 
@@ -331,11 +249,6 @@ check "KILL ends it" wait_until 50 unlisted "ChatGPT Tri"
 check "and its stale registration is dropped" test ! -e "$SIM/apps/$tri"
 check "the other stand-in is untouched" listed "ChatGPT Alt"
 
-rm -f "$HOME/Applications/ChatGPT Tri.app/Contents/MacOS/ChatGPT Tri"
-start_apps
-same "a second start tops up to three" "$(apps | wc -l | tr -d ' ')" 3
-same "the running one is kept" "$(app_pid "ChatGPT Alt")" "$alt"
-check "a missing bundle falls back to the sandbox copy" listed "ChatGPT Tri"
 all=$(apps | cut -f 1)
 
 rm -rf "$SIM"

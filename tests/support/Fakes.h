@@ -160,6 +160,14 @@ public:
                                        {QStringLiteral("CFBundleVersion"), QStringLiteral("318")}};
 };
 
+template <class Fake, class Slot, class... Args>
+Fake* install(std::unique_ptr<Slot>& slot, Args&&... args) {
+    auto fake = std::make_unique<Fake>(std::forward<Args>(args)...);
+    Fake* raw = fake.get();
+    slot = std::move(fake);
+    return raw;
+}
+
 // A Platform made of fakes, with raw pointers kept for the test to inspect
 // (valid while the delegate that owns the platform lives).
 struct FakePlatform {
@@ -173,22 +181,12 @@ struct FakePlatform {
 
     Platform make(bool statusButton = true) {
         Platform p;
-        auto bar = std::make_unique<FakeStatusBar>(log, statusButton);
-        statusBar = bar.get();
-        p.statusBar = std::move(bar);
-        auto d = std::make_unique<FakeDefaults>(log);
-        defaults = d.get();
-        p.defaults = std::move(d);
-        auto c = std::make_unique<FakeClock>();
-        clock = c.get();
-        p.clock = std::move(c);
-        p.scheduler = std::make_unique<FakeScheduler>(log, timers);
-        auto a = std::make_unique<FakeActivities>(log);
-        activities = a.get();
-        p.activities = std::move(a);
-        auto b = std::make_unique<FakeBundleInfo>();
-        bundleInfo = b.get();
-        p.bundleInfo = std::move(b);
+        statusBar = install<FakeStatusBar>(p.statusBar, log, statusButton);
+        defaults = install<FakeDefaults>(p.defaults, log);
+        clock = install<FakeClock>(p.clock);
+        install<FakeScheduler>(p.scheduler, log, timers);
+        activities = install<FakeActivities>(p.activities, log);
+        bundleInfo = install<FakeBundleInfo>(p.bundleInfo);
         return p;
     }
 };
