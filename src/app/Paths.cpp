@@ -1,7 +1,5 @@
 #include "app/Paths.h"
 
-#include "platform/Platform.h"
-
 #include <QDir>
 
 namespace veldrin {

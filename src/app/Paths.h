@@ -14,4 +14,9 @@ QString altApp();        // ~/Applications/ChatGPT Alt.app
 QString triApp();        // ~/Applications/ChatGPT Tri.app
 QString primaryApp();    // /Applications/ChatGPT.app (below the system root when one is set)
 
+// The fixed absolute paths of the system ("/Applications/ChatGPT.app",
+// "/usr/bin/pmset", ...), taken below $VELDRIN_SYSTEM_ROOT when that is set.
+// Meant for the demo and the tests; read on every call.
+QString systemPath(const QString& absolutePath);
+
 } // namespace veldrin

@@ -109,9 +109,4 @@ struct Platform {
     std::unique_ptr<BundleInfo> bundleInfo;
 };
 
-// The fixed absolute paths of the system ("/Applications/ChatGPT.app",
-// "/usr/bin/pmset", ...), taken below $VELDRIN_SYSTEM_ROOT when that is set.
-// Meant for the demo and the tests; read on every call.
-QString systemPath(const QString& absolutePath);
-
 } // namespace veldrin
