@@ -1,30 +1,28 @@
 #include "app/AppDelegate.h"
 
-#include "app/BuildInfo.h"
-#include "exec/LogWindow.h"
+#include "menu/MenuBuilder.h"
 
-#include <QMenu>
 #include <QPointer>
 
 namespace veldrin {
 
 AppDelegate::AppDelegate(Platform platform, QObject* parent) : QObject(parent), platform_(std::move(platform)) {}
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    // Queries still running are killed and their threads joined; a streamed
+    // run's controller is left to finish on its own.
+    platform_.work->shutdown();
+}
 
 void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     if (options.statusItem) {
-        statusItem = platform_.statusBar->createStatusItem();
-        if (statusItem->hasButton())
-            statusItem->setToolTip(appVersionLabel(*platform_.bundleInfo));
-        // One menu for the whole run; its entries are replaced at every opening.
-        auto menu = std::make_unique<QMenu>();
-        QMenu* statusMenu = menu.get();
-        connect(statusMenu, &QMenu::aboutToShow, this, [this, statusMenu] { menuWillOpen(statusMenu); });
-        statusItem->setMenu(std::move(menu));
+        indicator.statusItem = platform_.statusBar->createStatusItem();
+        if (indicator.statusItem->hasButton())
+            indicator.statusItem->setToolTip(appVersionLabel());
+        indicator.statusItem->setMenuDelegate(this);
     }
 
-    if (platform_.defaults->boolForKey(preventIdleScreenLockKey))
+    if (platform_.defaults->boolForKey(idleLock.preventIdleScreenLockKey))
         setPreventIdleScreenLock(true);
 
     // The distant past makes this first refresh start the cloud and lid checks.
@@ -35,11 +33,11 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     if (!options.timers)
         return;
     const QPointer<AppDelegate> self(this);
-    timer = platform_.scheduler->scheduleRepeating(5.0, [self] {
+    indicator.timer = platform_.scheduler->scheduleRepeating(5.0, [self] {
         if (self)
             self->refresh();
     });
-    claudeBridgeTimer = platform_.scheduler->scheduleRepeating(claudeBridgeInterval, [self] {
+    bridge.claudeBridgeTimer = platform_.scheduler->scheduleRepeating(bridge.claudeBridgeInterval, [self] {
         if (self)
             self->runClaudeBridgeInBackground();
     });
@@ -52,19 +50,28 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
 void AppDelegate::applicationWillTerminate() {
     // Only the assertions end here: the stored settings, a running controller
     // and the system's lid setting are left as they are.
-    if (idleDisplayActivity) {
-        platform_.activities->end(*idleDisplayActivity);
-        idleDisplayActivity.reset();
+    if (idleLock.idleDisplayActivity) {
+        platform_.activities->end(*idleLock.idleDisplayActivity);
+        idleLock.idleDisplayActivity.reset();
     }
-    if (lidSystemActivity) {
-        platform_.activities->end(*lidSystemActivity);
-        lidSystemActivity.reset();
+    if (lid.lidSystemActivity) {
+        platform_.activities->end(*lid.lidSystemActivity);
+        lid.lidSystemActivity.reset();
     }
 }
 
 bool AppDelegate::launchWorkPending() const {
     // The lid reading joins this once it runs in the background.
-    return cloudRefreshing;
+    return cloud.cloudRefreshing;
+}
+
+QString AppDelegate::appVersionLabel() const {
+    return composeVersionLabel(platform_.bundleInfo->infoValue(QStringLiteral("CFBundleShortVersionString")),
+                               platform_.bundleInfo->infoValue(QStringLiteral("CFBundleVersion")));
+}
+
+void AppDelegate::setPreventIdleScreenLock(bool enabled) {
+    veldrin::setPreventIdleScreenLock(idleLock, *platform_.activities, *platform_.defaults, enabled);
 }
 
 } // namespace veldrin

@@ -1,44 +1,65 @@
 #pragma once
 
-// The one object that holds the application's state. Its operations are spread
-// over the subsystem folders, one source file per subsystem. Every field is
-// read and written on the main thread only.
+// The one object that holds the application's state, one small struct per
+// subsystem, and whose operations are the application's: launch, the sync
+// state, streamed runs, the menu and its actions. Every field is read and
+// written on the main thread only.
 
-#include "app/SyncState.h"
-#include "cloud/CloudProfileState.h"
+#include "appcontrol/AppControlState.h"
+#include "bridge/BridgeState.h"
+#include "cloud/CloudState.h"
+#include "exec/ControllerCommands.h"
+#include "exec/RunState.h"
+#include "menu/SyncState.h"
 #include "platform/Platform.h"
+#include "power/IdleLock.h"
+#include "power/LidState.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-#include <map>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include <sys/types.h>
-
-class QMenu;
-
 namespace veldrin {
 
-class LogWindow;
+struct AppProcessAnswer;
+struct ControllerJob;
 struct MenuEntry;
 
-// The controller run in progress: the process started by runController.
-struct ControllerProcess {
-    pid_t pid = -1;
-    QStringList arguments;
+// The status item, its timer and the state its tint shows.
+struct IndicatorState {
+    std::unique_ptr<StatusItem> statusItem;
+    std::unique_ptr<RepeatingTimer> timer;
+    SyncState state = SyncState::ready;
+    // Why the last app-processes query gave no answer, when it gave none.
+    std::optional<QString> appProcessFailure;
+    // The app-processes query in flight; there is never more than one.
+    std::shared_ptr<BackgroundWork::Task> appProcessQuery;
 };
 
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public MenuDelegate {
     Q_OBJECT
 public:
     struct LaunchOptions {
-        bool statusItem = true;  // off for --print-menu
-        bool timers = true;      // the two repeating timers and the delayed bridge run
+        bool statusItem = true; // off for --print-menu
+        bool timers = true;     // the two repeating timers and the delayed bridge run
+    };
+
+    // How long the controller gets. Tests shorten them.
+    struct Limits {
+        QueryLimits appProcesses = controllerArgs::quickQuery;
+        QueryLimits pauseSwitch = controllerArgs::quickQuery;
+        // The longest the main thread waits for a controller: a menu opening or
+        // the pause switch that would wait longer goes on without the answer.
+        std::chrono::milliseconds mainThreadWait = std::chrono::seconds(2);
+        // How long a streamed run's window keeps reading after the controller
+        // exited, for output a helper of it still holds.
+        std::chrono::milliseconds drainAfterExit = std::chrono::seconds(2);
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);
@@ -49,15 +70,14 @@ public:
     void applicationWillTerminate();
 
     // Menu.
-    void menuWillOpen(QMenu* menu);
-    void rebuildMenu(QMenu* menu);
-    // What an opening shows: refresh first, then the three Info.plist reads.
-    std::vector<MenuEntry> currentMenuEntries();
+    void menuWillOpen(StatusMenu& menu) override;
+    void rebuildMenu(StatusMenu& menu);
+    void perform(Action action, const QVariant& representedObject) override;
 
-    // Sync state, app discovery, pause.
+    // Sync state. refresh never waits for the controller: the answer is
+    // applied when it comes. refreshNow waits up to mainThreadWait for it.
     void refresh();
-    QStringList appProcessLines();
-    QStringList appProcessIDs();
+    void refreshNow();
 
     // Streamed controller runs into a new log window; at most one at a time.
     void runController(const QStringList& arguments, const QString& title);
@@ -70,10 +90,10 @@ public:
     // True while work that launch started has not been handed back yet.
     bool launchWorkPending() const;
 
+    QString appVersionLabel() const;
     Platform& platform() { return platform_; }
 
-public Q_SLOTS:
-    // Menu actions, by the names the menu model uses.
+    // Menu actions.
     void syncNow();
     void importIntoClaudeNow();
     void syncClaudeNow();
@@ -99,37 +119,26 @@ public Q_SLOTS:
     void resolveRolloutConflicts();
     void togglePause();
 
-public:
-    // The application's state, in declaration order. Main thread only.
-    std::unique_ptr<StatusItem> statusItem;
-    std::unique_ptr<RepeatingTimer> timer;
-    SyncState state = SyncState::ready;
-    std::shared_ptr<ControllerProcess> activeProcess;
-    bool isQuittingApps = false;
-    std::shared_ptr<LogWindow> logWindow;
-    std::optional<QString> cloudDeviceName;
-    std::map<QString, CloudProfileState> cloudProfiles;
-    std::map<QString, qint64> cloudTransfers;
-    std::optional<QString> cloudError;
-    bool cloudRefreshing = false;
-    TimePoint lastCloudRefresh = distantPast;
-    std::optional<ActivityToken> idleDisplayActivity;
-    std::optional<ActivityToken> lidSystemActivity;
-    std::optional<bool> lidKeepAwakeEnabled;
-    bool lidKeepAwakeChanging = false;
-    std::optional<QString> lidKeepAwakeError;
-    TimePoint lastLidKeepAwakeRefresh = distantPast;
-    std::unique_ptr<RepeatingTimer> claudeBridgeTimer;
-    bool claudeBridgeRunning = false;
-    QString claudeBridgeStatus = QStringLiteral("not run yet");
-    const double claudeBridgeInterval = 600.0;
-    const QString preventIdleScreenLockKey = QStringLiteral("preventIdleScreenLock");
-    const QString lidKeepAwakeManagedKey = QStringLiteral("lidKeepAwakeManaged");
+    // The application's state, by subsystem.
+    IndicatorState indicator;
+    RunState runs;
+    AppControlState appControl;
+    CloudState cloud;
+    IdleLockState idleLock;
+    LidState lid;
+    BridgeState bridge;
 
-    // Main-thread end of a streamed run: clears activeProcess, refreshes.
-    void finishControllerRun(const std::shared_ptr<ControllerProcess>& process);
+    Limits limits;
 
 private:
+    void run(const ControllerJob& job);
+    std::optional<SyncState> stateWithoutAskingTheController() const;
+    void startAppProcessQuery();
+    void applyAppProcessAnswer(const AppProcessAnswer& answer);
+    void showState(SyncState state, const std::optional<QString>& failure);
+    void startDueChecks();
+    void finishControllerRun(const std::shared_ptr<ControllerProcess>& process);
+
     Platform platform_;
 };
 

@@ -1,6 +1,6 @@
 #include "app/Demo.h"
 
-#include "app/PlistWriter.h"
+#include "platform/PlistWriter.h"
 #include "exec/Shell.h"
 
 #include <QDir>
@@ -90,7 +90,7 @@ void enterDemoSandbox(const DemoSandbox& box) {
 }
 
 void startDemoApps(const DemoSandbox& box) {
-    shell({box.home + QStringLiteral("/.sim/start-apps")}, std::chrono::seconds(10));
+    shell({box.home + QStringLiteral("/.sim/start-apps")}, {std::chrono::seconds(10), 1024 * 1024});
 }
 
 void removeDemoSandbox(const DemoSandbox& box) {

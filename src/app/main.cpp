@@ -9,8 +9,10 @@
 #include "app/AppDelegate.h"
 #include "app/Demo.h"
 #include "app/QuitSignals.h"
+#include "app/SingleInstance.h"
+#include "gui/DesktopPlatform.h"
 #include "menu/MenuText.h"
-#include "platform/qt/QtPlatform.h"
+#include "platform/Paths.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 #include <cstring>
 #include <optional>
 
@@ -60,12 +63,31 @@ void writeUtf8(FILE* out, const QString& text) {
     std::fflush(out);
 }
 
+// The menu one opening would show, kept for printing.
+class PrintedMenu : public veldrin::StatusMenu {
+public:
+    void setEntries(const std::vector<veldrin::MenuEntry>& shown) override { entries = shown; }
+    std::vector<veldrin::MenuEntry> entries;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options)
         return 2;
+
+    veldrin::InstanceLock instance;
+    if (!options->demo && !options->printMenu) {
+        QString warning;
+        if (!instance.acquire(&warning)) {
+            writeUtf8(stderr, QStringLiteral("veldrin: Veldrin is already running for ") + veldrin::homeFolder() +
+                                  QStringLiteral("; use its icon in the status bar, or quit it from its menu first\n"));
+            return 1;
+        }
+        if (!warning.isEmpty())
+            writeUtf8(stderr, QStringLiteral("veldrin: ") + warning + QStringLiteral("; starting anyway\n"));
+    }
 
     std::optional<veldrin::DemoSandbox> sandbox;
     if (options->demo) {
@@ -95,7 +117,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        veldrin::AppDelegate delegate(veldrin::makeQtPlatform());
+        veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
         if (options->printMenu) {
             delegate.applicationDidFinishLaunching({.statusItem = false, .timers = false});
             // The menu shows what the launch's background checks handed back.
@@ -105,7 +127,9 @@ int main(int argc, char** argv) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
                 QThread::msleep(5);
             }
-            writeUtf8(stdout, veldrin::menuText(delegate.currentMenuEntries()));
+            PrintedMenu menu;
+            delegate.menuWillOpen(menu);
+            writeUtf8(stdout, veldrin::menuText(menu.entries));
         } else {
             delegate.applicationDidFinishLaunching({});
             status = QApplication::exec();
@@ -114,8 +138,5 @@ int main(int argc, char** argv) {
     }
     if (sandbox)
         veldrin::removeDemoSandbox(*sandbox);
-    std::fflush(nullptr);
-    // A controller run still in progress is left to finish on its own; its
-    // reader thread must not meet a half-destroyed application.
-    std::_Exit(status);
+    return status;
 }

@@ -119,6 +119,12 @@ int decodeWaitStatus(int waitStatus) {
     return 1;
 }
 
+void killAndReap(pid_t pid) {
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
+    waitForExit(pid);
+}
+
 int waitForExit(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

@@ -33,4 +33,7 @@ int decodeWaitStatus(int waitStatus);
 // Blocks until the child has exited and returns its decoded status.
 int waitForExit(pid_t pid);
 
+// KILL to the child's whole process group, helpers included, then reaps it.
+void killAndReap(pid_t pid);
+
 } // namespace veldrin

@@ -1,6 +1,6 @@
 #include "menu/MenuBuilder.h"
 
-#include "app/BuildInfo.h"
+#include "menu/TitleText.h"
 
 namespace veldrin {
 
@@ -10,14 +10,25 @@ QString claudeLine(const MenuSnapshot& s) {
     return QStringLiteral("Claude Code: ") + (s.claudeBridgeRunning ? QStringLiteral("syncing…") : s.claudeBridgeStatus);
 }
 
-MenuEntry holder(const QString& title, const QString& submenuTitle, std::vector<MenuEntry> entries) {
-    MenuEntry e;
-    e.title = title;
-    e.submenu = std::make_shared<const Menu>(Menu{submenuTitle, std::move(entries)});
-    return e;
+QString textOrUnknown(const QVariant& value) {
+    if (value.typeId() == QMetaType::QString)
+        return untrustedText(value.toString());
+    return QStringLiteral("unknown");
 }
 
 } // namespace
+
+QString composeVersionLabel(const QVariant& shortVersion, const QVariant& bundleVersion) {
+    return QStringLiteral("Veldrin ") + textOrUnknown(shortVersion) + QStringLiteral(" (build ") +
+           textOrUnknown(bundleVersion) + QStringLiteral(")");
+}
+
+QString buildLine(const QString& label, const QString& profileBuild, const QString& primaryBuild) {
+    if (profileBuild == primaryBuild)
+        return label + QStringLiteral(" up to date (build ") + untrustedText(profileBuild) + QStringLiteral(")");
+    return label + QStringLiteral(" behind (build ") + untrustedText(profileBuild) + QStringLiteral(" → ") +
+           untrustedText(primaryBuild) + QStringLiteral(")");
+}
 
 QString modeSymbol(const QString& mode) {
     if (mode == QLatin1String("up"))
@@ -55,50 +66,47 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     const bool repairFree = maintenanceFree && s.state != SyncState::paused;
 
     std::vector<MenuEntry> m;
-    m.push_back(MenuEntry::info(statusLine(s.state)));
+    m.push_back(MenuEntry::info(statusLine(s.state, s.appProcessFailure)));
     m.push_back(MenuEntry::info(s.appVersionLabel));
     m.push_back(MenuEntry::info(buildLine(QStringLiteral("Alt"), s.altBuild, s.primaryBuild)));
     m.push_back(MenuEntry::info(buildLine(QStringLiteral("Tri"), s.triBuild, s.primaryBuild)));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(MenuEntry::item(QStringLiteral("Sync All — Codex ↔ Claude Code…"), QStringLiteral("syncAllNow"),
+    m.push_back(MenuEntry::item(QStringLiteral("Sync All — Codex ↔ Claude Code…"), Action::syncAllNow,
                                 claudeFree && !s.isQuittingApps, QStringLiteral("s")));
-    m.push_back(MenuEntry::item(QStringLiteral("Sync Primary ↔ Alt ↔ Tri"), QStringLiteral("syncNow"),
+    m.push_back(MenuEntry::item(QStringLiteral("Sync Primary ↔ Alt ↔ Tri"), Action::syncNow,
                                 s.state == SyncState::ready));
-    m.push_back(MenuEntry::item(QStringLiteral("Sync with Claude Code"), QStringLiteral("syncClaudeNow"), claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Sync with Claude Code"), Action::syncClaudeNow, claudeFree));
     m.push_back(MenuEntry::item(QStringLiteral("Import Codex Chats into Claude Code Sidebar"),
-                                QStringLiteral("importIntoClaudeNow"), claudeFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude, Sync & Reopen…"), QStringLiteral("closeClaudeAndSync"),
+                                Action::importIntoClaudeNow, claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude, Sync & Reopen…"), Action::closeClaudeAndSync,
                                 claudeFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude…"), QStringLiteral("quitClaude"), claudeFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit Claude…"), Action::quitClaude, claudeFree));
     m.push_back(MenuEntry::info(claudeLine(s)));
-    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Primary…"), QStringLiteral("repairPrimary"),
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Primary…"), Action::repairPrimary,
                                 repairFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Alt…"), QStringLiteral("repairAlt"), repairFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Tri…"), QStringLiteral("repairTri"), repairFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Ad Hoc Fix Unreadable Chats…"), QStringLiteral("fixUnreadableChats"),
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Alt…"), Action::repairAlt, repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Tri…"), Action::repairTri, repairFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Ad Hoc Fix Unreadable Chats…"), Action::fixUnreadableChats,
                                 repairFree));
     m.push_back(MenuEntry::item(QStringLiteral("Resolve Safe Rollout Conflicts…"),
-                                QStringLiteral("resolveRolloutConflicts"), maintenanceFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Quit All ChatGPT Processes…"), QStringLiteral("quitAllChatGPTProcesses"),
+                                Action::resolveRolloutConflicts, maintenanceFree));
+    m.push_back(MenuEntry::item(QStringLiteral("Quit All ChatGPT Processes…"), Action::quitAllChatGPTProcesses,
                                 maintenanceFree));
     m.push_back(MenuEntry::item(s.state == SyncState::paused ? QStringLiteral("Resume Sync") : QStringLiteral("Pause Sync"),
-                                QStringLiteral("togglePause"), !running, QStringLiteral("p")));
-    m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), QStringLiteral("updateAllApps"), maintenanceFree,
+                                Action::togglePause, !running, QStringLiteral("p")));
+    m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), Action::updateAllApps, maintenanceFree,
                                 QStringLiteral("u")));
     m.push_back(MenuEntry::separatorEntry());
     // The cloud and power sections fill these submenus.
-    m.push_back(holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers), QStringLiteral("Cloud Sync"), {}));
+    m.push_back(MenuEntry::holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers), {QStringLiteral("Cloud Sync"), {}}));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(holder(QStringLiteral("Tools"), QStringLiteral("Tools"), {}));
+    m.push_back(MenuEntry::holder(QStringLiteral("Tools"), {QStringLiteral("Tools"), {}}));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(MenuEntry::item(QStringLiteral("Audit Profiles"), QStringLiteral("auditProfiles"), true,
+    m.push_back(MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true,
                                 QStringLiteral("a")));
-    m.push_back(MenuEntry::item(QStringLiteral("Last 10 Sync Runs…"), QStringLiteral("showSyncLogs"), !running,
+    m.push_back(MenuEntry::item(QStringLiteral("Last 10 Sync Runs…"), Action::showSyncLogs, !running,
                                 QStringLiteral("l")));
-    MenuEntry quit = MenuEntry::item(QStringLiteral("Quit Veldrin"), QStringLiteral("terminate:"), true,
-                                     QStringLiteral("q"));
-    quit.targetsDelegate = false; // the request goes to the application object
-    m.push_back(quit);
+    m.push_back(MenuEntry::item(QStringLiteral("Quit Veldrin"), Action::terminate, true, QStringLiteral("q")));
     return m;
 }
 

@@ -2,16 +2,18 @@
 
 // Pure builders: a snapshot of the fields in, the whole menu model out.
 
-#include "app/SyncState.h"
-#include "cloud/CloudProfileState.h"
+#include "cloud/CloudState.h"
 #include "menu/MenuEntry.h"
+#include "menu/SyncState.h"
 
 #include <map>
+#include <optional>
 
 namespace veldrin {
 
 struct MenuSnapshot {
     SyncState state = SyncState::ready;
+    std::optional<QString> appProcessFailure;
     QString appVersionLabel;
     QString primaryBuild;
     QString altBuild;
@@ -25,6 +27,11 @@ struct MenuSnapshot {
 };
 
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);
+
+// "Veldrin <version> (build <build>)"; a missing or non-text value shows as "unknown".
+QString composeVersionLabel(const QVariant& shortVersion, const QVariant& bundleVersion);
+// "Alt up to date (build 27)" / "Alt behind (build 26 → 27)", by plain text equality.
+QString buildLine(const QString& label, const QString& profileBuild, const QString& primaryBuild);
 
 // "↑", "↓", "↕" for up, down, both; "off" for anything else.
 QString modeSymbol(const QString& mode);

@@ -12,6 +12,37 @@
 
 namespace veldrin {
 
+// What choosing an item does: the AppDelegate operation of the same name, or
+// for `terminate` the application's quit request.
+enum class Action {
+    none, // informational lines and submenu holders
+    syncAllNow,
+    syncNow,
+    syncClaudeNow,
+    importIntoClaudeNow,
+    closeClaudeAndSync,
+    quitClaude,
+    repairPrimary,
+    repairAlt,
+    repairTri,
+    fixUnreadableChats,
+    resolveRolloutConflicts,
+    quitAllChatGPTProcesses,
+    togglePause,
+    updateAllApps,
+    showCloudStatus,
+    runCloudCycleNow,
+    openCloudLogin,
+    togglePreventIdleScreenLock,
+    toggleLidKeepAwake,
+    setCloudMode,
+    offerCloudProject,
+    offerCloudChat,
+    auditProfiles,
+    showSyncLogs,
+    terminate,
+};
+
 enum class Checkmark { notSet, on, off };
 
 struct MenuEntry;
@@ -24,16 +55,16 @@ struct Menu {
 struct MenuEntry {
     bool separator = false;
     QString title;
-    // The AppDelegate operation the item calls, by name; "terminate:" for the
-    // quit item; empty for informational lines and submenu holders.
-    QString action;
-    QString keyEquivalent;       // one lower-case letter or empty
-    bool targetsDelegate = false; // false only for items without action and the quit item
+    Action action = Action::none;
+    QString keyEquivalent; // one lower-case letter or empty
     bool enabled = true;
     Checkmark checkmark = Checkmark::notSet;
     std::optional<QString> toolTip;
     QVariant representedObject;
     std::shared_ptr<const Menu> submenu;
+
+    // The delegate, for every item with an action but the quit item.
+    bool targetsDelegate() const { return action != Action::none && action != Action::terminate; }
 
     static MenuEntry separatorEntry() {
         MenuEntry e;
@@ -47,13 +78,18 @@ struct MenuEntry {
         e.enabled = false;
         return e;
     }
-    static MenuEntry item(const QString& title, const QString& action, bool enabled, const QString& key = {}) {
+    static MenuEntry item(const QString& title, Action action, bool enabled, const QString& key = {}) {
         MenuEntry e;
         e.title = title;
         e.action = action;
-        e.targetsDelegate = true;
         e.enabled = enabled;
         e.keyEquivalent = key;
+        return e;
+    }
+    static MenuEntry holder(const QString& title, Menu submenu) {
+        MenuEntry e;
+        e.title = title;
+        e.submenu = std::make_shared<const Menu>(std::move(submenu));
         return e;
     }
 };

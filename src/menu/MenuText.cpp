@@ -1,5 +1,7 @@
 #include "menu/MenuText.h"
 
+#include "menu/TitleText.h"
+
 namespace veldrin {
 
 namespace {
@@ -12,7 +14,7 @@ void appendEntries(QString& out, const std::vector<MenuEntry>& entries, int dept
             out += QStringLiteral("---\n");
             continue;
         }
-        out += e.title;
+        out += menuTitle(e.title);
         if (!e.enabled)
             out += QStringLiteral(" [disabled]");
         if (e.checkmark == Checkmark::on)
@@ -22,7 +24,7 @@ void appendEntries(QString& out, const std::vector<MenuEntry>& entries, int dept
         if (!e.keyEquivalent.isEmpty())
             out += QStringLiteral(" [key ") + e.keyEquivalent + QLatin1Char(']');
         if (e.toolTip)
-            out += QStringLiteral(" [tip: ") + *e.toolTip + QLatin1Char(']');
+            out += QStringLiteral(" [tip: ") + menuTitle(*e.toolTip) + QLatin1Char(']');
         out += QLatin1Char('\n');
         if (e.submenu)
             appendEntries(out, e.submenu->entries, depth + 1);

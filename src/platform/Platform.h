@@ -1,58 +1,22 @@
 #pragma once
 
 // The narrow interfaces through which AppDelegate reaches everything the user
-// sees or the operating system does. Each has a Qt implementation (qt/) and a
-// small fake in the tests.
+// sees or the operating system does. Each has a real implementation (qt/ for
+// the Qt Core ones, gui/ for the widgets) and a small fake in the tests.
 
-#include <QColor>
+#include "platform/BackgroundWork.h"
+#include "platform/Clock.h"
+#include "platform/LogWindow.h"
+#include "platform/StatusItem.h"
+
 #include <QString>
 #include <QVariant>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-
-class QMenu;
 
 namespace veldrin {
-
-// Wall-clock instants at millisecond resolution: wide enough that the distant
-// past can sit two thousand years back without overflowing a subtraction.
-using TimePoint = std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds>;
-inline constexpr TimePoint distantPast =
-    TimePoint{} - std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::years(2000));
-
-inline double secondsBetween(TimePoint from, TimePoint to) {
-    return std::chrono::duration<double>(to - from).count();
-}
-
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual TimePoint now() const = 0;
-};
-
-// The icon in the status bar. `hasButton` is false where the platform gives an
-// item nothing to draw into; the steps that need it are then skipped.
-class StatusItem {
-public:
-    virtual ~StatusItem() = default;
-    virtual bool hasButton() const = 0;
-    virtual void setToolTip(const QString& text) = 0;
-    // Shows the one indicator symbol, tinted.
-    virtual void setIndicator(const QColor& tint) = 0;
-    // Takes ownership of the menu shown when the item is clicked.
-    virtual void setMenu(std::unique_ptr<QMenu> menu) = 0;
-    virtual QMenu* menu() const = 0;
-};
-
-class StatusBar {
-public:
-    virtual ~StatusBar() = default;
-    virtual std::unique_ptr<StatusItem> createStatusItem() = 0;
-};
 
 // The user's defaults database: only Booleans are stored; a missing key reads false.
 class Defaults {
@@ -102,11 +66,13 @@ public:
 
 struct Platform {
     std::unique_ptr<StatusBar> statusBar;
+    std::unique_ptr<LogWindows> logWindows;
     std::unique_ptr<Defaults> defaults;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<Scheduler> scheduler;
     std::unique_ptr<Activities> activities;
     std::unique_ptr<BundleInfo> bundleInfo;
+    std::unique_ptr<BackgroundWork> work;
 };
 
 } // namespace veldrin

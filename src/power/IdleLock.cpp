@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "power/IdleLock.h"
 
 namespace veldrin {
 
@@ -7,17 +7,14 @@ constexpr std::uint64_t idleDisplaySleepDisabled = std::uint64_t(1) << 40;
 const char* const idleLockReason = "Veldrin user enabled Prevent Idle Screen Lock";
 } // namespace
 
-void AppDelegate::setPreventIdleScreenLock(bool enabled) {
-    // At most one display assertion; the stored choice is written every time.
-    if (enabled && !idleDisplayActivity)
-        idleDisplayActivity = platform_.activities->begin(idleDisplaySleepDisabled, QString::fromUtf8(idleLockReason));
-    if (!enabled && idleDisplayActivity) {
-        platform_.activities->end(*idleDisplayActivity);
-        idleDisplayActivity.reset();
+void setPreventIdleScreenLock(IdleLockState& state, Activities& activities, Defaults& defaults, bool enabled) {
+    if (enabled && !state.idleDisplayActivity)
+        state.idleDisplayActivity = activities.begin(idleDisplaySleepDisabled, QString::fromUtf8(idleLockReason));
+    if (!enabled && state.idleDisplayActivity) {
+        activities.end(*state.idleDisplayActivity);
+        state.idleDisplayActivity.reset();
     }
-    platform_.defaults->setBool(preventIdleScreenLockKey, enabled);
+    defaults.setBool(state.preventIdleScreenLockKey, enabled);
 }
-
-void AppDelegate::togglePreventIdleScreenLock() { setPreventIdleScreenLock(!idleDisplayActivity); }
 
 } // namespace veldrin

@@ -6,13 +6,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace veldrin;
@@ -20,150 +19,164 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool processExists(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+const QueryLimits roomy{10s, 4 * 1024 * 1024};
 
-QString procState(pid_t pid) {
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray stat = f.readAll();
-    const int close = stat.lastIndexOf(')');
-    return QString::fromLatin1(stat.mid(close + 2, 1));
+QList<qint64> pidsIn(const test::TempHome& home, const QString& file) {
+    QList<qint64> pids;
+    for (const QString& p : QString::fromUtf8(home.readFile(file)).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        pids << p.trimmed().toLongLong();
+    return pids;
 }
 
 } // namespace
 
-TEST(Shell, MergesStdoutAndStderrInWriteOrderAndKeepsTrailingNewline) {
+TEST(Shell, MergesBothStreamsInWriteOrderAndReturnsEverything) {
     test::TempHome home;
-    const QString script = home.writeScript(QStringLiteral("s"), "#!/bin/sh\necho one\necho two >&2\necho three\n"
-                                                                 "printf 'four' >&2\nexit 3\n");
-    const ShellResult r = shell({script}, 10s);
+    const QString mixed = home.writeScript("s", "#!/bin/sh\necho one\necho two >&2\necho three\nprintf 'four' >&2\nexit 3\n");
+    ShellResult r = shell({mixed}, roomy);
     EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.failure, ShellFailure::none);
     EXPECT_EQ(r.output, QStringLiteral("one\ntwo\nthree\nfour"));
-}
 
-TEST(Shell, ReturnsLargeOutputWholeWithoutHanging) {
-    test::TempHome home;
-    // 300 000 bytes: far more than a pipe holds, written before the exit.
-    const QString script = home.writeScript(
-        QStringLiteral("big"), "#!/bin/sh\ni=0\nwhile [ $i -lt 3000 ]; do\n"
-                               "  printf '%099d\\n' $i\n  i=$((i+1))\ndone\nexit 0\n");
-    const ShellResult r = shell({script}, 60s);
-    EXPECT_EQ(r.status, 0);
+    // Far more than a pipe holds, written before the exit.
+    const QString big = home.writeScript("big", "#!/bin/sh\ni=0\nwhile [ $i -lt 3000 ]; do printf '%099d\\n' $i; "
+                                                "i=$((i+1)); done\n");
+    r = shell({big}, roomy);
     ASSERT_EQ(r.output.size(), 300000);
-    EXPECT_TRUE(r.output.startsWith(QStringLiteral("0000")));
     EXPECT_TRUE(r.output.endsWith(QStringLiteral("002999\n")));
+
+    const QString signalled = home.writeScript("sig", "#!/bin/sh\necho before\nkill -TERM $$\n");
+    r = shell({signalled}, roomy);
+    EXPECT_EQ(r.status, SIGTERM);
+    EXPECT_EQ(r.output, QStringLiteral("before\n"));
 }
 
 TEST(Shell, ProgramThatCannotStartGivesStatusOneAndTheReason) {
     test::TempHome home;
     const QString missing = home.home() + QStringLiteral("/bin/veldrin");
-    ShellResult r = shell({missing, QStringLiteral("app-processes")}, 10s);
+    ShellResult r = shell({missing, QStringLiteral("app-processes")}, roomy);
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.failure, ShellFailure::couldNotStart);
     EXPECT_EQ(r.output, missing + QStringLiteral(": No such file or directory"));
 
-    const QString notExecutable = home.writeScript(QStringLiteral("plain"), "#!/bin/sh\necho hi\n");
-    QFile::setPermissions(notExecutable, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    r = shell({notExecutable}, 10s);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.output.startsWith(notExecutable + QStringLiteral(": "))) << r.output.toStdString();
-    EXPECT_NE(r.output, notExecutable + QStringLiteral(": "));
+    const QString plain = home.writeScript("plain", "#!/bin/sh\necho hi\n");
+    QFile::setPermissions(plain, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    r = shell({plain}, roomy);
+    EXPECT_EQ(r.failure, ShellFailure::couldNotStart);
+    EXPECT_EQ(r.output, plain + QStringLiteral(": Permission denied"));
 }
 
-TEST(Shell, InvalidUtf8GivesTheEmptyTextWithTheRealStatus) {
+TEST(Shell, InvalidUtf8IsEmptiedOrReplacedAsAsked) {
     test::TempHome home;
-    const QString bad = home.writeScript(QStringLiteral("bad"), "#!/bin/sh\nprintf 'ok \\377 no\\n'\nexit 0\n");
-    ShellResult r = shell({bad}, 10s);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.output.isEmpty());
-
-    // A character cut off at the end is invalid too.
-    const QString cut = home.writeScript(QStringLiteral("cut"), "#!/bin/sh\nprintf 'caf\\303'\nexit 4\n");
-    r = shell({cut}, 10s);
-    EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.output.isEmpty());
-
-    const QString good = home.writeScript(QStringLiteral("good"), "#!/bin/sh\nprintf 'caf\\303\\251 \\342\\206\\224\\n'\n");
-    r = shell({good}, 10s);
-    EXPECT_EQ(r.output, QStringLiteral("café ↔\n"));
+    const struct {
+        const char* printf;
+        QString strict;
+        QString replaced;
+    } cases[] = {
+        {"caf\\303\\251 \\342\\206\\224\\n", QStringLiteral("café ↔\n"), QStringLiteral("café ↔\n")},
+        {"ok \\377 no\\n", QString(), QStringLiteral("ok \uFFFD no\n")},
+        {"4242\\tChat\\200GPT\\n", QString(), QStringLiteral("4242\tChat\uFFFDGPT\n")},
+        {"caf\\303", QString(), QStringLiteral("caf\uFFFD")}, // cut off at the end
+    };
+    for (const auto& c : cases) {
+        const QString script = home.writeScript("p", QByteArray("#!/bin/sh\nprintf '") + c.printf + "'\nexit 4\n");
+        const ShellResult strict = shell({script}, roomy);
+        EXPECT_EQ(strict.status, 4);
+        EXPECT_EQ(strict.output, c.strict) << c.printf;
+        EXPECT_EQ(shell({script}, roomy, {}, InvalidUtf8::replace).output, c.replaced) << c.printf;
+    }
 }
 
-TEST(Shell, ArgumentsReachTheChildUnchanged) {
+TEST(Shell, ArgumentsReachTheChildUnchangedWithoutAShell) {
     test::TempHome home;
     const QString controller = home.writeController(test::recordingController());
-    const QStringList args{QStringLiteral("two words"),
-                           QStringLiteral("it's \"quoted\""),
-                           QStringLiteral("$(touch pwned)"),
-                           QStringLiteral("`touch pwned2`"),
-                           QStringLiteral("line\nbreak"),
-                           QStringLiteral("*"),
-                           QStringLiteral(""),
-                           QStringLiteral("Ünïcødé ↔ 🙂"),
-                           QStringLiteral("; rm -rf / #")};
-    const ShellResult r = shell(QStringList{controller} + args, 10s);
-    EXPECT_EQ(r.status, 0);
-    const auto calls = test::recordedCalls(home);
-    ASSERT_EQ(calls.size(), 1);
-    EXPECT_EQ(calls.first(), args);
-    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("pwned"))));
+    const QStringList args{"two words", "it's \"quoted\"", "$(touch pwned)", "`touch pwned2`", "line\nbreak",
+                           "*",         "",                "Ünïcødé ↔ 🙂",   "; rm -rf / #"};
+    EXPECT_EQ(shell(QStringList{controller} + args, roomy).status, 0);
+    EXPECT_EQ(test::recordedCalls(home), QList<QStringList>{args});
     EXPECT_FALSE(QFile::exists(home.home() + QStringLiteral("/pwned")));
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("pwned"))));
 }
 
-TEST(Shell, ChildInheritsEnvironmentAndWorkingFolderButNoDescriptor) {
+TEST(Shell, ChildInheritsEnvironmentAndFolderButNoOtherDescriptor) {
     test::TempHome home;
-    // A descriptor of ours opened without close-on-exec must still stay ours.
-    const int leaky = open("/dev/null", O_RDONLY);
-    ASSERT_GE(leaky, 0);
+    const int leaky = open("/dev/null", O_RDONLY); // no close-on-exec
     qputenv("VELDRIN_TEST_MARKER", "marker value");
-    const QString script = home.writeScript(QStringLiteral("fds"),
-                                            "#!/bin/sh\necho \"env=$VELDRIN_TEST_MARKER\"\necho \"cwd=$(pwd)\"\n"
-                                            "ls /proc/self/fd\n");
-    const ShellResult r = shell({script}, 10s);
+    const QString script = home.writeScript(
+        "fds", "#!/bin/sh\necho \"env=$VELDRIN_TEST_MARKER\"\necho \"cwd=$(pwd)\"\nls /proc/self/fd | tr '\\n' ' '\n");
+    const ShellResult r = shell({script}, roomy);
     close(leaky);
     qunsetenv("VELDRIN_TEST_MARKER");
     EXPECT_TRUE(r.output.contains(QStringLiteral("env=marker value\n")));
     EXPECT_TRUE(r.output.contains(QStringLiteral("cwd=") + QDir::currentPath() + QLatin1Char('\n')));
-    // `ls /proc/self/fd` lists the shell's 0, 1, 2, ls's own directory
-    // descriptor, and nothing else of ours.
-    QStringList fds;
-    for (const QString& line : r.output.split(QLatin1Char('\n'))) {
-        bool number = false;
-        line.toInt(&number);
-        if (number)
-            fds << line;
-    }
-    EXPECT_LE(fds.size(), 4) << r.output.toStdString();
-    EXPECT_FALSE(fds.contains(QString::number(leaky))) << r.output.toStdString();
+    // ls lists 0, 1, 2 and the descriptor of its own listing, nothing of ours.
+    EXPECT_EQ(r.output.section(QLatin1Char('\n'), 2).split(QLatin1Char(' '), Qt::SkipEmptyParts).size(), 4)
+        << r.output.toStdString();
 }
 
-TEST(Shell, ChildThatDoesNotAnswerIsKilledAndReaped) {
+TEST(Shell, ProgramThatBreaksALimitIsKilledWithItsHelpersAndReaped) {
     test::TempHome home;
-    const QString pidFile = home.home() + QStringLiteral("/pids");
-    // The child and a helper of its own both hang; both must be gone afterwards.
-    const QString script = home.writeScript(QStringLiteral("hang"),
-                                            "#!/bin/sh\nsleep 1000 &\necho \"$$ $!\" > \"$HOME/pids\"\n"
-                                            "echo started\nwhile :; do sleep 1; done\n");
+    const QueryLimits tight{700ms, 64 * 1024};
+    const struct {
+        const char* body;
+        ShellFailure failure;
+        QString suffix;
+    } cases[] = {
+        {"echo started\nwhile :; do sleep 1; done", ShellFailure::noAnswer, " did not answer within 0.7 seconds"},
+        {"while :; do echo flooding flooding flooding; done", ShellFailure::tooMuchOutput,
+         " printed more than 65536 bytes"},
+        // Closes its output, yet keeps running.
+        {"exec >/dev/null 2>&1\nwhile :; do sleep 1; done", ShellFailure::noAnswer,
+         " did not answer within 0.7 seconds"},
+    };
+    for (const auto& c : cases) {
+        const QString script = home.writeScript(
+            "limit", QByteArray("#!/bin/sh\nsleep 1000 &\necho \"$$ $!\" > \"$HOME/pids\"\n") + c.body + "\n");
+        QElapsedTimer t;
+        t.start();
+        const ShellResult r = shell({script}, tight);
+        EXPECT_LT(t.elapsed(), 5000) << c.body;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.failure, c.failure) << c.body;
+        EXPECT_EQ(r.output, script + c.suffix);
+        const QList<qint64> pids = pidsIn(home, "pids");
+        ASSERT_EQ(pids.size(), 2);
+        EXPECT_FALSE(test::processAlive(pids[0])) << "the program";
+        EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pids[1]); }, 5s)) << "its helper";
+    }
+}
+
+TEST(Shell, ProgramThatExitsWhileAHelperHoldsItsOutputAnswersAfterTheDrainTime) {
+    test::TempHome home;
+    const QString script = home.writeScript(
+        "daemon", "#!/bin/sh\necho answer\n(sleep 30; echo late) &\necho $! > \"$HOME/pids\"\nexit 0\n");
     QElapsedTimer t;
     t.start();
-    const ShellResult r = shell({script}, 1500ms);
-    EXPECT_LT(t.elapsed(), 8000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, script + QStringLiteral(" did not answer within 1 seconds"));
-
-    const QStringList pids = QString::fromUtf8(home.readFile(QStringLiteral("pids"))).trimmed().split(QLatin1Char(' '));
-    ASSERT_EQ(pids.size(), 2);
-    const pid_t child = pids[0].toInt();
-    const pid_t helper = pids[1].toInt();
-    // Reaped: no longer our child, so no zombie of it is left.
-    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), -1);
-    EXPECT_FALSE(processExists(child));
-    ASSERT_TRUE(test::waitUntil([&] { return !processExists(helper) || procState(helper) == QLatin1String("Z"); }, 5s));
+    const ShellResult r = shell({script}, {10s, 1024, 300ms});
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.failure, ShellFailure::none);
+    EXPECT_EQ(r.output, QStringLiteral("answer\n"));
+    // The helper is not ours to kill.
+    const qint64 helper = pidsIn(home, "pids").value(0);
+    EXPECT_TRUE(test::processAlive(helper));
+    kill(static_cast<pid_t>(helper), SIGKILL);
 }
 
-TEST(Shell, SignalledChildReportsTheSignalNumber) {
+TEST(Shell, StopRequestKillsAWaitingProgramAtOnce) {
     test::TempHome home;
-    const QString script = home.writeScript(QStringLiteral("sig"), "#!/bin/sh\necho before\nkill -TERM $$\n");
-    const ShellResult r = shell({script}, 10s);
-    EXPECT_EQ(r.status, SIGTERM);
-    EXPECT_EQ(r.output, QStringLiteral("before\n"));
+    const QString script = home.writeScript("hang", "#!/bin/sh\necho $$ > \"$HOME/pids\"\nwhile :; do sleep 1; done\n");
+    StopSource source;
+    std::thread stopper([&] {
+        for (int i = 0; i < 500 && home.readFile("pids").isEmpty(); ++i)
+            std::this_thread::sleep_for(10ms);
+        source.requestStop();
+    });
+    QElapsedTimer t;
+    t.start();
+    const ShellResult r = shell({script}, roomy, source.token());
+    stopper.join();
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(r.failure, ShellFailure::stopped);
+    EXPECT_FALSE(test::processAlive(pidsIn(home, "pids").value(0)));
 }

@@ -3,11 +3,11 @@
 // Shared helpers for the test programs: a temporary HOME, executable scripts
 // written into it, and waiting on the Qt event loop.
 
-#include <QString>
-#include <QTemporaryDir>
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
@@ -47,5 +47,8 @@ bool waitUntil(const std::function<bool()>& pred,
 
 // Runs the event loop for about the given time.
 void spin(std::chrono::milliseconds duration);
+
+// True while a process of that id exists and has not exited (zombies count as gone).
+bool processAlive(qint64 pid);
 
 } // namespace veldrin::test

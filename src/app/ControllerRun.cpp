@@ -1,0 +1,62 @@
+#include "app/AppDelegate.h"
+
+#include "exec/Spawn.h"
+#include "exec/StreamRun.h"
+#include "platform/Paths.h"
+
+#include <QPointer>
+
+namespace veldrin {
+
+namespace {
+
+QString closingLine(int status) {
+    return QStringLiteral("\nFinished with exit code ") + QString::number(status) + QStringLiteral(".\n");
+}
+
+} // namespace
+
+void AppDelegate::runController(const QStringList& arguments, const QString& title) {
+    if (runs.activeProcess)
+        return;
+
+    const std::shared_ptr<LogWindow> window = platform_.logWindows->create(title);
+    runs.logWindow = window; // the window it replaces stays on screen
+    window->show();
+
+    QStringList argv{controller()};
+    argv += arguments;
+    const SpawnResult child = spawnWithPipe(argv);
+    if (!child.started()) {
+        window->append(QStringLiteral("Could not start: ") + launchErrorDescription(argv.first(), child.error) +
+                       QLatin1Char('\n'));
+        return;
+    }
+
+    auto process = std::make_shared<ControllerProcess>(ControllerProcess{child.pid, arguments});
+    runs.activeProcess = process;
+    const QPointer<AppDelegate> self(this);
+    platform_.work->start([self, window, process, child, drain = limits.drainAfterExit](const StopToken& stop) mutable {
+        // Everything read goes to the window before the closing line does.
+        const std::optional<int> status =
+            streamChildOutput(child, [&window](const QString& text) { window->append(text); }, drain, stop);
+        return BackgroundWork::HandBack(
+            [self = std::move(self), window = std::move(window), process = std::move(process), status] {
+                if (!status)
+                    return;
+                window->append(closingLine(*status));
+                if (self)
+                    self->finishControllerRun(process);
+            });
+    });
+    refresh();
+}
+
+void AppDelegate::finishControllerRun(const std::shared_ptr<ControllerProcess>& process) {
+    if (runs.activeProcess == process)
+        runs.activeProcess.reset();
+    refresh();
+    refreshCloudStatus(true);
+}
+
+} // namespace veldrin

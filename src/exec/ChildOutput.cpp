@@ -1,0 +1,140 @@
+#include "exec/ChildOutput.h"
+
+#include "exec/Spawn.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__linux__)
+#include <sys/syscall.h>
+#elif defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/event.h>
+#endif
+
+namespace veldrin {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A descriptor that turns readable when the child exits; -1 where the system
+// offers none (then the caller checks every few milliseconds).
+class ExitWatch {
+public:
+    explicit ExitWatch(pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+        fd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#elif defined(__APPLE__)
+        fd_ = kqueue();
+        if (fd_ >= 0) {
+            fcntl(fd_, F_SETFD, FD_CLOEXEC);
+            struct kevent change;
+            EV_SET(&change, pid, EVFILT_PROC, EV_ADD | EV_ONESHOT, NOTE_EXIT, 0, nullptr);
+            if (kevent(fd_, &change, 1, nullptr, 0, nullptr) != 0) {
+                close(fd_);
+                fd_ = -1;
+            }
+        }
+#else
+        (void)pid;
+#endif
+    }
+    ~ExitWatch() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    ExitWatch(const ExitWatch&) = delete;
+    ExitWatch& operator=(const ExitWatch&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// Reaps the child if it has exited.
+bool tryReap(pid_t pid, int& status) {
+    int waitStatus = 0;
+    pid_t r;
+    do {
+        r = waitpid(pid, &waitStatus, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == pid) {
+        status = decodeWaitStatus(waitStatus);
+        return true;
+    }
+    if (r < 0) {
+        status = 1; // no longer ours to wait for
+        return true;
+    }
+    return false;
+}
+
+int millisecondsUntil(Clock::time_point until) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 60 * 60 * 1000));
+}
+
+} // namespace
+
+PumpResult pumpChildOutput(const PumpRequest& request) {
+    using Outcome = PumpResult::Outcome;
+    PumpResult result;
+    ExitWatch watch(request.pid);
+    bool eof = false;
+    Clock::time_point until = request.deadline;
+    char buffer[64 * 1024];
+
+    for (;;) {
+        if (eof && result.exited)
+            return result;
+        if (Clock::now() >= until) {
+            result.outcome = result.exited ? Outcome::finished : Outcome::deadline;
+            return result;
+        }
+        pollfd fds[3];
+        nfds_t count = 0;
+        const auto add = [&](int fd) {
+            if (fd < 0)
+                return -1;
+            fds[count] = {fd, POLLIN, 0};
+            return static_cast<int>(count++);
+        };
+        const int outputAt = eof ? -1 : add(request.fd);
+        const int exitAt = result.exited ? -1 : add(watch.fd());
+        const int stopAt = add(request.stop.fd());
+        int timeout = millisecondsUntil(until);
+        if (!result.exited && watch.fd() < 0)
+            timeout = std::min(timeout, 10);
+
+        if (poll(fds, count, timeout) < 0 && errno != EINTR && errno != EAGAIN) {
+            // Nothing sensible left to wait on; treat the output as ended.
+            eof = true;
+        }
+        if (stopAt >= 0 && fds[stopAt].revents != 0) {
+            result.outcome = Outcome::stopped;
+            return result;
+        }
+        if (outputAt >= 0 && fds[outputAt].revents != 0) {
+            const ssize_t n = read(request.fd, buffer, sizeof buffer);
+            if (n > 0) {
+                if (!request.consume(QByteArrayView(buffer, n))) {
+                    result.outcome = Outcome::refused;
+                    return result;
+                }
+            } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+                eof = true;
+            }
+        }
+        const bool exitSignalled = exitAt >= 0 ? fds[exitAt].revents != 0 : watch.fd() < 0;
+        if (!result.exited && exitSignalled && tryReap(request.pid, result.status)) {
+            result.exited = true;
+            until = std::min(until, Clock::now() + request.drainAfterExit);
+        }
+    }
+}
+
+} // namespace veldrin

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/LogWindow.h"
+
+#include <QStringList>
+
+#include <memory>
+
+#include <sys/types.h>
+
+namespace veldrin {
+
+// The controller run in progress: the process started by runController.
+struct ControllerProcess {
+    pid_t pid = -1;
+    QStringList arguments;
+};
+
+// Streamed controller runs: at most one at a time.
+struct RunState {
+    std::shared_ptr<ControllerProcess> activeProcess;
+    // The window of the most recent run; a replaced one stays on screen.
+    std::shared_ptr<LogWindow> logWindow;
+};
+
+} // namespace veldrin

@@ -1,0 +1,34 @@
+#include "exec/StreamRun.h"
+
+#include "exec/ChildOutput.h"
+#include "exec/Utf8Stream.h"
+
+#include <unistd.h>
+
+namespace veldrin {
+
+std::optional<int> streamChildOutput(const SpawnResult& child, const std::function<void(const QString&)>& sink,
+                                     std::chrono::milliseconds drainAfterExit, const StopToken& stop) {
+    Utf8StreamDecoder decoder;
+    PumpRequest request;
+    request.pid = child.pid;
+    request.fd = child.readFd;
+    request.drainAfterExit = drainAfterExit;
+    request.stop = stop;
+    request.consume = [&](QByteArrayView bytes) {
+        const QString text = decoder.feed(bytes);
+        if (!text.isEmpty())
+            sink(text);
+        return true;
+    };
+    const PumpResult pumped = pumpChildOutput(request);
+    close(child.readFd);
+    if (pumped.outcome == PumpResult::Outcome::stopped)
+        return std::nullopt;
+    const QString rest = decoder.finish();
+    if (!rest.isEmpty())
+        sink(rest);
+    return pumped.status;
+}
+
+} // namespace veldrin

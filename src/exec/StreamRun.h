@@ -1,0 +1,24 @@
+#pragma once
+
+// The reading side of a streamed run: everything the child writes goes on to
+// a sink, decoded piece by piece without losing a character at the seams.
+
+#include "exec/Spawn.h"
+#include "platform/StopToken.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace veldrin {
+
+// Reads until the child has exited and its output has ended, or for at most
+// `drainAfterExit` after the exit (a helper may keep the pipe open for ever).
+// Returns the decoded exit status; nothing when stop was requested first, in
+// which case the child is left to finish on its own. Closes the pipe.
+std::optional<int> streamChildOutput(const SpawnResult& child, const std::function<void(const QString&)>& sink,
+                                     std::chrono::milliseconds drainAfterExit, const StopToken& stop);
+
+} // namespace veldrin

@@ -1,0 +1,94 @@
+#include "platform/InfoPlist.h"
+
+#include "platform/CNumericLocale.h"
+#include "platform/PlistGuard.h"
+
+#include <QByteArrayView>
+#include <QLocale>
+
+#include <plist/plist.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace veldrin {
+
+namespace {
+
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+// libplist 2.2 stores every integer in an unsigned 64-bit field, negative ones
+// as two's complement, and marks values above the signed range only in a
+// private width flag. Its XML writer is the one public reader of that flag, so
+// the decimal form is taken from there.
+QString integerText(plist_t node) {
+    PlistPtr copy(plist_copy(node));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(copy.get(), &xml, &length);
+    if (xml) {
+        const QByteArrayView text(xml, static_cast<qsizetype>(length));
+        const QByteArrayView open("<integer>");
+        const qsizetype from = text.indexOf(open);
+        const qsizetype to = text.indexOf("</integer>");
+        QString number;
+        if (from >= 0 && to > from)
+            number = QString::fromLatin1(text.sliced(from + open.size(), to - from - open.size()));
+        plist_to_xml_free(xml);
+        if (!number.isEmpty())
+            return number;
+    }
+    uint64_t value = 0;
+    plist_get_uint_val(node, &value);
+    return QString::number(static_cast<qint64>(value));
+}
+
+} // namespace
+
+QString buildFromInfoPlist(QByteArray contents) {
+    const QString unreadable = QStringLiteral("0");
+    // Editors that save "UTF-8 with BOM" put one in front of the XML.
+    if (contents.startsWith("\xEF\xBB\xBF"))
+        contents.remove(0, 3);
+    if (!plistIsSafeToParse(contents))
+        return unreadable;
+    plist_t parsed = nullptr;
+    {
+        const CNumericLocale cNumbers;
+        plist_from_memory(contents.constData(), static_cast<uint32_t>(contents.size()), &parsed);
+    }
+    PlistPtr root(parsed);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return unreadable;
+    plist_t value = plist_dict_get_item(root.get(), "CFBundleVersion");
+    if (!value)
+        return unreadable;
+    switch (plist_get_node_type(value)) {
+    case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(value, &length);
+        return text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : unreadable;
+    }
+    case PLIST_UINT:
+        return integerText(value);
+    case PLIST_REAL: {
+        double real = 0;
+        plist_get_real_val(value, &real);
+        return QString::number(real, 'g', QLocale::FloatingPointShortest);
+    }
+    default:
+        return unreadable;
+    }
+}
+
+QString build(const QString& bundlePath) {
+    const auto contents = readPlistFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    if (!contents)
+        return QStringLiteral("0");
+    return buildFromInfoPlist(*contents);
+}
+
+} // namespace veldrin

@@ -1,0 +1,103 @@
+#include "platform/qt/CoreServices.h"
+
+#include <QSettings>
+#include <QTimer>
+
+namespace veldrin {
+
+namespace {
+
+class SystemClock : public Clock {
+public:
+    TimePoint now() const override {
+        return std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
+    }
+};
+
+class SettingsDefaults : public Defaults {
+public:
+    bool boolForKey(const QString& key) const override {
+        const QVariant value = settings_.value(key);
+        if (value.typeId() == QMetaType::Bool)
+            return value.toBool();
+        // Text-based stores hand Booleans back as "true"/"false"; anything
+        // else is not a Boolean and reads as false.
+        return value.typeId() == QMetaType::QString && value.toString() == QLatin1String("true");
+    }
+    void setBool(const QString& key, bool value) override {
+        settings_.setValue(key, value);
+        settings_.sync();
+    }
+
+private:
+    mutable QSettings settings_;
+};
+
+class QtRepeatingTimer : public RepeatingTimer {
+public:
+    QtRepeatingTimer(double seconds, std::function<void()> tick) : seconds_(seconds) {
+        timer_.setTimerType(Qt::CoarseTimer);
+        timer_.setInterval(std::chrono::milliseconds(qRound64(seconds * 1000)));
+        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+        timer_.start();
+    }
+    double interval() const override { return seconds_; }
+
+private:
+    double seconds_;
+    QTimer timer_;
+};
+
+class QtScheduler : public Scheduler {
+public:
+    std::unique_ptr<RepeatingTimer> scheduleRepeating(double seconds, std::function<void()> tick) override {
+        return std::make_unique<QtRepeatingTimer>(seconds, std::move(tick));
+    }
+    void after(double seconds, std::function<void()> call) override {
+        QTimer::singleShot(std::chrono::milliseconds(qRound64(seconds * 1000)), std::move(call));
+    }
+};
+
+// Hands out tokens only. The inhibitors that keep the display and the system
+// awake (D-Bus on Linux, IOKit assertions on macOS) come with the power
+// settings; until then an assertion has no effect on the system.
+class TokenActivities : public Activities {
+public:
+    ActivityToken begin(std::uint64_t, const QString&) override { return ActivityToken{++next_}; }
+    void end(ActivityToken) override {}
+
+private:
+    std::uint64_t next_ = 0;
+};
+
+class CompiledBundleInfo : public BundleInfo {
+public:
+    QVariant infoValue(const QString& key) const override {
+        if (key == QLatin1String("CFBundleShortVersionString"))
+            return QStringLiteral(VELDRIN_VERSION);
+        if (key == QLatin1String("CFBundleVersion"))
+            return QStringLiteral(VELDRIN_BUILD);
+        return {};
+    }
+};
+
+} // namespace
+
+#if defined(Q_OS_MACOS)
+std::unique_ptr<BundleInfo> makeMainBundleInfo();
+#endif
+
+std::unique_ptr<Clock> makeSystemClock() { return std::make_unique<SystemClock>(); }
+std::unique_ptr<Defaults> makeSettingsDefaults() { return std::make_unique<SettingsDefaults>(); }
+std::unique_ptr<Scheduler> makeMainThreadScheduler() { return std::make_unique<QtScheduler>(); }
+std::unique_ptr<Activities> makeActivities() { return std::make_unique<TokenActivities>(); }
+
+std::unique_ptr<BundleInfo> makeBundleInfo() {
+#if defined(Q_OS_MACOS)
+    return makeMainBundleInfo();
+#else
+    return std::make_unique<CompiledBundleInfo>();
+#endif
+}
+
+} // namespace veldrin

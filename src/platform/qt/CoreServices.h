@@ -1,0 +1,20 @@
+#pragma once
+
+// The real implementations of the seams that need no widgets.
+
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace veldrin {
+
+std::unique_ptr<Clock> makeSystemClock();
+// QSettings: ~/.config/Veldrin/Veldrin.conf on Linux, the defaults database on macOS.
+std::unique_ptr<Defaults> makeSettingsDefaults();
+// QTimer on the main thread.
+std::unique_ptr<Scheduler> makeMainThreadScheduler();
+std::unique_ptr<Activities> makeActivities();
+// The bundle's own Info.plist on macOS, the values compiled in elsewhere.
+std::unique_ptr<BundleInfo> makeBundleInfo();
+
+} // namespace veldrin

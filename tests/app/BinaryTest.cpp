@@ -1,0 +1,122 @@
+// The veldrin program itself: --print-menu, --demo in its sandbox, one
+// instance per home folder, and quitting on TERM.
+#include "exec/Shell.h"
+#include "exec/Spawn.h"
+#include "platform/PlistWriter.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QueryLimits aMinute{60s, 1024 * 1024};
+
+QStringList listTree(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out << it.filePath() + ' ' + QString::number(it.fileInfo().size()) + ' ' +
+                   it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
+    }
+    out.sort();
+    return out;
+}
+
+// Qt puts its runtime folder below TMPDIR when XDG_RUNTIME_DIR is unset, and
+// says so on stderr; give the child one of its own.
+struct RuntimeDir {
+    QTemporaryDir dir;
+    QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+    RuntimeDir() { qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit()); }
+    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", old); }
+};
+
+void setBuild(const QString& bundle, const QVariant& build, bool binary) {
+    ASSERT_TRUE(writeInfoPlist(bundle + "/Contents/Info.plist", {{"CFBundleVersion", build}}, binary));
+}
+
+} // namespace
+
+TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
+    test::TempHome home;
+    home.writeController(test::recordingController());
+    setBuild(home.systemRoot() + "/Applications/ChatGPT.app", "27", false);
+    setBuild(home.home() + "/Applications/ChatGPT Alt.app", "27\n\u202Eevil", false);
+    setBuild(home.home() + "/Applications/ChatGPT Tri.app", 26, true);
+
+    RuntimeDir runtime;
+    const ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
+    ASSERT_EQ(r.status, 0) << r.output.toStdString();
+    const QStringList lines = r.output.split('\n');
+    ASSERT_EQ(lines.size(), 29) << r.output.toStdString(); // 28 entries and the final line feed
+    EXPECT_EQ(lines[0], "Ready — click Sync Now [disabled]");
+    EXPECT_EQ(lines[1], "Veldrin 0.1.0 (build 1) [disabled]");
+    // Text from a file stays on its line, and its override cannot turn the rest around.
+    EXPECT_EQ(lines[2], "Alt behind (build \u2068" "27 \u202E" "evil\u202C\u2069 → 27) [disabled]");
+    EXPECT_EQ(lines[3], "Tri behind (build 26 → 27) [disabled]");
+    EXPECT_EQ(lines[27], "Quit Veldrin [key q]");
+    // One refresh at launch, and the opening waits for that one.
+    EXPECT_EQ(test::recordedCalls(home), QList<QStringList>{{"app-processes"}});
+}
+
+TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
+    test::TempHome realHome;
+    realHome.writeScript(".config/keep-me", "mine\n");
+    realHome.writeScript("bin/veldrin", "#!/bin/sh\necho real controller must not run >&2\nexit 9\n");
+    const QStringList before = listTree(realHome.home());
+    RuntimeDir runtime;
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    const ShellResult r = shell({VELDRIN_BINARY, "--demo", "--print-menu"}, aMinute);
+    qputenv("TMPDIR", oldTmp);
+
+    ASSERT_EQ(r.status, 0) << r.output.toStdString();
+    // The stand-in apps run, so the state is blocked; the bundles differ by one build.
+    EXPECT_TRUE(r.output.contains("\nCannot sync — ChatGPT is running [disabled]\n")) << r.output.toStdString();
+    EXPECT_TRUE(r.output.contains("\nTri behind (build 26 → 27) [disabled]\n"));
+    EXPECT_FALSE(r.output.contains("real controller"));
+    EXPECT_EQ(listTree(realHome.home()), before);
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
+    test::TempHome home;
+    // A controller that never answers must not hold up quitting.
+    home.writeController(test::recordingController("echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
+    RuntimeDir runtime;
+    const SpawnResult first = spawnWithPipe({VELDRIN_BINARY});
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(test::waitUntil([&] { return !home.readFile("pids").isEmpty(); }));
+
+    QElapsedTimer t;
+    t.start();
+    const ShellResult second = shell({VELDRIN_BINARY}, aMinute);
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.output, "veldrin: Veldrin is already running for " + home.home() +
+                                 "; use its icon in the status bar, or quit it from its menu first\n");
+    // A menu print is not a second instance.
+    EXPECT_EQ(shell({VELDRIN_BINARY, "--print-menu"}, aMinute).failure, ShellFailure::none);
+
+    t.restart();
+    kill(first.pid, SIGTERM);
+    EXPECT_EQ(waitForExit(first.pid), 0);
+    EXPECT_LT(t.elapsed(), 2000);
+    close(first.readFd);
+    for (const QString& pid : QString::fromUtf8(home.readFile("pids")).split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s)) << "query " << pid.toStdString();
+}

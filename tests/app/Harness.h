@@ -1,0 +1,39 @@
+#pragma once
+
+// An AppDelegate on fake platform effects, against a real controller script in
+// a temporary HOME.
+
+#include "app/AppDelegate.h"
+
+#include "support/Fakes.h"
+#include "support/TestSupport.h"
+
+#include <memory>
+
+namespace veldrin::test {
+
+struct Harness {
+    TempHome home;
+    FakePlatform fakes;
+    std::unique_ptr<AppDelegate> delegate;
+
+    // `body` is the controller's sh script after it has recorded its arguments.
+    explicit Harness(const QByteArray& body = "exit 0") {
+        home.writeController(recordingController(body));
+        delegate = std::make_unique<AppDelegate>(fakes.make());
+    }
+    // The status item, as launch would make it.
+    FakeStatusItem& statusItem() {
+        delegate->indicator.statusItem = delegate->platform().statusBar->createStatusItem();
+        delegate->indicator.statusItem->setMenuDelegate(delegate.get());
+        return *fakes.statusItem;
+    }
+    QList<QStringList> calls() const { return recordedCalls(home); }
+    // Waits until the run has been handed back.
+    bool runFinished() {
+        return waitUntil([&] { return !delegate->runs.activeProcess; }, std::chrono::seconds(20));
+    }
+    QString transcript() const { return fakes.lastWindow() ? fakes.lastWindow()->transcript() : QString(); }
+};
+
+} // namespace veldrin::test

@@ -1,0 +1,171 @@
+// The sync state: its rules, the app-processes query off the main thread, the
+// bounded waits of menu opening, and the pause switch.
+#include "app/Harness.h"
+
+#include "exec/AppProcesses.h"
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+// app-processes prints $HOME/running; pause and resume make and remove the marker.
+const QByteArray pauseAware = R"(
+case "$1" in
+  pause) mkdir -p "$HOME/.codex" && echo "$2" > "$HOME/.codex/.sync-paused" ;;
+  resume) rm -f "$HOME/.codex/.sync-paused" ;;
+  app-processes) [ -f "$HOME/running" ] && cat "$HOME/running"; [ -f "$HOME/hang" ] && sleep 30 ;;
+esac
+exit 0
+)";
+
+const QStringList appProcesses{"app-processes"};
+
+struct Fixture : test::Harness {
+    test::FakeStatusItem& item = statusItem();
+    Fixture() : Harness(pauseAware) {}
+    void setRunning(const QByteArray& lines) { home.writeScript("running", lines); }
+    void makeMarker() {
+        QDir().mkpath(home.home() + "/.codex");
+        QFile(pauseFile()).open(QIODevice::WriteOnly);
+    }
+    QString statusLine() { return item.open().entries.front().title; }
+};
+
+} // namespace
+
+TEST(SyncState, RulesInOrderAndTheControllerAskedOnlyWhenNeeded) {
+    Fixture f;
+    f.delegate->refreshNow();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::ready);
+
+    f.setRunning("4242\tChatGPT\n");
+    f.delegate->refreshNow();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::blocked);
+    EXPECT_EQ(f.statusLine(), QStringLiteral("Cannot sync — ChatGPT is running"));
+    f.setRunning("\n\n\n"); // only line feeds: nobody runs
+    f.delegate->refreshNow();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::ready);
+    EXPECT_EQ(f.calls().size(), 4);
+
+    // The marker, file or folder, wins over running apps without a question.
+    f.setRunning("4242\tChatGPT\n");
+    f.makeMarker();
+    f.delegate->refreshNow();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::paused);
+    QFile::remove(pauseFile());
+    QDir().mkpath(pauseFile());
+    f.delegate->refresh();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::paused);
+
+    // Working wins over the marker and looks at nothing.
+    f.delegate->appControl.isQuittingApps = true;
+    f.delegate->refresh();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::working);
+    EXPECT_EQ(f.calls().size(), 4);
+    EXPECT_EQ(f.item.indicators, (std::vector<SyncState>{SyncState::ready, SyncState::blocked, SyncState::blocked,
+                                                          SyncState::ready, SyncState::paused, SyncState::paused,
+                                                          SyncState::working}));
+}
+
+TEST(SyncState, AnswerWithoutAListReadsBlockedAndSaysWhy) {
+    Fixture f;
+    f.delegate->limits.appProcesses = {2s, 64};
+    const struct {
+        QByteArray controller;
+        QString line;
+        SyncState state;
+    } cases[] = {
+        {"", "Cannot sync — " + controller() + ": No such file or directory", SyncState::blocked},
+        {"#!/bin/sh\nwhile :; do echo flood; done\n", "Cannot sync — " + controller() + " printed more than 64 bytes",
+         SyncState::blocked},
+        // The exit status is not looked at: a pgrep-like tool exits 1 with nothing to say.
+        {"#!/bin/sh\nexit 1\n", "Ready — click Sync Now", SyncState::ready},
+        // One odd byte in a process name still means a running app.
+        {"#!/bin/sh\nprintf '7\\tChat\\377GPT\\n'\n", "Cannot sync — ChatGPT is running", SyncState::blocked},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(controller());
+        if (!c.controller.isEmpty())
+            f.home.writeController(c.controller);
+        EXPECT_EQ(f.statusLine(), c.line);
+        EXPECT_EQ(f.delegate->indicator.state, c.state);
+    }
+}
+
+TEST(SyncState, HungControllerNeverHoldsUpTheMenuBar) {
+    Fixture f;
+    f.delegate->limits.appProcesses = {3s, 4096};
+    f.home.writeScript("hang", "");
+
+    // A tick starts the query and returns at once; further ticks leave it be.
+    QElapsedTimer t;
+    t.start();
+    f.delegate->refresh();
+    f.delegate->refresh();
+    EXPECT_LT(t.elapsed(), 500);
+
+    // Opening the menu waits two seconds at most, then says why.
+    t.restart();
+    const test::CapturedMenu menu = f.item.open();
+    EXPECT_LT(t.elapsed(), 2500);
+    EXPECT_GE(t.elapsed(), 1900);
+    EXPECT_EQ(menu.entries.front().title, "Cannot sync — " + controller() + " did not answer within 2 seconds");
+    EXPECT_EQ(f.calls(), QList<QStringList>{appProcesses});
+
+    // The query ends at its own bound and its answer replaces the guess.
+    ASSERT_TRUE(test::waitUntil([&] { return !f.delegate->indicator.appProcessQuery; }, 5s));
+    EXPECT_EQ(f.delegate->indicator.appProcessFailure, controller() + " did not answer within 3 seconds");
+    QFile::remove(f.home.home() + "/hang");
+    f.delegate->refreshNow();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::ready);
+    EXPECT_FALSE(f.delegate->indicator.appProcessFailure);
+}
+
+TEST(SyncState, AnswerArrivingAfterARunStartedDoesNotHideTheRun) {
+    Fixture f;
+    f.setRunning("1\tChatGPT\n");
+    f.delegate->refresh(); // in flight
+    f.delegate->appControl.isQuittingApps = true;
+    ASSERT_TRUE(test::waitUntil([&] { return !f.delegate->indicator.appProcessQuery; }));
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::working);
+}
+
+TEST(SyncState, ProcessIdentifiersAreTheFirstTabFieldKeptAsText) {
+    const QStringList lines{"101\tChatGPT\tmain", "202", "\t\t", "\t303\tChatGPT Helper", "0x1F\tChatGPT Tri", "-1"};
+    EXPECT_EQ(appProcessIDs(lines), (QStringList{"101", "202", "303", "0x1F", "-1"}));
+}
+
+TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
+    Fixture f;
+    f.delegate->togglePause();
+    EXPECT_EQ(f.delegate->indicator.state, SyncState::paused);
+    f.delegate->togglePause();
+    EXPECT_TRUE(test::waitUntil([&] { return f.delegate->indicator.state == SyncState::ready; }));
+    EXPECT_EQ(f.calls(), (QList<QStringList>{{"pause", "paused from menu bar"}, {"resume"}, appProcesses}));
+
+    // Stopping the apps shows working, yet the switch still goes by the marker.
+    f.makeMarker();
+    f.delegate->appControl.isQuittingApps = true;
+    f.delegate->togglePause();
+    EXPECT_FALSE(QFile::exists(pauseFile()));
+    EXPECT_EQ(f.calls().last(), QStringList{"resume"});
+}
+
+TEST(PauseSwitch, SlowControllerHoldsTheMainThreadTwoSecondsAtMost) {
+    Fixture f;
+    f.home.writeController(test::recordingController("sleep 4; mkdir -p \"$HOME/.codex\"; : > \"$HOME/.codex/.sync-paused\""));
+    QElapsedTimer t;
+    t.start();
+    f.delegate->togglePause();
+    EXPECT_LT(t.elapsed(), 2500);
+    // Its effect shows once it has answered.
+    EXPECT_TRUE(test::waitUntil([&] { return f.delegate->indicator.state == SyncState::paused; }, 8s));
+}

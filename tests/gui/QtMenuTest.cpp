@@ -1,0 +1,63 @@
+// The Qt menu: one long-lived QMenu refilled at every opening, titles shown
+// literally on one line, and the chosen operation called after it closes.
+#include "gui/QtMenu.h"
+
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+
+TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
+    QMenu menu;
+    MenuEntry checked = MenuEntry::item("Switch", Action::toggleLidKeepAwake, true);
+    checked.checkmark = Checkmark::on;
+    checked.toolTip = QStringLiteral("<i>plain</i> & literal");
+    const MenuEntry holder = MenuEntry::holder("Cloud & Co", {"Cloud & Co", {checked}});
+    renderMenu(&menu,
+               {MenuEntry::info("Tom & Jerry <b>bold</b>\nsecond line\t" + QString(300, 'x')),
+                MenuEntry::separatorEntry(), MenuEntry::item("Audit Profiles", Action::auditProfiles, true, "a"),
+                holder},
+               [](Action, const QVariant&) {});
+
+    const auto actions = menu.actions();
+    ASSERT_EQ(actions.size(), 4);
+    const QString shown = "Tom & Jerry <b>bold</b> second line ";
+    EXPECT_EQ(actions[0]->iconText(), shown + QString(199 - shown.size(), 'x') + "…");
+    EXPECT_FALSE(actions[0]->isEnabled());
+    EXPECT_TRUE(actions[1]->isSeparator());
+    EXPECT_EQ(actions[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    ASSERT_NE(actions[3]->menu(), nullptr);
+    EXPECT_EQ(actions[3]->iconText(), QStringLiteral("Cloud & Co"));
+    QAction* sw = actions[3]->menu()->actions().value(0);
+    ASSERT_NE(sw, nullptr);
+    EXPECT_TRUE(sw->isCheckable() && sw->isChecked());
+    // Escaped, so that Qt cannot take the tooltip for markup.
+    EXPECT_TRUE(sw->toolTip().contains(QStringLiteral("&lt;i&gt;plain&lt;/i&gt; &amp; literal")));
+}
+
+TEST(QtMenu, RefillingReplacesEverythingAndChoicesArriveAfterTheMenuCloses) {
+    QMenu menu;
+    std::vector<std::pair<Action, QVariant>> chosen;
+    QtStatusMenu status(&menu, [&](Action a, const QVariant& o) { chosen.emplace_back(a, o); });
+    MenuEntry mode = MenuEntry::item("Up Sync Only", Action::setCloudMode, true);
+    mode.representedObject = QStringList{"pri", "up"};
+    const std::vector<MenuEntry> entries{MenuEntry::holder("Cloud", {"Cloud", {mode}}),
+                                         MenuEntry::item("Quit Veldrin", Action::terminate, true, "q")};
+    status.setEntries(entries);
+    QPointer<QMenu> firstSubmenu = menu.actions()[0]->menu();
+    status.setEntries(entries);
+    EXPECT_TRUE(firstSubmenu.isNull()); // released, not piled up
+    EXPECT_EQ(menu.actions().size(), 2);
+
+    menu.actions()[0]->menu()->actions()[0]->trigger();
+    EXPECT_TRUE(chosen.empty());
+    test::spin(std::chrono::milliseconds(50));
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].first, Action::setCloudMode);
+    EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "up"}));
+}

@@ -1,0 +1,2 @@
+// Must not compile: the core library has no widgets to include.
+#include <QtWidgets/QWidget>

@@ -1,0 +1,144 @@
+#include "support/Fakes.h"
+
+#include "platform/qt/ThreadedWork.h"
+
+namespace veldrin::test {
+
+const MenuEntry* CapturedMenu::find(Action action) const {
+    for (const MenuEntry& e : entries) {
+        if (e.action == action)
+            return &e;
+    }
+    return nullptr;
+}
+
+void FakeLogWindow::append(const QString& text) {
+    QMutexLocker lock(&mutex_);
+    text_ += text;
+}
+
+QString FakeLogWindow::transcript() const {
+    QMutexLocker lock(&mutex_);
+    return text_;
+}
+
+void FakeStatusItem::setToolTip(const QString& text) {
+    toolTip = text;
+    p.events << "toolTip:" + text;
+}
+
+void FakeStatusItem::setIndicator(SyncState state) {
+    indicators.push_back(state);
+    p.events << "indicator";
+}
+
+void FakeStatusItem::setMenuDelegate(MenuDelegate* d) {
+    delegate = d;
+    p.events << "menu";
+}
+
+CapturedMenu FakeStatusItem::open() const {
+    CapturedMenu menu;
+    delegate->menuWillOpen(menu);
+    return menu;
+}
+
+namespace {
+
+struct StatusBarFake : StatusBar {
+    StatusBarFake(FakePlatform& platform, bool b) : p(platform), button(b) {}
+    std::unique_ptr<StatusItem> createStatusItem() override {
+        p.events << "statusItem";
+        auto item = std::make_unique<FakeStatusItem>(p, button);
+        p.statusItem = item.get();
+        return item;
+    }
+    FakePlatform& p;
+    bool button;
+};
+
+struct LogWindowsFake : LogWindows {
+    explicit LogWindowsFake(FakePlatform& platform) : p(platform) {}
+    std::shared_ptr<LogWindow> create(const QString& title) override {
+        return p.windows.emplace_back(std::make_shared<FakeLogWindow>(title));
+    }
+    FakePlatform& p;
+};
+
+struct DefaultsFake : Defaults {
+    explicit DefaultsFake(FakePlatform& platform) : p(platform) {}
+    bool boolForKey(const QString& key) const override {
+        p.events << "read:" + key;
+        return p.defaults.contains(key) && p.defaults.at(key);
+    }
+    void setBool(const QString& key, bool value) override {
+        p.events << "write:" + key + (value ? "=true" : "=false");
+        p.defaults[key] = value;
+    }
+    FakePlatform& p;
+};
+
+struct ClockFake : Clock {
+    explicit ClockFake(FakePlatform& platform) : p(platform) {}
+    TimePoint now() const override { return p.now; }
+    FakePlatform& p;
+};
+
+struct SchedulerFake : Scheduler {
+    struct FixedTimer : RepeatingTimer {
+        explicit FixedTimer(double s) : seconds(s) {}
+        double interval() const override { return seconds; }
+        double seconds;
+    };
+    explicit SchedulerFake(FakePlatform& platform) : p(platform) {}
+    std::unique_ptr<RepeatingTimer> scheduleRepeating(double seconds, std::function<void()> tick) override {
+        p.events << "repeat:" + QString::number(seconds);
+        p.repeating.push_back({seconds, std::move(tick)});
+        return std::make_unique<FixedTimer>(seconds);
+    }
+    void after(double seconds, std::function<void()> call) override {
+        p.events << "after:" + QString::number(seconds);
+        p.delayed.push_back({seconds, std::move(call)});
+    }
+    FakePlatform& p;
+};
+
+struct ActivitiesFake : Activities {
+    explicit ActivitiesFake(FakePlatform& platform) : p(platform) {}
+    ActivityToken begin(std::uint64_t options, const QString& reason) override {
+        p.events << "begin:" + QString::number(options) + ':' + reason;
+        p.heldActivities.push_back(++next);
+        return ActivityToken{next};
+    }
+    void end(ActivityToken token) override {
+        p.events << "end:" + QString::number(token.id);
+        std::erase(p.heldActivities, token.id);
+    }
+    FakePlatform& p;
+    std::uint64_t next = 0;
+};
+
+struct BundleInfoFake : BundleInfo {
+    explicit BundleInfoFake(FakePlatform& platform) : p(platform) {}
+    QVariant infoValue(const QString& key) const override {
+        return p.bundleInfo.contains(key) ? p.bundleInfo.at(key) : QVariant();
+    }
+    FakePlatform& p;
+};
+
+} // namespace
+
+Platform FakePlatform::make(bool statusButton) {
+    Platform platform;
+    platform.statusBar = std::make_unique<StatusBarFake>(*this, statusButton);
+    platform.logWindows = std::make_unique<LogWindowsFake>(*this);
+    platform.defaults = std::make_unique<DefaultsFake>(*this);
+    platform.clock = std::make_unique<ClockFake>(*this);
+    platform.scheduler = std::make_unique<SchedulerFake>(*this);
+    platform.activities = std::make_unique<ActivitiesFake>(*this);
+    platform.bundleInfo = std::make_unique<BundleInfoFake>(*this);
+    platform.work = std::make_unique<ThreadedWork>();
+    return platform;
+}
+
+} // namespace veldrin::test
