@@ -41,12 +41,30 @@ public:
     // No carriage returns: the view shows them as line breaks, which would
     // not be byte-exact.
     void appendLine(QByteArray& out) {
-        static const char* const words[] = {
-            "sync", "copied", "files", "~/.codex-alt", "\xE2\x80\x94", "caf\xC3\xA9", "na\xC3\xAFve",
-            "\xE2\x86\x94", "\xE2\x86\x92", "\xC2\xB7", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
-            "\xF0\x9F\x9A\x80", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", "<b>bold?</b>", "&amp;", "rollout",
-            "conflict", "resolved", "\xE2\x88\x91", "\xC2\xA0", "ok", "warning:", "0x7f3a",
-            "\xE2\x80\xA6"};
+        static const char* const words[] = {"sync",
+                                            "copied",
+                                            "files",
+                                            "~/.codex-alt",
+                                            "\xE2\x80\x94",
+                                            "caf\xC3\xA9",
+                                            "na\xC3\xAFve",
+                                            "\xE2\x86\x94",
+                                            "\xE2\x86\x92",
+                                            "\xC2\xB7",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                            "\xF0\x9F\x9A\x80",
+                                            "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD",
+                                            "<b>bold?</b>",
+                                            "&amp;",
+                                            "rollout",
+                                            "conflict",
+                                            "resolved",
+                                            "\xE2\x88\x91",
+                                            "\xC2\xA0",
+                                            "ok",
+                                            "warning:",
+                                            "0x7f3a",
+                                            "\xE2\x80\xA6"};
         constexpr std::uint32_t wordCount = sizeof(words) / sizeof(words[0]);
         out += '[';
         out += QByteArray::number(line++);
@@ -68,7 +86,9 @@ private:
     std::uint64_t line = 0;
 };
 
-double seconds(const timeval& tv) { return double(tv.tv_sec) + tv.tv_usec / 1e6; }
+double seconds(const timeval& tv) {
+    return double(tv.tv_sec) + tv.tv_usec / 1e6;
+}
 
 using Sink = std::function<void(const QString&)>;
 
@@ -115,11 +135,11 @@ Result streamThrough(const QString& file, const QByteArray& expected, const Sink
     QEventLoop loop;
     QElapsedTimer sinceTurn;
     double longestTurn = 0;
-    const auto turns = QObject::connect(QAbstractEventDispatcher::instance(),
-                                        &QAbstractEventDispatcher::aboutToBlock, [&] {
-        longestTurn = std::max(longestTurn, sinceTurn.nsecsElapsed() / 1e6);
-        sinceTurn.restart();
-    });
+    const auto turns =
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] {
+            longestTurn = std::max(longestTurn, sinceTurn.nsecsElapsed() / 1e6);
+            sinceTurn.restart();
+        });
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(1);
@@ -143,8 +163,8 @@ Result streamThrough(const QString& file, const QByteArray& expected, const Sink
     QObject::disconnect(turns);
     result.longestStretchMs = longestTurn;
     result.longestTimerGapMs = longestTick;
-    result.busyShare = (seconds(after.ru_utime) + seconds(after.ru_stime) -
-                        seconds(before.ru_utime) - seconds(before.ru_stime)) /
+    result.busyShare = (seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) -
+                        seconds(before.ru_stime)) /
                        result.seconds;
     result.pageFaults = after.ru_minflt - before.ru_minflt;
 
@@ -166,8 +186,8 @@ void dispose(std::unique_ptr<LogWindow> log) {
 QByteArray Result::toLine() const {
     char line[256];
     std::snprintf(line, sizeof line, "RESULT %lld %.6f %.3f %.3f %.4f %ld %d\n",
-                  static_cast<long long>(bytes), seconds, longestStretchMs, longestTimerGapMs,
-                  busyShare, pageFaults, exact ? 1 : 0);
+                  static_cast<long long>(bytes), seconds, longestStretchMs, longestTimerGapMs, busyShare,
+                  pageFaults, exact ? 1 : 0);
     return line;
 }
 
@@ -176,8 +196,7 @@ std::optional<Result> Result::fromLine(const QByteArray& line) {
     long long bytes = 0;
     int exact = 0;
     if (std::sscanf(line.constData(), "RESULT %lld %lf %lf %lf %lf %ld %d", &bytes, &r.seconds,
-                    &r.longestStretchMs, &r.longestTimerGapMs, &r.busyShare, &r.pageFaults,
-                    &exact) != 7)
+                    &r.longestStretchMs, &r.longestTimerGapMs, &r.busyShare, &r.pageFaults, &exact) != 7)
         return std::nullopt;
     r.bytes = bytes;
     r.exact = exact != 0;
@@ -193,8 +212,7 @@ QByteArray generateText(qsizetype bytes) {
     return out;
 }
 
-std::optional<std::pair<pid_t, int>> spawnWithPipe(const std::vector<std::string>& argv,
-                                                   bool withStderr) {
+std::optional<std::pair<pid_t, int>> spawnWithPipe(const std::vector<std::string>& argv, bool withStderr) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return std::nullopt;

@@ -42,8 +42,7 @@ QByteArray generateText(qsizetype bytes);
 
 // Starts argv[0] with argv, its stdout (and stderr, when asked) on a pipe;
 // returns the pid and the reading end.
-std::optional<std::pair<pid_t, int>> spawnWithPipe(const std::vector<std::string>& argv,
-                                                   bool withStderr);
+std::optional<std::pair<pid_t, int>> spawnWithPipe(const std::vector<std::string>& argv, bool withStderr);
 
 // Main thread, with a QApplication: streams the file through /bin/cat into a
 // fresh log window (shown, offscreen) by the given hand-over and measures.

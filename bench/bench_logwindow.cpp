@@ -67,8 +67,7 @@ std::optional<Result> measureInChild(const char* kind, qsizetype bytes) {
     if (file.isEmpty())
         return std::nullopt;
     const auto child = spawnWithPipe(
-        {self, std::string("--measure=") + kind, "--file=" + QFile::encodeName(file).toStdString()},
-        false);
+        {self, std::string("--measure=") + kind, "--file=" + QFile::encodeName(file).toStdString()}, false);
     if (!child)
         return std::nullopt;
     QByteArray output;

@@ -6,7 +6,8 @@
 
 namespace veldrin {
 
-AppDelegate::AppDelegate(Platform platform, QObject* parent) : QObject(parent), platform_(std::move(platform)) {}
+AppDelegate::AppDelegate(Platform platform, QObject* parent)
+    : QObject(parent), platform_(std::move(platform)) {}
 
 AppDelegate::~AppDelegate() {
     // Queries still running are killed and their threads joined; a streamed

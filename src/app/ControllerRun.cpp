@@ -28,27 +28,28 @@ void AppDelegate::runController(const QStringList& arguments, const QString& tit
     argv += arguments;
     const SpawnResult child = spawnWithPipe(argv);
     if (!child.started()) {
-        window->append(QStringLiteral("Could not start: ") + launchErrorDescription(argv.first(), child.error) +
-                       QLatin1Char('\n'));
+        window->append(QStringLiteral("Could not start: ") +
+                       launchErrorDescription(argv.first(), child.error) + QLatin1Char('\n'));
         return;
     }
 
     auto process = std::make_shared<ControllerProcess>(ControllerProcess{child.pid, arguments});
     runs.activeProcess = process;
     const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, window, process, child, drain = limits.drainAfterExit](const StopToken& stop) mutable {
-        // Everything read goes to the window before the closing line does.
-        const std::optional<int> status =
-            streamChildOutput(child, [&window](const QString& text) { window->append(text); }, drain, stop);
-        return BackgroundWork::HandBack(
-            [self = std::move(self), window = std::move(window), process = std::move(process), status] {
-                if (!status)
-                    return;
-                window->append(closingLine(*status));
-                if (self)
-                    self->finishControllerRun(process);
-            });
-    });
+    platform_.work->start(
+        [self, window, process, child, drain = limits.drainAfterExit](const StopToken& stop) mutable {
+            // Everything read goes to the window before the closing line does.
+            const std::optional<int> status = streamChildOutput(
+                child, [&window](const QString& text) { window->append(text); }, drain, stop);
+            return BackgroundWork::HandBack(
+                [self = std::move(self), window = std::move(window), process = std::move(process), status] {
+                    if (!status)
+                        return;
+                    window->append(closingLine(*status));
+                    if (self)
+                        self->finishControllerRun(process);
+                });
+        });
     refresh();
 }
 

@@ -1,7 +1,7 @@
 #include "app/Demo.h"
 
-#include "platform/PlistWriter.h"
 #include "exec/Shell.h"
+#include "platform/PlistWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,8 +30,8 @@ bool copyResource(const QString& resource, const QString& target, QString* error
     return true;
 }
 
-bool makeBundle(const QString& bundle, const QString& executable, const QString& identifier, const QString& build,
-                bool binaryPlist, QString* error) {
+bool makeBundle(const QString& bundle, const QString& executable, const QString& identifier,
+                const QString& build, bool binaryPlist, QString* error) {
     const QVariantMap info{
         {QStringLiteral("CFBundleExecutable"), executable},
         {QStringLiteral("CFBundleIdentifier"), identifier},
@@ -43,8 +43,8 @@ bool makeBundle(const QString& bundle, const QString& executable, const QString&
         *error = QStringLiteral("cannot write ") + bundle + QStringLiteral("/Contents/Info.plist");
         return false;
     }
-    return copyResource(QStringLiteral(":/sim/standin-app"), bundle + QStringLiteral("/Contents/MacOS/") + executable,
-                        error);
+    return copyResource(QStringLiteral(":/sim/standin-app"),
+                        bundle + QStringLiteral("/Contents/MacOS/") + executable, error);
 }
 
 } // namespace
@@ -61,17 +61,20 @@ std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
     box.systemRoot = box.root + QStringLiteral("/system");
 
     const QString home = box.home;
-    bool ok = copyResource(QStringLiteral(":/sim/veldrin"), home + QStringLiteral("/bin/veldrin"), error) &&
-              copyResource(QStringLiteral(":/sim/standin-app"), home + QStringLiteral("/.sim/standin-app"), error) &&
-              copyResource(QStringLiteral(":/sim/start-apps"), home + QStringLiteral("/.sim/start-apps"), error) &&
-              // Alt matches Primary, Tri lags a build behind; one list in each format.
-              makeBundle(box.systemRoot + QStringLiteral("/Applications/ChatGPT.app"), QStringLiteral("ChatGPT"),
-                         QStringLiteral("com.openai.codex"), QStringLiteral("27"), false, error) &&
-              makeBundle(home + QStringLiteral("/Applications/ChatGPT Alt.app"), QStringLiteral("ChatGPT Alt"),
-                         QStringLiteral("com.openai.codex.alt"), QStringLiteral("27"), false, error) &&
-              makeBundle(home + QStringLiteral("/Applications/ChatGPT Tri.app"), QStringLiteral("ChatGPT Tri"),
-                         QStringLiteral("com.openai.codex.tri"), QStringLiteral("26"), true, error);
-    for (const char* folder : {".codex", ".codex-alt", ".codex-tri", ".config", ".cache", ".local/share", ".local/state"})
+    bool ok =
+        copyResource(QStringLiteral(":/sim/veldrin"), home + QStringLiteral("/bin/veldrin"), error) &&
+        copyResource(QStringLiteral(":/sim/standin-app"), home + QStringLiteral("/.sim/standin-app"),
+                     error) &&
+        copyResource(QStringLiteral(":/sim/start-apps"), home + QStringLiteral("/.sim/start-apps"), error) &&
+        // Alt matches Primary, Tri lags a build behind; one list in each format.
+        makeBundle(box.systemRoot + QStringLiteral("/Applications/ChatGPT.app"), QStringLiteral("ChatGPT"),
+                   QStringLiteral("com.openai.codex"), QStringLiteral("27"), false, error) &&
+        makeBundle(home + QStringLiteral("/Applications/ChatGPT Alt.app"), QStringLiteral("ChatGPT Alt"),
+                   QStringLiteral("com.openai.codex.alt"), QStringLiteral("27"), false, error) &&
+        makeBundle(home + QStringLiteral("/Applications/ChatGPT Tri.app"), QStringLiteral("ChatGPT Tri"),
+                   QStringLiteral("com.openai.codex.tri"), QStringLiteral("26"), true, error);
+    for (const char* folder :
+         {".codex", ".codex-alt", ".codex-tri", ".config", ".cache", ".local/share", ".local/state"})
         ok = ok && QDir().mkpath(home + QLatin1Char('/') + QLatin1String(folder));
     if (!ok) {
         QDir(box.root).removeRecursively();

@@ -81,14 +81,15 @@ void AppDelegate::togglePause() {
     QStringList argv{controller()};
     argv += QFileInfo::exists(pauseFile()) ? controllerArgs::resume() : controllerArgs::pause();
     const QPointer<AppDelegate> self(this);
-    const auto task = platform_.work->start([self, argv, pauseLimits = limits.pauseSwitch](const StopToken& stop) mutable {
-        // The controller makes or removes the marker; its answer is not looked at.
-        shell(argv, pauseLimits, stop);
-        return BackgroundWork::HandBack([self = std::move(self)] {
-            if (self)
-                self->refresh();
+    const auto task =
+        platform_.work->start([self, argv, pauseLimits = limits.pauseSwitch](const StopToken& stop) mutable {
+            // The controller makes or removes the marker; its answer is not looked at.
+            shell(argv, pauseLimits, stop);
+            return BackgroundWork::HandBack([self = std::move(self)] {
+                if (self)
+                    self->refresh();
+            });
         });
-    });
     // A controller slower than this shows its effect when it has answered.
     platform_.work->finishWithin(task, limits.mainThreadWait);
 }

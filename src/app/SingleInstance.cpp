@@ -24,14 +24,16 @@ bool InstanceLock::acquire(QString* warning) {
     QDir().mkpath(folder);
     fd_ = open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        *warning = QStringLiteral("cannot make ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+        *warning = QStringLiteral("cannot make ") + path + QStringLiteral(": ") +
+                   QString::fromLocal8Bit(strerror(errno));
         return true;
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0)
         return true;
     if (errno == EWOULDBLOCK)
         return false;
-    *warning = QStringLiteral("cannot lock ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+    *warning = QStringLiteral("cannot lock ") + path + QStringLiteral(": ") +
+               QString::fromLocal8Bit(strerror(errno));
     return true;
 }
 

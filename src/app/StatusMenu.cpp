@@ -8,7 +8,9 @@
 
 namespace veldrin {
 
-void AppDelegate::menuWillOpen(StatusMenu& menu) { rebuildMenu(menu); }
+void AppDelegate::menuWillOpen(StatusMenu& menu) {
+    rebuildMenu(menu);
+}
 
 void AppDelegate::rebuildMenu(StatusMenu& menu) {
     refreshNow();

@@ -20,9 +20,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -81,8 +81,10 @@ int main(int argc, char** argv) {
     if (!options->demo && !options->printMenu) {
         QString warning;
         if (!instance.acquire(&warning)) {
-            writeUtf8(stderr, QStringLiteral("veldrin: Veldrin is already running for ") + veldrin::homeFolder() +
-                                  QStringLiteral("; use its icon in the status bar, or quit it from its menu first\n"));
+            writeUtf8(
+                stderr,
+                QStringLiteral("veldrin: Veldrin is already running for ") + veldrin::homeFolder() +
+                    QStringLiteral("; use its icon in the status bar, or quit it from its menu first\n"));
             return 1;
         }
         if (!warning.isEmpty())

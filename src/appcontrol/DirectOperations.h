@@ -15,14 +15,18 @@ struct ControllerJob {
 
 namespace directOperations {
 
-inline ControllerJob syncNow() { return {{QStringLiteral("now")}, QStringLiteral("Veldrin")}; }
+inline ControllerJob syncNow() {
+    return {{QStringLiteral("now")}, QStringLiteral("Veldrin")};
+}
 inline ControllerJob syncClaudeNow() {
     return {{QStringLiteral("claude"), QStringLiteral("sync")}, QStringLiteral("Claude Code Sync")};
 }
 inline ControllerJob importIntoClaudeNow() {
     return {{QStringLiteral("claude"), QStringLiteral("import")}, QStringLiteral("Import into Claude Code")};
 }
-inline ControllerJob auditProfiles() { return {{QStringLiteral("audit")}, QStringLiteral("Veldrin Audit")}; }
+inline ControllerJob auditProfiles() {
+    return {{QStringLiteral("audit")}, QStringLiteral("Veldrin Audit")};
+}
 inline ControllerJob showSyncLogs() {
     return {{QStringLiteral("logs"), QStringLiteral("10")}, QStringLiteral("Last 10 Veldrin Runs")};
 }

@@ -12,10 +12,11 @@ AppProcessAnswer appProcessAnswer(const ShellResult& result) {
     return answer;
 }
 
-AppProcessAnswer queryAppProcesses(const QString& controller, const QueryLimits& limits, const StopToken& stop) {
+AppProcessAnswer queryAppProcesses(const QString& controller, const QueryLimits& limits,
+                                   const StopToken& stop) {
     // One odd byte in a process name must not hide a running app.
-    return appProcessAnswer(shell(QStringList{controller} + controllerArgs::appProcesses(), limits, stop,
-                                  InvalidUtf8::replace));
+    return appProcessAnswer(
+        shell(QStringList{controller} + controllerArgs::appProcesses(), limits, stop, InvalidUtf8::replace));
 }
 
 QStringList appProcessIDs(const QStringList& lines) {

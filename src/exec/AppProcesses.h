@@ -24,7 +24,8 @@ struct AppProcessAnswer {
 AppProcessAnswer appProcessAnswer(const ShellResult& result);
 
 // Runs [controller, "app-processes"]; any thread.
-AppProcessAnswer queryAppProcesses(const QString& controller, const QueryLimits& limits, const StopToken& stop = {});
+AppProcessAnswer queryAppProcesses(const QString& controller, const QueryLimits& limits,
+                                   const StopToken& stop = {});
 
 // The identifiers, in line order; a line without a tab is its own identifier,
 // a line of tabs alone has none.

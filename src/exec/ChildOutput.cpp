@@ -49,7 +49,9 @@ public:
     }
     ExitWatch(const ExitWatch&) = delete;
     ExitWatch& operator=(const ExitWatch&) = delete;
-    int fd() const { return fd_; }
+    int fd() const {
+        return fd_;
+    }
 
 private:
     int fd_ = -1;

@@ -12,9 +12,15 @@
 
 namespace veldrin::controllerArgs {
 
-inline QStringList appProcesses() { return {QStringLiteral("app-processes")}; }
-inline QStringList pause() { return {QStringLiteral("pause"), QStringLiteral("paused from menu bar")}; }
-inline QStringList resume() { return {QStringLiteral("resume")}; }
+inline QStringList appProcesses() {
+    return {QStringLiteral("app-processes")};
+}
+inline QStringList pause() {
+    return {QStringLiteral("pause"), QStringLiteral("paused from menu bar")};
+}
+inline QStringList resume() {
+    return {QStringLiteral("resume")};
+}
 
 // app-processes, pause and resume answer at once in practice; a controller
 // that does not is killed after this.

@@ -19,7 +19,8 @@ QString decode(const QByteArray& bytes, InvalidUtf8 invalid) {
         QString text = decoder.feed(bytes);
         return text + decoder.finish();
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     return decoder.hasError() ? QString() : text;
 }
@@ -31,7 +32,8 @@ QString noAnswerDescription(const QString& program, std::chrono::milliseconds bo
            QStringLiteral(" seconds");
 }
 
-ShellResult shell(const QStringList& argv, const QueryLimits& limits, const StopToken& stop, InvalidUtf8 invalid) {
+ShellResult shell(const QStringList& argv, const QueryLimits& limits, const StopToken& stop,
+                  InvalidUtf8 invalid) {
     const QString program = argv.value(0);
     const SpawnResult child = spawnWithPipe(argv);
     if (!child.started())
@@ -60,11 +62,13 @@ ShellResult shell(const QStringList& argv, const QueryLimits& limits, const Stop
         killAndReap(child.pid);
     switch (pumped.outcome) {
     case Outcome::refused:
-        return {1, program + QStringLiteral(" printed more than ") + QString::number(limits.outputCap) +
-                       QStringLiteral(" bytes"),
+        return {1,
+                program + QStringLiteral(" printed more than ") + QString::number(limits.outputCap) +
+                    QStringLiteral(" bytes"),
                 ShellFailure::tooMuchOutput};
     case Outcome::stopped:
-        return {1, program + QStringLiteral(" was stopped because Veldrin is quitting"), ShellFailure::stopped};
+        return {1, program + QStringLiteral(" was stopped because Veldrin is quitting"),
+                ShellFailure::stopped};
     case Outcome::deadline:
     case Outcome::finished:
         break;

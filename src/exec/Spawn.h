@@ -14,8 +14,8 @@ namespace veldrin {
 
 struct SpawnResult {
     pid_t pid = -1;
-    int readFd = -1;    // our end of the merged output pipe (close-on-exec)
-    int error = 0;      // errno of a failed start; pid is -1 then
+    int readFd = -1; // our end of the merged output pipe (close-on-exec)
+    int error = 0;   // errno of a failed start; pid is -1 then
     bool started() const { return pid > 0; }
 };
 

@@ -7,7 +7,8 @@
 
 namespace veldrin {
 
-std::optional<int> streamChildOutput(const SpawnResult& child, const std::function<void(const QString&)>& sink,
+std::optional<int> streamChildOutput(const SpawnResult& child,
+                                     const std::function<void(const QString&)>& sink,
                                      std::chrono::milliseconds drainAfterExit, const StopToken& stop) {
     Utf8StreamDecoder decoder;
     PumpRequest request;

@@ -18,7 +18,8 @@ namespace veldrin {
 // `drainAfterExit` after the exit (a helper may keep the pipe open for ever).
 // Returns the decoded exit status; nothing when stop was requested first, in
 // which case the child is left to finish on its own. Closes the pipe.
-std::optional<int> streamChildOutput(const SpawnResult& child, const std::function<void(const QString&)>& sink,
+std::optional<int> streamChildOutput(const SpawnResult& child,
+                                     const std::function<void(const QString&)>& sink,
                                      std::chrono::milliseconds drainAfterExit, const StopToken& stop);
 
 } // namespace veldrin

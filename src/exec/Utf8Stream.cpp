@@ -100,8 +100,7 @@ QString Utf8StreamDecoder::feed(QByteArrayView bytes) {
     QString result(input.size(), Qt::Uninitialized);
     char16_t* begin = reinterpret_cast<char16_t*>(result.data());
     char16_t* out = begin;
-    const qsizetype left =
-        decode(reinterpret_cast<const std::uint8_t*>(input.data()), input.size(), out);
+    const qsizetype left = decode(reinterpret_cast<const std::uint8_t*>(input.data()), input.size(), out);
     carry_ = input.sliced(input.size() - left).toByteArray();
     result.truncate(out - begin);
     return result;

@@ -203,10 +203,10 @@ private:
 
     QPointer<ThemeAwareTextView> view; // main thread only
     QMutex mutex;
-    LineGrouper grouper;         // guarded by mutex
-    std::deque<QString> pieces;  // guarded by mutex
-    qsizetype frontOffset = 0;   // guarded by mutex: consumed part of pieces.front()
-    bool flushPosted = false;    // guarded by mutex
+    LineGrouper grouper;        // guarded by mutex
+    std::deque<QString> pieces; // guarded by mutex
+    qsizetype frontOffset = 0;  // guarded by mutex: consumed part of pieces.front()
+    bool flushPosted = false;   // guarded by mutex
 };
 
 ThemeAwareTextView::ThemeAwareTextView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -265,8 +265,8 @@ QtLogWindow::QtLogWindow(const QString& title) {
 
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, windowWidth, windowHeight);
-    window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
-                                            QSize(windowWidth, windowHeight), area));
+    window->setGeometry(
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(windowWidth, windowHeight), area));
 
     window_ = window;
     textView_ = view;
@@ -294,7 +294,9 @@ void QtLogWindow::show() {
     window_->activateWindow();
 }
 
-void QtLogWindow::append(const QString& text) { buffer_->add(text); }
+void QtLogWindow::append(const QString& text) {
+    buffer_->add(text);
+}
 
 QString QtLogWindow::transcript() const {
     if (!textView_)
@@ -307,6 +309,8 @@ QString QtLogWindow::transcript() const {
     return text;
 }
 
-std::shared_ptr<LogWindow> QtLogWindows::create(const QString& title) { return std::make_shared<QtLogWindow>(title); }
+std::shared_ptr<LogWindow> QtLogWindows::create(const QString& title) {
+    return std::make_shared<QtLogWindow>(title);
+}
 
 } // namespace veldrin

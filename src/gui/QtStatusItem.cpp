@@ -35,9 +35,13 @@ QtStatusItem::QtStatusItem()
 #endif
 }
 
-QtStatusItem::~QtStatusItem() { tray_->setContextMenu(nullptr); }
+QtStatusItem::~QtStatusItem() {
+    tray_->setContextMenu(nullptr);
+}
 
-void QtStatusItem::setToolTip(const QString& text) { tray_->setToolTip(text); }
+void QtStatusItem::setToolTip(const QString& text) {
+    tray_->setToolTip(text);
+}
 
 void QtStatusItem::setIndicator(SyncState state) {
     if (shown_ == state)
@@ -47,7 +51,9 @@ void QtStatusItem::setIndicator(SyncState state) {
     showWhenTrayAvailable();
 }
 
-void QtStatusItem::setMenuDelegate(MenuDelegate* delegate) { delegate_ = delegate; }
+void QtStatusItem::setMenuDelegate(MenuDelegate* delegate) {
+    delegate_ = delegate;
+}
 
 void QtStatusItem::showWhenTrayAvailable() {
     if (tray_->isVisible())
@@ -60,6 +66,8 @@ void QtStatusItem::showWhenTrayAvailable() {
     }
 }
 
-std::unique_ptr<StatusItem> QtStatusBar::createStatusItem() { return std::make_unique<QtStatusItem>(); }
+std::unique_ptr<StatusItem> QtStatusBar::createStatusItem() {
+    return std::make_unique<QtStatusItem>();
+}
 
 } // namespace veldrin

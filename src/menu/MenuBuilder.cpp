@@ -7,7 +7,8 @@ namespace veldrin {
 namespace {
 
 QString claudeLine(const MenuSnapshot& s) {
-    return QStringLiteral("Claude Code: ") + (s.claudeBridgeRunning ? QStringLiteral("syncing…") : s.claudeBridgeStatus);
+    return QStringLiteral("Claude Code: ") +
+           (s.claudeBridgeRunning ? QStringLiteral("syncing…") : s.claudeBridgeStatus);
 }
 
 QString textOrUnknown(const QVariant& value) {
@@ -25,7 +26,8 @@ QString composeVersionLabel(const QVariant& shortVersion, const QVariant& bundle
 
 QString buildLine(const QString& label, const QString& profileBuild, const QString& primaryBuild) {
     if (profileBuild == primaryBuild)
-        return label + QStringLiteral(" up to date (build ") + untrustedText(profileBuild) + QStringLiteral(")");
+        return label + QStringLiteral(" up to date (build ") + untrustedText(profileBuild) +
+               QStringLiteral(")");
     return label + QStringLiteral(" behind (build ") + untrustedText(profileBuild) + QStringLiteral(" → ") +
            untrustedText(primaryBuild) + QStringLiteral(")");
 }
@@ -50,8 +52,8 @@ QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& profiles,
         const auto it = transfers.find(QString::fromLatin1(key));
         return it == transfers.end() ? qint64(0) : it->second;
     };
-    QString title = QStringLiteral("Cloud Sync — Pri ") + glyph("pri") + QStringLiteral(" · Alt ") + glyph("alt") +
-                    QStringLiteral(" · Tri ") + glyph("tri");
+    QString title = QStringLiteral("Cloud Sync — Pri ") + glyph("pri") + QStringLiteral(" · Alt ") +
+                    glyph("alt") + QStringLiteral(" · Tri ") + glyph("tri");
     // Applied transfers are done; everything else is still under way.
     const qint64 active = count("pending") + count("available") + count("downloading") + count("error");
     if (active >= 1)
@@ -84,29 +86,34 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     m.push_back(MenuEntry::info(claudeLine(s)));
     m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Primary…"), Action::repairPrimary,
                                 repairFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Alt…"), Action::repairAlt, repairFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Repair All Projects in Tri…"), Action::repairTri, repairFree));
+    m.push_back(
+        MenuEntry::item(QStringLiteral("Repair All Projects in Alt…"), Action::repairAlt, repairFree));
+    m.push_back(
+        MenuEntry::item(QStringLiteral("Repair All Projects in Tri…"), Action::repairTri, repairFree));
     m.push_back(MenuEntry::item(QStringLiteral("Ad Hoc Fix Unreadable Chats…"), Action::fixUnreadableChats,
                                 repairFree));
     m.push_back(MenuEntry::item(QStringLiteral("Resolve Safe Rollout Conflicts…"),
                                 Action::resolveRolloutConflicts, maintenanceFree));
-    m.push_back(MenuEntry::item(QStringLiteral("Quit All ChatGPT Processes…"), Action::quitAllChatGPTProcesses,
-                                maintenanceFree));
-    m.push_back(MenuEntry::item(s.state == SyncState::paused ? QStringLiteral("Resume Sync") : QStringLiteral("Pause Sync"),
+    m.push_back(MenuEntry::item(QStringLiteral("Quit All ChatGPT Processes…"),
+                                Action::quitAllChatGPTProcesses, maintenanceFree));
+    m.push_back(MenuEntry::item(s.state == SyncState::paused ? QStringLiteral("Resume Sync")
+                                                             : QStringLiteral("Pause Sync"),
                                 Action::togglePause, !running, QStringLiteral("p")));
     m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), Action::updateAllApps, maintenanceFree,
                                 QStringLiteral("u")));
     m.push_back(MenuEntry::separatorEntry());
     // The cloud and power sections fill these submenus.
-    m.push_back(MenuEntry::holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers), {QStringLiteral("Cloud Sync"), {}}));
+    m.push_back(MenuEntry::holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers),
+                                  {QStringLiteral("Cloud Sync"), {}}));
     m.push_back(MenuEntry::separatorEntry());
     m.push_back(MenuEntry::holder(QStringLiteral("Tools"), {QStringLiteral("Tools"), {}}));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true,
-                                QStringLiteral("a")));
+    m.push_back(
+        MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true, QStringLiteral("a")));
     m.push_back(MenuEntry::item(QStringLiteral("Last 10 Sync Runs…"), Action::showSyncLogs, !running,
                                 QStringLiteral("l")));
-    m.push_back(MenuEntry::item(QStringLiteral("Quit Veldrin"), Action::terminate, true, QStringLiteral("q")));
+    m.push_back(
+        MenuEntry::item(QStringLiteral("Quit Veldrin"), Action::terminate, true, QStringLiteral("q")));
     return m;
 }
 

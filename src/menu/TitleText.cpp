@@ -14,13 +14,18 @@ constexpr char16_t pdi = 0x2069;
 // Deeper nesting than this is refused by the layout engine anyway.
 constexpr size_t maxBidiDepth = 60;
 
-bool isEmbeddingOpener(char16_t c) { return c == 0x202A || c == 0x202B || c == 0x202D || c == 0x202E; }
-bool isIsolateOpener(char16_t c) { return c >= 0x2066 && c <= 0x2068; }
+bool isEmbeddingOpener(char16_t c) {
+    return c == 0x202A || c == 0x202B || c == 0x202D || c == 0x202E;
+}
+bool isIsolateOpener(char16_t c) {
+    return c >= 0x2066 && c <= 0x2068;
+}
 
 QString controlsToSpaces(const QString& text) {
     QString out = text;
     for (QChar& ch : out) {
-        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator)
+        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator ||
+            ch == QChar::ParagraphSeparator)
             ch = QLatin1Char(' ');
     }
     return out;

@@ -11,11 +11,21 @@ QString homeFolder() {
     return home;
 }
 
-QString controller() { return homeFolder() + QStringLiteral("/bin/veldrin"); }
-QString pauseFile() { return homeFolder() + QStringLiteral("/.codex/.sync-paused"); }
-QString altApp() { return homeFolder() + QStringLiteral("/Applications/ChatGPT Alt.app"); }
-QString triApp() { return homeFolder() + QStringLiteral("/Applications/ChatGPT Tri.app"); }
-QString primaryApp() { return systemPath(QStringLiteral("/Applications/ChatGPT.app")); }
+QString controller() {
+    return homeFolder() + QStringLiteral("/bin/veldrin");
+}
+QString pauseFile() {
+    return homeFolder() + QStringLiteral("/.codex/.sync-paused");
+}
+QString altApp() {
+    return homeFolder() + QStringLiteral("/Applications/ChatGPT Alt.app");
+}
+QString triApp() {
+    return homeFolder() + QStringLiteral("/Applications/ChatGPT Tri.app");
+}
+QString primaryApp() {
+    return systemPath(QStringLiteral("/Applications/ChatGPT.app"));
+}
 
 QString systemPath(const QString& absolutePath) {
     const QString root = qEnvironmentVariable("VELDRIN_SYSTEM_ROOT");

@@ -7,12 +7,12 @@
 
 namespace veldrin {
 
-QString homeFolder();    // without a trailing slash
-QString controller();    // ~/bin/veldrin
-QString pauseFile();     // ~/.codex/.sync-paused
-QString altApp();        // ~/Applications/ChatGPT Alt.app
-QString triApp();        // ~/Applications/ChatGPT Tri.app
-QString primaryApp();    // /Applications/ChatGPT.app (below the system root when one is set)
+QString homeFolder(); // without a trailing slash
+QString controller(); // ~/bin/veldrin
+QString pauseFile();  // ~/.codex/.sync-paused
+QString altApp();     // ~/Applications/ChatGPT Alt.app
+QString triApp();     // ~/Applications/ChatGPT Tri.app
+QString primaryApp(); // /Applications/ChatGPT.app (below the system root when one is set)
 
 // The fixed absolute paths of the system ("/Applications/ChatGPT.app",
 // "/usr/bin/pmset", ...), taken below $VELDRIN_SYSTEM_ROOT when that is set.

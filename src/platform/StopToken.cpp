@@ -30,9 +30,13 @@ struct StopToken::State {
     State& operator=(const State&) = delete;
 };
 
-bool StopToken::stopRequested() const { return state_ && state_->stopped.load(); }
+bool StopToken::stopRequested() const {
+    return state_ && state_->stopped.load();
+}
 
-int StopToken::fd() const { return state_ ? state_->fds[0] : -1; }
+int StopToken::fd() const {
+    return state_ ? state_->fds[0] : -1;
+}
 
 StopSource::StopSource() : state_(std::make_shared<StopToken::State>()) {}
 

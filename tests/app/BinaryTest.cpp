@@ -35,15 +35,6 @@ QStringList listTree(const QString& root) {
     return out;
 }
 
-// Qt puts its runtime folder below TMPDIR when XDG_RUNTIME_DIR is unset, and
-// says so on stderr; give the child one of its own.
-struct RuntimeDir {
-    QTemporaryDir dir;
-    QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-    RuntimeDir() { qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit()); }
-    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", old); }
-};
-
 void setBuild(const QString& bundle, const QVariant& build, bool binary) {
     ASSERT_TRUE(writeInfoPlist(bundle + "/Contents/Info.plist", {{"CFBundleVersion", build}}, binary));
 }
@@ -57,7 +48,6 @@ TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
     setBuild(home.home() + "/Applications/ChatGPT Alt.app", "27\n\u202Eevil", false);
     setBuild(home.home() + "/Applications/ChatGPT Tri.app", 26, true);
 
-    RuntimeDir runtime;
     const ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
     ASSERT_EQ(r.status, 0) << r.output.toStdString();
     const QStringList lines = r.output.split('\n');
@@ -65,7 +55,9 @@ TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
     EXPECT_EQ(lines[0], "Ready — click Sync Now [disabled]");
     EXPECT_EQ(lines[1], "Veldrin 0.1.0 (build 1) [disabled]");
     // Text from a file stays on its line, and its override cannot turn the rest around.
-    EXPECT_EQ(lines[2], "Alt behind (build \u2068" "27 \u202E" "evil\u202C\u2069 → 27) [disabled]");
+    EXPECT_EQ(lines[2], "Alt behind (build \u2068"
+                        "27 \u202E"
+                        "evil\u202C\u2069 → 27) [disabled]");
     EXPECT_EQ(lines[3], "Tri behind (build 26 → 27) [disabled]");
     EXPECT_EQ(lines[27], "Quit Veldrin [key q]");
     // One refresh at launch, and the opening waits for that one.
@@ -77,7 +69,6 @@ TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
     realHome.writeScript(".config/keep-me", "mine\n");
     realHome.writeScript("bin/veldrin", "#!/bin/sh\necho real controller must not run >&2\nexit 9\n");
     const QStringList before = listTree(realHome.home());
-    RuntimeDir runtime;
     QTemporaryDir tmp;
     const QByteArray oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", tmp.path().toLocal8Bit());
@@ -86,7 +77,8 @@ TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
 
     ASSERT_EQ(r.status, 0) << r.output.toStdString();
     // The stand-in apps run, so the state is blocked; the bundles differ by one build.
-    EXPECT_TRUE(r.output.contains("\nCannot sync — ChatGPT is running [disabled]\n")) << r.output.toStdString();
+    EXPECT_TRUE(r.output.contains("\nCannot sync — ChatGPT is running [disabled]\n"))
+        << r.output.toStdString();
     EXPECT_TRUE(r.output.contains("\nTri behind (build 26 → 27) [disabled]\n"));
     EXPECT_FALSE(r.output.contains("real controller"));
     EXPECT_EQ(listTree(realHome.home()), before);
@@ -97,7 +89,6 @@ TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
     test::TempHome home;
     // A controller that never answers must not hold up quitting.
     home.writeController(test::recordingController("echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
-    RuntimeDir runtime;
     const SpawnResult first = spawnWithPipe({VELDRIN_BINARY});
     ASSERT_TRUE(first.started());
     ASSERT_TRUE(test::waitUntil([&] { return !home.readFile("pids").isEmpty(); }));
@@ -118,5 +109,6 @@ TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
     EXPECT_LT(t.elapsed(), 2000);
     close(first.readFd);
     for (const QString& pid : QString::fromUtf8(home.readFile("pids")).split('\n', Qt::SkipEmptyParts))
-        EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s)) << "query " << pid.toStdString();
+        EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s))
+            << "query " << pid.toStdString();
 }

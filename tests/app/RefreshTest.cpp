@@ -49,7 +49,7 @@ TEST(SyncState, RulesInOrderAndTheControllerAskedOnlyWhenNeeded) {
     f.setRunning("4242\tChatGPT\n");
     f.delegate->refreshNow();
     EXPECT_EQ(f.delegate->indicator.state, SyncState::blocked);
-    EXPECT_EQ(f.statusLine(), QStringLiteral("Cannot sync — ChatGPT is running"));
+    EXPECT_EQ(f.statusLine(), "Cannot sync — ChatGPT is running");
     f.setRunning("\n\n\n"); // only line feeds: nobody runs
     f.delegate->refreshNow();
     EXPECT_EQ(f.delegate->indicator.state, SyncState::ready);
@@ -70,9 +70,10 @@ TEST(SyncState, RulesInOrderAndTheControllerAskedOnlyWhenNeeded) {
     f.delegate->refresh();
     EXPECT_EQ(f.delegate->indicator.state, SyncState::working);
     EXPECT_EQ(f.calls().size(), 4);
-    EXPECT_EQ(f.item.indicators, (std::vector<SyncState>{SyncState::ready, SyncState::blocked, SyncState::blocked,
-                                                          SyncState::ready, SyncState::paused, SyncState::paused,
-                                                          SyncState::working}));
+    EXPECT_EQ(
+        f.item.indicators,
+        (std::vector<SyncState>{SyncState::ready, SyncState::blocked, SyncState::blocked, SyncState::ready,
+                                SyncState::paused, SyncState::paused, SyncState::working}));
 }
 
 TEST(SyncState, AnswerWithoutAListReadsBlockedAndSaysWhy) {
@@ -84,8 +85,8 @@ TEST(SyncState, AnswerWithoutAListReadsBlockedAndSaysWhy) {
         SyncState state;
     } cases[] = {
         {"", "Cannot sync — " + controller() + ": No such file or directory", SyncState::blocked},
-        {"#!/bin/sh\nwhile :; do echo flood; done\n", "Cannot sync — " + controller() + " printed more than 64 bytes",
-         SyncState::blocked},
+        {"#!/bin/sh\nwhile :; do echo flood; done\n",
+         "Cannot sync — " + controller() + " printed more than 64 bytes", SyncState::blocked},
         // The exit status is not looked at: a pgrep-like tool exits 1 with nothing to say.
         {"#!/bin/sh\nexit 1\n", "Ready — click Sync Now", SyncState::ready},
         // One odd byte in a process name still means a running app.
@@ -117,7 +118,8 @@ TEST(SyncState, HungControllerNeverHoldsUpTheMenuBar) {
     const test::CapturedMenu menu = f.item.open();
     EXPECT_LT(t.elapsed(), 2500);
     EXPECT_GE(t.elapsed(), 1900);
-    EXPECT_EQ(menu.entries.front().title, "Cannot sync — " + controller() + " did not answer within 2 seconds");
+    EXPECT_EQ(menu.entries.front().title,
+              "Cannot sync — " + controller() + " did not answer within 2 seconds");
     EXPECT_EQ(f.calls(), QList<QStringList>{appProcesses});
 
     // The query ends at its own bound and its answer replaces the guess.
@@ -139,7 +141,8 @@ TEST(SyncState, AnswerArrivingAfterARunStartedDoesNotHideTheRun) {
 }
 
 TEST(SyncState, ProcessIdentifiersAreTheFirstTabFieldKeptAsText) {
-    const QStringList lines{"101\tChatGPT\tmain", "202", "\t\t", "\t303\tChatGPT Helper", "0x1F\tChatGPT Tri", "-1"};
+    const QStringList lines{"101\tChatGPT\tmain", "202", "\t\t", "\t303\tChatGPT Helper",
+                            "0x1F\tChatGPT Tri",  "-1"};
     EXPECT_EQ(appProcessIDs(lines), (QStringList{"101", "202", "303", "0x1F", "-1"}));
 }
 
@@ -161,7 +164,8 @@ TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
 
 TEST(PauseSwitch, SlowControllerHoldsTheMainThreadTwoSecondsAtMost) {
     Fixture f;
-    f.home.writeController(test::recordingController("sleep 4; mkdir -p \"$HOME/.codex\"; : > \"$HOME/.codex/.sync-paused\""));
+    f.home.writeController(
+        test::recordingController("sleep 4; mkdir -p \"$HOME/.codex\"; : > \"$HOME/.codex/.sync-paused\""));
     QElapsedTimer t;
     t.start();
     f.delegate->togglePause();

@@ -12,10 +12,7 @@ ARTIFACTS=$2
 mkdir -p "$ARTIFACTS"
 
 for tool in Xvfb trayer xdotool xclip import; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/veldrin-e2e.XXXXXX")
@@ -23,13 +20,9 @@ XVFB_PID=""
 TRAYER_PID=""
 VELDRIN_PID=""
 cleanup() {
-    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do
-        kill "$pid" 2>/dev/null
-    done
+    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do kill "$pid" 2>/dev/null; done
     sleep 0.3
-    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do
-        kill -9 "$pid" 2>/dev/null
-    done
+    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do kill -9 "$pid" 2>/dev/null; done
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -46,14 +39,11 @@ fail() {
 wait_for() {
     tries=$1
     shift
-    while [ "$tries" -gt 0 ]; do
-        if "$@" >/dev/null 2>&1; then
-            return 0
-        fi
+    until "$@" >/dev/null 2>&1; do
+        [ "$tries" -gt 0 ] || return 1
         sleep 0.1
         tries=$((tries - 1))
     done
-    return 1
 }
 
 # A display of our own.
@@ -81,12 +71,9 @@ CALLS="$SANDBOX/home/.sim/calls.log"
 echo "sandbox $SANDBOX"
 
 # Veldrin's visible windows: the docked icon, then the menu or log windows.
-visible_windows() {
-    xdotool search --onlyvisible --pid "$VELDRIN_PID" 2>/dev/null | wc -l
-}
-icon_docked() {
-    [ "$(visible_windows)" -ge 1 ]
-}
+visible_windows() { xdotool search --onlyvisible --pid "$VELDRIN_PID" 2>/dev/null | wc -l; }
+icon_docked() { [ "$(visible_windows)" -ge 1 ]; }
+menu_open() { [ "$(visible_windows)" -ge 2 ]; }
 wait_for 150 icon_docked || fail "the icon never docked in the tray"
 sleep 1
 ICON=$(xdotool search --onlyvisible --pid "$VELDRIN_PID" | head -1)
@@ -95,10 +82,6 @@ ICON_X=$((X + WIDTH / 2))
 ICON_Y=$((Y + HEIGHT / 2))
 echo "icon at $ICON_X,$ICON_Y"
 [ "$WIDTH" -le 64 ] || fail "the docked icon is $WIDTH pixels wide"
-
-menu_open() {
-    [ "$(visible_windows)" -ge 2 ]
-}
 
 xdotool mousemove "$ICON_X" "$ICON_Y" click 1
 wait_for 100 menu_open || fail "clicking the icon opened no menu"
@@ -109,9 +92,7 @@ import -window root "$ARTIFACTS/e2e-menu.png"
 BEFORE=$(wc -l <"$CALLS")
 xdotool key Up Up Up Return
 
-audit_window() {
-    xdotool search --onlyvisible --name '^Veldrin Audit$'
-}
+audit_window() { xdotool search --onlyvisible --name '^Veldrin Audit$'; }
 wait_for 100 audit_window || fail "no window titled Veldrin Audit appeared"
 WINDOW=$(audit_window | head -1)
 

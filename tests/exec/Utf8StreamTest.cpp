@@ -27,6 +27,8 @@ QString decodeByteByByte(const QByteArray& bytes) {
 
 } // namespace
 
+// Byte strings are split where a hex escape would swallow the next letter.
+// clang-format off
 TEST(Utf8Stream, CharacterSplitAtAnyPointComesOutWhole) {
     const QByteArray bytes = "a\xC3\xA9" "b\xE2\x82\xAC" "c\xF0\x9F\x98\x80" "d\xF4\x8F\xBF\xBF";
     const QString expected = QString::fromUtf16(u"a\u00E9b\u20ACc\U0001F600d\U0010FFFF");
@@ -60,3 +62,4 @@ TEST(Utf8Stream, InvalidBytesBecomeReplacementWithoutEatingWhatFollows) {
         EXPECT_EQ(decodeByteByByte(c.bytes), expected) << c.name << " byte by byte";
     }
 }
+// clang-format on

@@ -11,7 +11,9 @@ using namespace veldrin;
 namespace {
 
 double luminance(const QColor& c) {
-    const auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    const auto channel = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
     return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
@@ -24,7 +26,8 @@ double contrast(const QColor& a, const QColor& b) {
 
 TEST(IndicatorIcon, EachStateHasATintThatStandsOutOnLightAndDarkPanels) {
     const QColor panels[] = {"#FFFFFF", "#F6F5F4", "#EFF0F1", "#000000", "#242424", "#2D2D2D", "#31363B"};
-    for (const SyncState state : {SyncState::ready, SyncState::paused, SyncState::blocked, SyncState::working}) {
+    for (const SyncState state :
+         {SyncState::ready, SyncState::paused, SyncState::blocked, SyncState::working}) {
         const QColor tint = indicatorTint(state);
         for (const QColor& panel : panels)
             EXPECT_GE(contrast(tint, panel), 3.0) << int(state) << " on " << panel.name().toStdString();

@@ -20,8 +20,8 @@ TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     const MenuEntry holder = MenuEntry::holder("Cloud & Co", {"Cloud & Co", {checked}});
     renderMenu(&menu,
                {MenuEntry::info("Tom & Jerry <b>bold</b>\nsecond line\t" + QString(300, 'x')),
-                MenuEntry::separatorEntry(), MenuEntry::item("Audit Profiles", Action::auditProfiles, true, "a"),
-                holder},
+                MenuEntry::separatorEntry(),
+                MenuEntry::item("Audit Profiles", Action::auditProfiles, true, "a"), holder},
                [](Action, const QVariant&) {});
 
     const auto actions = menu.actions();
@@ -32,12 +32,12 @@ TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(actions[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     ASSERT_NE(actions[3]->menu(), nullptr);
-    EXPECT_EQ(actions[3]->iconText(), QStringLiteral("Cloud & Co"));
+    EXPECT_EQ(actions[3]->iconText(), "Cloud & Co");
     QAction* sw = actions[3]->menu()->actions().value(0);
     ASSERT_NE(sw, nullptr);
     EXPECT_TRUE(sw->isCheckable() && sw->isChecked());
     // Escaped, so that Qt cannot take the tooltip for markup.
-    EXPECT_TRUE(sw->toolTip().contains(QStringLiteral("&lt;i&gt;plain&lt;/i&gt; &amp; literal")));
+    EXPECT_TRUE(sw->toolTip().contains("&lt;i&gt;plain&lt;/i&gt; &amp; literal"));
 }
 
 TEST(QtMenu, RefillingReplacesEverythingAndChoicesArriveAfterTheMenuCloses) {
@@ -56,7 +56,7 @@ TEST(QtMenu, RefillingReplacesEverythingAndChoicesArriveAfterTheMenuCloses) {
 
     menu.actions()[0]->menu()->actions()[0]->trigger();
     EXPECT_TRUE(chosen.empty());
-    test::spin(std::chrono::milliseconds(50));
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(50));
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].first, Action::setCloudMode);
     EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "up"}));

@@ -43,5 +43,5 @@ TEST(TitleText, LongTitlesAreCutAtTwoHundredCharactersNeverInsideOne) {
     const QString isolated = "Build " + untrustedText(QString(300, QChar(0x05D0)));
     const QString cut = menuTitle(isolated);
     EXPECT_EQ(cut, isolated.left(199) + QChar(0x2069) + "…");
-    EXPECT_EQ(menuTitle("a\nb"), QStringLiteral("a b"));
+    EXPECT_EQ(menuTitle("a\nb"), "a b");
 }

@@ -72,7 +72,8 @@ struct FakePlatform {
     std::vector<Timer> repeating;
     std::vector<Timer> delayed;
     std::vector<std::uint64_t> heldActivities;
-    std::map<QString, QVariant> bundleInfo{{"CFBundleShortVersionString", "2.4.1"}, {"CFBundleVersion", "318"}};
+    std::map<QString, QVariant> bundleInfo{{"CFBundleShortVersionString", "2.4.1"},
+                                           {"CFBundleVersion", "318"}};
 
     Platform make(bool statusButton = true);
     std::shared_ptr<FakeLogWindow> lastWindow() const { return windows.empty() ? nullptr : windows.back(); }

@@ -29,8 +29,12 @@ TempHome::~TempHome() {
         qunsetenv("VELDRIN_SYSTEM_ROOT");
 }
 
-QString TempHome::home() const { return QDir(dir_.path()).filePath("home"); }
-QString TempHome::systemRoot() const { return QDir(dir_.path()).filePath("root"); }
+QString TempHome::home() const {
+    return QDir(dir_.path()).filePath("home");
+}
+QString TempHome::systemRoot() const {
+    return QDir(dir_.path()).filePath("root");
+}
 
 QString TempHome::writeScript(const QString& relativePath, const QByteArray& content) const {
     const QString path = QDir(home()).filePath(relativePath);
@@ -68,7 +72,7 @@ QByteArray recordingController(const QByteArray& body) {
 
 QList<QStringList> recordedCalls(const TempHome& home) {
     QList<QStringList> calls;
-    const QString all = QString::fromUtf8(home.readFile(QStringLiteral("calls")));
+    const QString all = QString::fromUtf8(home.readFile("calls"));
     for (const QString& record : all.split(QChar(0x1e), Qt::SkipEmptyParts)) {
         QStringList fields = record.split(QChar(0x1f));
         fields.removeFirst(); // the count
@@ -87,15 +91,6 @@ bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
         QThread::msleep(2);
     }
     return true;
-}
-
-void spin(std::chrono::milliseconds duration) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < duration.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
 }
 
 bool processAlive(qint64 pid) {

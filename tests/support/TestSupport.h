@@ -20,8 +20,8 @@ class TempHome {
 public:
     TempHome();
     ~TempHome();
-    QString home() const;        // the temporary home, without a trailing slash
-    QString systemRoot() const;  // the temporary system root
+    QString home() const;       // the temporary home, without a trailing slash
+    QString systemRoot() const; // the temporary system root
     // Writes an executable file at home()/relativePath (folders made as needed).
     QString writeScript(const QString& relativePath, const QByteArray& content) const;
     // The controller path: home()/bin/veldrin.
@@ -44,9 +44,6 @@ QList<QStringList> recordedCalls(const TempHome& home);
 // Runs the Qt event loop until pred() holds or the timeout passes; returns pred().
 bool waitUntil(const std::function<bool()>& pred,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-// Runs the event loop for about the given time.
-void spin(std::chrono::milliseconds duration);
 
 // True while a process of that id exists and has not exited (zombies count as gone).
 bool processAlive(qint64 pid);

@@ -24,6 +24,8 @@ public:
 
 } // namespace
 
-std::unique_ptr<BundleInfo> makeMainBundleInfo() { return std::make_unique<MainBundleInfo>(); }
+std::unique_ptr<BundleInfo> makeMainBundleInfo() {
+    return std::make_unique<MainBundleInfo>();
+}
 
 } // namespace veldrin

@@ -87,10 +87,18 @@ public:
 std::unique_ptr<BundleInfo> makeMainBundleInfo();
 #endif
 
-std::unique_ptr<Clock> makeSystemClock() { return std::make_unique<SystemClock>(); }
-std::unique_ptr<Defaults> makeSettingsDefaults() { return std::make_unique<SettingsDefaults>(); }
-std::unique_ptr<Scheduler> makeMainThreadScheduler() { return std::make_unique<QtScheduler>(); }
-std::unique_ptr<Activities> makeActivities() { return std::make_unique<TokenActivities>(); }
+std::unique_ptr<Clock> makeSystemClock() {
+    return std::make_unique<SystemClock>();
+}
+std::unique_ptr<Defaults> makeSettingsDefaults() {
+    return std::make_unique<SettingsDefaults>();
+}
+std::unique_ptr<Scheduler> makeMainThreadScheduler() {
+    return std::make_unique<QtScheduler>();
+}
+std::unique_ptr<Activities> makeActivities() {
+    return std::make_unique<TokenActivities>();
+}
 
 std::unique_ptr<BundleInfo> makeBundleInfo() {
 #if defined(Q_OS_MACOS)

@@ -19,7 +19,9 @@ struct ThreadedWork::Running : Task {
 
 ThreadedWork::ThreadedWork() : mainThread_(std::make_unique<QObject>()) {}
 
-ThreadedWork::~ThreadedWork() { shutdown(); }
+ThreadedWork::~ThreadedWork() {
+    shutdown();
+}
 
 std::shared_ptr<BackgroundWork::Task> ThreadedWork::start(Job job) {
     auto task = std::make_shared<Running>();
@@ -59,7 +61,8 @@ bool ThreadedWork::finishWithin(const std::shared_ptr<Task>& task, std::chrono::
 }
 
 void ThreadedWork::handBack(Running& task) {
-    const auto it = std::find_if(running_.begin(), running_.end(), [&](const auto& r) { return r.get() == &task; });
+    const auto it =
+        std::find_if(running_.begin(), running_.end(), [&](const auto& r) { return r.get() == &task; });
     if (it == running_.end() || task.handedBack)
         return;
     task.handedBack = true;
