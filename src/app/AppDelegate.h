@@ -75,7 +75,8 @@ public:
     void perform(Action action, const QVariant& representedObject) override;
 
     // Sync state. refresh never waits for the controller: the answer is
-    // applied when it comes. refreshNow waits up to mainThreadWait for it.
+    // applied when it comes. refreshNow has it before it returns, or after
+    // mainThreadWait the reason it has none.
     void refresh();
     void refreshNow();
 

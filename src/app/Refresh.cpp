@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace veldrin {
 
 // Cheap tests first: while working nothing is looked at, while paused the
@@ -29,14 +31,15 @@ void AppDelegate::refresh() {
 void AppDelegate::refreshNow() {
     if (const auto known = stateWithoutAskingTheController()) {
         showState(*known, std::nullopt);
-    } else {
-        if (!indicator.appProcessQuery)
-            startAppProcessQuery();
-        const auto query = indicator.appProcessQuery; // its hand-back clears the field
-        if (!platform_.work->finishWithin(query, limits.mainThreadWait)) {
-            // The query goes on and corrects this when it answers.
+    } else if (const auto query = indicator.appProcessQuery) {
+        // Its hand-back applies the answer; one that comes later corrects this.
+        if (!platform_.work->finishWithin(query, limits.mainThreadWait))
             showState(SyncState::blocked, noAnswerDescription(controller(), limits.mainThreadWait));
-        }
+    } else {
+        // Nothing in flight: ask right here, for no longer than the main thread may wait.
+        QueryLimits bounded = limits.appProcesses;
+        bounded.timeout = std::min(bounded.timeout, limits.mainThreadWait);
+        applyAppProcessAnswer(queryAppProcesses(controller(), bounded));
     }
     startDueChecks();
 }
