@@ -1,7 +1,7 @@
 #include "LogStreamMeasure.h"
 
-#include "exec/LogWindow.h"
 #include "exec/Utf8Stream.h"
+#include "gui/LogWindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -175,7 +175,7 @@ Result streamThrough(const QString& file, const QByteArray& expected, const Sink
 }
 
 // Frees the window and its document now rather than in a later event loop.
-void dispose(std::unique_ptr<LogWindow> log) {
+void dispose(std::unique_ptr<QtLogWindow> log) {
     log->window()->close();
     log.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -246,7 +246,7 @@ Result measure(Handover handover, const QString& file) {
     // Warm up as a running application would be: fonts, including the
     // fallbacks for the emoji and CJK in the text, loaded and cached.
     {
-        auto log = std::make_unique<LogWindow>(QStringLiteral("Warm-up"));
+        auto log = std::make_unique<QtLogWindow>(QStringLiteral("Warm-up"));
         log->show();
         log->append(QString::fromUtf8(expected.first(std::min<qsizetype>(expected.size(), 65536))));
         QElapsedTimer t;
@@ -256,9 +256,9 @@ Result measure(Handover handover, const QString& file) {
         dispose(std::move(log));
     }
 
-    auto log = std::make_unique<LogWindow>(QStringLiteral("Benchmark"));
+    auto log = std::make_unique<QtLogWindow>(QStringLiteral("Benchmark"));
     log->show();
-    LogWindow* w = log.get();
+    QtLogWindow* w = log.get();
     QPlainTextEdit* view = w->textView();
     Sink sink;
     if (handover == Handover::Batched) {

@@ -1,0 +1,171 @@
+// What a controller query and a menu opening cost against a bare spawn of
+// the same stand-in controller, measured in one run with the three kinds
+// interleaved so that a slow spell of the machine hits them alike:
+//
+//   bare   posix_spawn + read to end of file + waitpid, nothing else
+//   shell  shell() with the app-processes limits (time bound, output cap,
+//          exit watched on a pidfd)
+//   menu   one menu opening: the app-processes query on the background
+//          work with the main thread waiting for it, the three Info.plist
+//          reads, the menu model and the fill of a real QMenu (offscreen)
+//
+// Usage: bench_queries [--runs=N]   (default 400)
+// Prints medians and the ratios against their targets; exit status 1 when a
+// target is missed.
+
+#include "app/AppDelegate.h"
+#include "exec/ControllerCommands.h"
+#include "gui/DesktopPlatform.h"
+#include "gui/QtMenu.h"
+#include "platform/PlistWriter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* standIn =
+    "#!/bin/sh\n"
+    "case \"$1\" in app-processes) printf '4242\\tChatGPT\\n4243\\tChatGPT Alt\\n' ;; esac\n"
+    "exit 0\n";
+
+// The least a caller can do to run a program and read its answer.
+void bareSpawn(const char* path) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        std::abort();
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&files, fds[1], 2);
+    char arg[] = "app-processes";
+    char* argv[] = {const_cast<char*>(path), arg, nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, path, &files, nullptr, argv, environ) != 0)
+        std::abort();
+    posix_spawn_file_actions_destroy(&files);
+    close(fds[1]);
+    char buffer[65536];
+    while (read(fds[0], buffer, sizeof buffer) > 0) {
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double percentile90(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() * 9 / 10];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 400;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--runs=", 7) == 0)
+            runs = std::max(10, std::atoi(argv[i] + 7));
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir sandbox;
+    const QString home = sandbox.filePath("home");
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+        qputenv(var, sandbox.filePath(var).toLocal8Bit());
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("VELDRIN_SYSTEM_ROOT", sandbox.filePath("root").toLocal8Bit());
+    QApplication app(argc, argv);
+
+    const QString controller = home + "/bin/veldrin";
+    QDir().mkpath(home + "/bin");
+    QFile script(controller);
+    if (!script.open(QIODevice::WriteOnly) || script.write(standIn) < 0)
+        return 2;
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QVariantMap info{{"CFBundleIdentifier", "com.openai.codex"}, {"CFBundleVersion", "27"}};
+    for (const QString& bundle :
+         {sandbox.filePath("root/Applications/ChatGPT.app"), home + "/Applications/ChatGPT Alt.app",
+          home + "/Applications/ChatGPT Tri.app"})
+        veldrin::writeInfoPlist(bundle + "/Contents/Info.plist", info, bundle.endsWith("Tri.app"));
+
+    veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
+    QMenu qmenu;
+    veldrin::QtStatusMenu menu(&qmenu, [](veldrin::Action, const QVariant&) {});
+    const QByteArray path = controller.toLocal8Bit();
+    const QStringList argvList{controller, "app-processes"};
+
+    std::vector<double> bare, shell, opening;
+    const auto time = [](std::vector<double>& into, const auto& work) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        into.push_back(double(t.nsecsElapsed()) / 1000.0);
+    };
+    for (int i = -20; i < runs; ++i) { // the first twenty warm up and are dropped
+        std::vector<double> b, s, m;
+        const auto doBare = [&] { time(b, [&] { bareSpawn(path.constData()); }); };
+        const auto doShell = [&] {
+            time(s, [&] { veldrin::shell(argvList, veldrin::controllerArgs::quickQuery); });
+        };
+        const auto doMenu = [&] { time(m, [&] { delegate.menuWillOpen(menu); }); };
+        // Rotate the order so that none always runs right after another.
+        switch (i % 3 < 0 ? 0 : i % 3) {
+        case 0:
+            doBare();
+            doShell();
+            doMenu();
+            break;
+        case 1:
+            doShell();
+            doMenu();
+            doBare();
+            break;
+        default:
+            doMenu();
+            doBare();
+            doShell();
+            break;
+        }
+        QCoreApplication::processEvents();
+        if (i < 0)
+            continue;
+        bare.push_back(b[0]);
+        shell.push_back(s[0]);
+        opening.push_back(m[0]);
+    }
+
+    const double base = median(bare);
+    const double shellRatio = median(shell) / base;
+    const double menuRatio = median(opening) / base;
+    const bool shellOk = shellRatio <= 1.1;
+    const bool menuOk = menuRatio <= 1.3;
+    std::printf("%d runs each, interleaved; times in microseconds\n\n", runs);
+    std::printf("%-44s %10s %10s %8s %8s  %s\n", "", "median", "p90", "ratio", "target", "verdict");
+    std::printf("%-44s %10.0f %10.0f %8s %8s\n", "bare spawn + read + waitpid", base, percentile90(bare),
+                "1.00", "");
+    std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "shell (app-processes limits)", median(shell),
+                percentile90(shell), shellRatio, "<= 1.10", shellOk ? "met" : "MISSED");
+    std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "menu opening (query, 3 Info.plist, QMenu fill)",
+                median(opening), percentile90(opening), menuRatio, "<= 1.30", menuOk ? "met" : "MISSED");
+    return shellOk && menuOk ? 0 : 1;
+}
