@@ -1,12 +1,13 @@
 #!/bin/sh
 # Installs, with apt, whatever Veldrin needs to build, run and test that is not
-# on this machine yet. Does nothing when everything is there.
+# on this machine yet; `bootstrap.sh bench` adds what the benchmarks need.
+# Does nothing when everything is there.
 set -eu
 
-PACKAGES="build-essential cmake ninja-build pkg-config git
-qt6-base-dev libgl-dev libplist-dev
-libgtest-dev libbenchmark-dev
-xvfb xauth trayer xdotool xclip imagemagick x11-utils fonts-dejavu-core"
+PACKAGES="build-essential cmake ninja-build pkg-config clang-format
+qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
+xvfb trayer xdotool xclip imagemagick fonts-dejavu-core"
+[ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
 
 missing=""
 for p in $PACKAGES; do
