@@ -1,6 +1,6 @@
 #include "platform/InfoPlist.h"
 
-#include "platform/CNumericLocale.h"
+#include "platform/LibPlist.h"
 #include "platform/PlistGuard.h"
 
 #include <QByteArrayView>
@@ -14,11 +14,6 @@
 namespace veldrin {
 
 namespace {
-
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
 
 // libplist 2.2 stores every integer in an unsigned 64-bit field, negative ones
 // as two's complement, and marks values above the signed range only in a

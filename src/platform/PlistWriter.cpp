@@ -1,6 +1,6 @@
 #include "platform/PlistWriter.h"
 
-#include "platform/CNumericLocale.h"
+#include "platform/LibPlist.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -18,11 +18,6 @@
 namespace veldrin {
 
 namespace {
-
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
 
 // libplist 2.2 keeps every integer in an unsigned 64-bit field and reads it as
 // signed unless a private width flag says otherwise; that flag is only set by
