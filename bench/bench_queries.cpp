@@ -47,8 +47,10 @@ constexpr const char* standIn =
 // The least a caller can do to run a program and read its answer.
 void bareSpawn(const char* path) {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+    if (pipe(fds) != 0)
         std::abort();
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_adddup2(&files, fds[1], 1);

@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +74,9 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Exit statuses come from reaping our own children; a parent that left
+    // SIGCHLD ignored would have the system reap them and lose the statuses.
+    std::signal(SIGCHLD, SIG_DFL);
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options)
         return 2;

@@ -111,12 +111,14 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
         int timeout = millisecondsUntil(until);
         if (!result.exited && watch.fd() < 0)
             timeout = std::min(timeout, 10);
+        if (stopAt < 0 && request.stop.stopPossible())
+            timeout = std::min(timeout, 50); // nothing to wake us for a stop: look now and then
 
         if (poll(fds, count, timeout) < 0 && errno != EINTR && errno != EAGAIN) {
             // Nothing sensible left to wait on; treat the output as ended.
             eof = true;
         }
-        if (stopAt >= 0 && fds[stopAt].revents != 0) {
+        if ((stopAt >= 0 && fds[stopAt].revents != 0) || request.stop.stopRequested()) {
             result.outcome = Outcome::stopped;
             return result;
         }

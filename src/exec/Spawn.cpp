@@ -107,6 +107,38 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     return result;
 }
 
+void leaveOutputToADrain(int readFd) {
+    FileActions files;
+    posix_spawn_file_actions_adddup2(&files.actions, readFd, STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1);
+#endif
+    SpawnAttributes attrs;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#if defined(__APPLE__)
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
+#if defined(POSIX_SPAWN_SETSID)
+    flags |= POSIX_SPAWN_SETSID;
+#else
+    flags |= POSIX_SPAWN_SETPGROUP;
+#endif
+    posix_spawnattr_setflags(&attrs.attributes, flags);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attrs.attributes, &signals);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGPIPE})
+        sigaddset(&signals, sig);
+    posix_spawnattr_setsigdefault(&attrs.attributes, &signals);
+    char cat[] = "/bin/cat";
+    char* argv[] = {cat, nullptr};
+    pid_t pid = -1;
+    posix_spawn(&pid, cat, &files.actions, &attrs.attributes, argv, environ);
+    close(readFd);
+}
+
 QString launchErrorDescription(const QString& program, int error) {
     return program + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
 }

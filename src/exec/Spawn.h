@@ -36,4 +36,10 @@ int waitForExit(pid_t pid);
 // KILL to the child's whole process group, helpers included, then reaps it.
 void killAndReap(pid_t pid);
 
+// Hands the reading end of a child's output pipe to /bin/cat, detached in a
+// session of its own, which reads it to its end and throws it away: a child
+// left running after Veldrin has gone then does not die of SIGPIPE at its next
+// write. Closes `readFd` either way.
+void leaveOutputToADrain(int readFd);
+
 } // namespace veldrin

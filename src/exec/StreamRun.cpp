@@ -23,9 +23,14 @@ std::optional<int> streamChildOutput(const SpawnResult& child,
         return true;
     };
     const PumpResult pumped = pumpChildOutput(request);
-    close(child.readFd);
-    if (pumped.outcome == PumpResult::Outcome::stopped)
+    if (pumped.outcome == PumpResult::Outcome::stopped) {
+        if (pumped.exited)
+            close(child.readFd);
+        else
+            leaveOutputToADrain(child.readFd);
         return std::nullopt;
+    }
+    close(child.readFd);
     const QString rest = decoder.finish();
     if (!rest.isEmpty())
         sink(rest);

@@ -17,7 +17,8 @@ namespace veldrin {
 // Reads until the child has exited and its output has ended, or for at most
 // `drainAfterExit` after the exit (a helper may keep the pipe open for ever).
 // Returns the decoded exit status; nothing when stop was requested first, in
-// which case the child is left to finish on its own. Closes the pipe.
+// which case the child is left to finish on its own, its further output
+// drained and dropped. Closes the pipe.
 std::optional<int> streamChildOutput(const SpawnResult& child,
                                      const std::function<void(const QString&)>& sink,
                                      std::chrono::milliseconds drainAfterExit, const StopToken& stop);

@@ -1,6 +1,9 @@
 #include "menu/TitleText.h"
 
+#include <QList>
 #include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -47,11 +50,12 @@ QString balanceBidi(const QString& text) {
                 continue;
             open.pop_back();
         } else if (c == pdi) {
-            // Closes the innermost isolate and every embedding inside it.
-            while (!open.empty() && !isIsolateOpener(open.back()))
-                open.pop_back();
-            if (open.empty())
+            // Closes the innermost isolate and every embedding inside it; with
+            // no isolate open it closes nothing.
+            if (std::none_of(open.begin(), open.end(), isIsolateOpener))
                 continue;
+            while (!isIsolateOpener(open.back()))
+                open.pop_back();
             open.pop_back();
         }
         out += ch;
@@ -64,8 +68,10 @@ QString balanceBidi(const QString& text) {
 }
 
 bool canReorderItsSurroundings(const QString& text) {
-    for (const QChar ch : text) {
-        switch (ch.direction()) {
+    // By code point: Adlam, Mende Kikakui and other right-to-left scripts lie
+    // beyond U+FFFF.
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::direction(c)) {
         case QChar::DirR:
         case QChar::DirAL:
         case QChar::DirAN:

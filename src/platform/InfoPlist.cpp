@@ -8,6 +8,7 @@
 
 #include <plist/plist.h>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -72,7 +73,11 @@ QString buildFromInfoPlist(QByteArray contents) {
     case PLIST_REAL: {
         double real = 0;
         plist_get_real_val(value, &real);
-        return QString::number(real, 'g', QLocale::FloatingPointShortest);
+        // Plain decimals ("100000", "0.0001"); an exponent only for the
+        // extremes, as printf's %g would.
+        const double magnitude = std::abs(real);
+        const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e17);
+        return QString::number(real, plain ? 'f' : 'g', QLocale::FloatingPointShortest);
     }
     default:
         return unreadable;

@@ -11,6 +11,10 @@ struct StopToken::State {
     int fds[2] = {-1, -1};
 
     State() {
+#if defined(__linux__)
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            fds[0] = fds[1] = -1;
+#else
         if (pipe(fds) != 0) {
             fds[0] = fds[1] = -1;
             return;
@@ -19,6 +23,7 @@ struct StopToken::State {
             fcntl(fd, F_SETFD, FD_CLOEXEC);
             fcntl(fd, F_SETFL, O_NONBLOCK);
         }
+#endif
     }
     ~State() {
         for (int fd : fds) {

@@ -16,7 +16,9 @@ public:
     // A token that never stops.
     StopToken() = default;
     bool stopRequested() const;
-    // Readable once stop has been requested; -1 for a token that never stops.
+    bool stopPossible() const { return state_ != nullptr; }
+    // Readable once stop has been requested; -1 for a token that never stops,
+    // and for one whose pipe could not be made (then ask stopRequested()).
     int fd() const;
 
 private:

@@ -21,6 +21,8 @@ TEST(TitleText, UntrustedTextStaysOnOneLineAndCannotReorderItsSurroundings) {
         {"x\u2069\u202Ey", "\u2068x\u202Ey\u202C\u2069"},
         {"a\u202Cb", "ab"},
         {"\u2067in\u2069 out", "\u2068\u2067in\u2069 out\u2069"},
+        {"\u202Babc\u2069def", "\u2068\u202Babcdef\u202C\u2069"}, // a stray PDI closes no embedding
+        {"\U0001E900\U0001E901 (2)", "\u2068\U0001E900\U0001E901 (2)\u2069"}, // Adlam, beyond U+FFFF
     };
     for (const auto& c : cases)
         EXPECT_EQ(untrustedText(c.in), c.out) << c.in.toStdString();

@@ -53,7 +53,7 @@ TEST_F(InfoPlist, TextsAsTheyStandNumbersInDecimalAndTheRestAsZero) {
         // clang-format off
         {"27", "27"}, {" 27\n", " 27\n"}, {"27β", "27β"},
         {27, "27"}, {-5, "-5"}, {std::numeric_limits<quint64>::max(), "18446744073709551615"},
-        {27.0, "27"}, {27.5, "27.5"}, {0.1, "0.1"},
+        {27.0, "27"}, {27.5, "27.5"}, {0.1, "0.1"}, {100000.0, "100000"}, {0.0001, "0.0001"}, {1e20, "1e+20"},
         {true, "0"}, {QByteArray("27"), "0"}, {QVariantList{"27"}, "0"}, {QVariantMap{{"v", "27"}}, "0"},
         // clang-format on
     };
