@@ -30,21 +30,9 @@ void AppDelegate::togglePreventIdleScreenLock() {
     setPreventIdleScreenLock(!idleLock.idleDisplayActivity);
 }
 
-// Not built yet. The confirmed Claude operations ask in a warning alert before
-// their run; the maintenance jobs stop the three apps first (polite quit,
-// TERM, KILL); the cloud actions hand their commands to the controller; lid
-// keep-awake reads and changes the system setting through pmset; the bridge
-// runs `claude sync` in the background. Until then these do nothing.
-void AppDelegate::closeClaudeAndSync() {}
-void AppDelegate::quitClaude() {}
-void AppDelegate::syncAllNow() {}
-void AppDelegate::quitAllChatGPTProcesses() {}
-void AppDelegate::updateAllApps() {}
-void AppDelegate::repairPrimary() {}
-void AppDelegate::repairAlt() {}
-void AppDelegate::repairTri() {}
-void AppDelegate::fixUnreadableChats() {}
-void AppDelegate::resolveRolloutConflicts() {}
+// Not built yet. The cloud actions hand their commands to the controller;
+// lid keep-awake reads and changes the system setting through pmset. Until
+// then these do nothing.
 void AppDelegate::refreshCloudStatus(bool) {}
 void AppDelegate::showCloudStatus() {}
 void AppDelegate::runCloudCycleNow() {}
@@ -54,6 +42,5 @@ void AppDelegate::offerCloudProject(const QVariant&) {}
 void AppDelegate::offerCloudChat(const QVariant&) {}
 void AppDelegate::refreshLidKeepAwake(bool) {}
 void AppDelegate::toggleLidKeepAwake() {}
-void AppDelegate::runClaudeBridgeInBackground() {}
 
 } // namespace veldrin

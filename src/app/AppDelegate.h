@@ -7,6 +7,7 @@
 
 #include "appcontrol/AppControlState.h"
 #include "bridge/BridgeState.h"
+#include "bridge/ClaudeBridge.h"
 #include "cloud/CloudState.h"
 #include "exec/ControllerCommands.h"
 #include "exec/RunState.h"
@@ -21,6 +22,7 @@
 #include <QVariant>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,7 +30,9 @@
 namespace veldrin {
 
 struct AppProcessAnswer;
+struct ConfirmedOperation;
 struct ControllerJob;
+struct MaintenanceOperation;
 struct MenuEntry;
 
 // The status item, its timer and the state its tint shows.
@@ -60,6 +64,10 @@ public:
         // How long a streamed run's window keeps reading after the controller
         // exited, for output a helper of it still holds.
         std::chrono::milliseconds drainAfterExit = std::chrono::seconds(2);
+        QueryLimits claudeBridge = claudeBridge::limits;
+        // What signals the apps that outlive their polite quit; tests put a
+        // recording stand-in here.
+        QString killProgram = QStringLiteral("/bin/kill");
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);
@@ -82,6 +90,13 @@ public:
 
     // Streamed controller runs into a new log window; at most one at a time.
     void runController(const QStringList& arguments, const QString& title);
+
+    // Stops the three Codex apps (polite quit, TERM, KILL), reporting into
+    // `window`; `completion` gets the identifiers still listed at the end, on
+    // the main thread. Returns at once.
+    void stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
+                              std::function<void(const QStringList& survivors)> completion);
+    void repairProjects(const QString& target, const QString& label);
 
     // Background work started by refresh and launch.
     void refreshCloudStatus(bool force);
@@ -133,6 +148,11 @@ public:
 
 private:
     void run(const ControllerJob& job);
+    void runConfirmed(const ConfirmedOperation& operation);
+    void runMaintenance(const MaintenanceOperation& operation);
+    bool busyWithApps() const;
+    std::shared_ptr<LogWindow> openStopWindow(const QString& title, const QString& firstLine);
+    void finishClaudeBridgeRun(const ShellResult& result);
     std::optional<SyncState> stateWithoutAskingTheController() const;
     void startAppProcessQuery();
     void applyAppProcessAnswer(const AppProcessAnswer& answer);

@@ -1,6 +1,7 @@
 #include "gui/DesktopPlatform.h"
 
 #include "gui/LogWindow.h"
+#include "gui/QtAlerts.h"
 #include "gui/QtStatusItem.h"
 #include "platform/qt/CoreServices.h"
 #include "platform/qt/ThreadedWork.h"
@@ -17,6 +18,9 @@ Platform makeDesktopPlatform() {
     p.activities = makeActivities();
     p.bundleInfo = makeBundleInfo();
     p.work = std::make_unique<ThreadedWork>();
+    p.alerts = std::make_unique<QtAlerts>();
+    p.workspace = makeWorkspace();
+    p.sleeper = makeSleeper();
     return p;
 }
 

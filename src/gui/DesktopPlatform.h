@@ -5,7 +5,8 @@
 namespace veldrin {
 
 // The real implementations: the system tray, log windows on the desktop,
-// QSettings, the wall clock, QTimer, threads, and the power assertions.
+// QSettings, the wall clock, QTimer, threads, the power assertions, alerts,
+// the running applications and real pauses.
 Platform makeDesktopPlatform();
 
 } // namespace veldrin

@@ -4,10 +4,13 @@
 // sees or the operating system does. Each has a real implementation (qt/ for
 // the Qt Core ones, gui/ for the widgets) and a small fake in the tests.
 
+#include "platform/Alerts.h"
 #include "platform/BackgroundWork.h"
 #include "platform/Clock.h"
 #include "platform/LogWindow.h"
+#include "platform/Sleeper.h"
 #include "platform/StatusItem.h"
+#include "platform/Workspace.h"
 
 #include <QString>
 #include <QVariant>
@@ -73,6 +76,9 @@ struct Platform {
     std::unique_ptr<Activities> activities;
     std::unique_ptr<BundleInfo> bundleInfo;
     std::unique_ptr<BackgroundWork> work;
+    std::unique_ptr<Alerts> alerts;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Sleeper> sleeper;
 };
 
 } // namespace veldrin

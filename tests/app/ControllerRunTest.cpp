@@ -112,20 +112,3 @@ TEST(ControllerRun, QuittingLeavesARunningControllerToFinishOnItsOwn) {
     EXPECT_LT(t.elapsed(), 1000);
     EXPECT_TRUE(test::waitUntil([&] { return !h.home.readFile("result").isEmpty(); }, 10s));
 }
-
-TEST(ControllerRun, DirectActionsSendTheirVectorsAndTitles) {
-    test::Harness h;
-    const std::vector<std::tuple<void (AppDelegate::*)(), QStringList, QString>> cases{
-        {&AppDelegate::syncNow, {"now"}, "Veldrin"},
-        {&AppDelegate::syncClaudeNow, {"claude", "sync"}, "Claude Code Sync"},
-        {&AppDelegate::importIntoClaudeNow, {"claude", "import"}, "Import into Claude Code"},
-        {&AppDelegate::auditProfiles, {"audit"}, "Veldrin Audit"},
-        {&AppDelegate::showSyncLogs, {"logs", "10"}, "Last 10 Veldrin Runs"},
-    };
-    for (const auto& [action, args, title] : cases) {
-        ((*h.delegate).*action)();
-        ASSERT_TRUE(h.runFinished());
-        EXPECT_EQ(h.fakes.lastWindow()->title, title);
-        EXPECT_TRUE(h.calls().contains(args)) << title.toStdString();
-    }
-}

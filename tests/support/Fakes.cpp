@@ -2,6 +2,8 @@
 
 #include "platform/qt/ThreadedWork.h"
 
+#include <QThread>
+
 namespace veldrin::test {
 
 const MenuEntry* CapturedMenu::find(Action action) const {
@@ -126,7 +128,45 @@ struct BundleInfoFake : BundleInfo {
     FakePlatform& p;
 };
 
+struct AlertsFake : Alerts {
+    explicit AlertsFake(FakePlatform& platform) : p(platform) {}
+    AlertAnswer runModal(const AlertRequest& request) override {
+        p.alerts.push_back(request);
+        if (p.alertAnswers.empty())
+            return -1;
+        const AlertAnswer answer = p.alertAnswers.front();
+        p.alertAnswers.pop_front();
+        return answer;
+    }
+    FakePlatform& p;
+};
+
+struct WorkspaceFake : Workspace {
+    explicit WorkspaceFake(FakePlatform& platform) : p(platform) {}
+    void terminateApplications(const QStringList& ids) override { p.terminateRequests.append(ids); }
+    FakePlatform& p;
+};
+
+struct InstantSleeper : Sleeper {
+    explicit InstantSleeper(FakePlatform& platform) : p(platform) {}
+    bool sleep(std::chrono::milliseconds duration, const StopToken& stop) override {
+        {
+            QMutexLocker lock(&p.sleepMutex);
+            p.sleptMs.append(duration.count());
+        }
+        if (p.sleepScale > 0)
+            QThread::msleep(static_cast<unsigned long>(duration.count() * p.sleepScale));
+        return !stop.stopRequested();
+    }
+    FakePlatform& p;
+};
+
 } // namespace
+
+QList<qint64> FakePlatform::sleeps() const {
+    QMutexLocker lock(&sleepMutex);
+    return sleptMs;
+}
 
 Platform FakePlatform::make(bool statusButton) {
     Platform platform;
@@ -138,6 +178,9 @@ Platform FakePlatform::make(bool statusButton) {
     platform.activities = std::make_unique<ActivitiesFake>(*this);
     platform.bundleInfo = std::make_unique<BundleInfoFake>(*this);
     platform.work = std::make_unique<ThreadedWork>();
+    platform.alerts = std::make_unique<AlertsFake>(*this);
+    platform.workspace = std::make_unique<WorkspaceFake>(*this);
+    platform.sleeper = std::make_unique<InstantSleeper>(*this);
     return platform;
 }
 

@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QStringList>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -74,6 +75,17 @@ struct FakePlatform {
     std::vector<std::uint64_t> heldActivities;
     std::map<QString, QVariant> bundleInfo{{"CFBundleShortVersionString", "2.4.1"},
                                            {"CFBundleVersion", "318"}};
+    // Every alert shown, and the answers given to them in turn; with none
+    // left, an alert goes away without a button.
+    std::vector<AlertRequest> alerts;
+    std::deque<AlertAnswer> alertAnswers;
+    QList<QStringList> terminateRequests; // the workspace's polite quits
+    // The pauses taken, in milliseconds; they last this share of their
+    // length (none by default).
+    double sleepScale = 0;
+    QList<qint64> sleeps() const;
+    mutable QMutex sleepMutex;
+    QList<qint64> sleptMs;
 
     Platform make(bool statusButton = true);
     std::shared_ptr<FakeLogWindow> lastWindow() const { return windows.empty() ? nullptr : windows.back(); }

@@ -61,12 +61,24 @@ QByteArray TempHome::readFile(const QString& relativePath) const {
     return f.readAll();
 }
 
+void installSimulator(const TempHome& home) {
+    for (const auto& [file, target] : {std::pair{"veldrin", "bin/veldrin"},
+                                       {"standin-app", ".sim/standin-app"},
+                                       {"start-apps", ".sim/start-apps"}}) {
+        QFile source(QStringLiteral(VELDRIN_SIM_DIR "/") + file);
+        if (!source.open(QIODevice::ReadOnly))
+            std::abort();
+        home.writeScript(target, source.readAll());
+    }
+}
+
 QByteArray recordingController(const QByteArray& body) {
     // Fields are separated by US (0x1f) and calls by RS (0x1e), so arguments
     // may hold anything, line feeds included.
+    // One write per call, so that concurrent calls cannot interleave.
     return QByteArray("#!/bin/sh\n"
-                      "{ printf '%s' \"$#\"; for a in \"$@\"; do printf '\\037%s' \"$a\"; done; "
-                      "printf '\\036'; } >> \"$HOME/calls\"\n") +
+                      "r=$#; us=$(printf '\\037'); for a in \"$@\"; do r=\"$r$us$a\"; done\n"
+                      "printf '%s\\036' \"$r\" >> \"$HOME/calls\"\n") +
            body + "\n";
 }
 

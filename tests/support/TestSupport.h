@@ -35,6 +35,10 @@ private:
     bool hadRoot_ = false;
 };
 
+// Installs the simulated controller as the controller, and the stand-in apps
+// beside it, as the demo does.
+void installSimulator(const TempHome& home);
+
 // A controller script that records every argument vector it receives (in
 // $HOME/calls) and then runs `body` (sh).
 QByteArray recordingController(const QByteArray& body = {});

@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <poll.h>
+
 namespace veldrin {
 
 namespace {
@@ -70,6 +72,32 @@ private:
     std::uint64_t next_ = 0;
 };
 
+// Waits on the stop token's descriptor, so a stop request ends the pause at once.
+class StoppableSleeper : public Sleeper {
+public:
+    bool sleep(std::chrono::milliseconds duration, const StopToken& stop) override {
+        using Steady = std::chrono::steady_clock;
+        const Steady::time_point end = Steady::now() + duration;
+        while (!stop.stopRequested()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Steady::now());
+            if (left.count() <= 0)
+                return true;
+            pollfd pfd{stop.fd(), POLLIN, 0};
+            // A token without a descriptor is polled every 50 ms.
+            const int fdCount = pfd.fd >= 0 ? 1 : 0;
+            const auto wait = fdCount ? left : std::min(left, std::chrono::milliseconds(50));
+            poll(&pfd, fdCount, static_cast<int>(std::min<long long>(wait.count(), 60'000)));
+        }
+        return false;
+    }
+};
+
+// Linux applications carry no bundle identifiers: nothing to ask.
+class NoBundleWorkspace : public Workspace {
+public:
+    void terminateApplications(const QStringList&) override {}
+};
+
 class CompiledBundleInfo : public BundleInfo {
 public:
     QVariant infoValue(const QString& key) const override {
@@ -85,6 +113,7 @@ public:
 
 #if defined(Q_OS_MACOS)
 std::unique_ptr<BundleInfo> makeMainBundleInfo();
+std::unique_ptr<Workspace> makeRunningApplicationsWorkspace();
 #endif
 
 std::unique_ptr<Clock> makeSystemClock() {
@@ -98,6 +127,18 @@ std::unique_ptr<Scheduler> makeMainThreadScheduler() {
 }
 std::unique_ptr<Activities> makeActivities() {
     return std::make_unique<TokenActivities>();
+}
+
+std::unique_ptr<Sleeper> makeSleeper() {
+    return std::make_unique<StoppableSleeper>();
+}
+
+std::unique_ptr<Workspace> makeWorkspace() {
+#if defined(Q_OS_MACOS)
+    return makeRunningApplicationsWorkspace();
+#else
+    return std::make_unique<NoBundleWorkspace>();
+#endif
 }
 
 std::unique_ptr<BundleInfo> makeBundleInfo() {

@@ -16,5 +16,8 @@ std::unique_ptr<Scheduler> makeMainThreadScheduler();
 std::unique_ptr<Activities> makeActivities();
 // The bundle's own Info.plist on macOS, the values compiled in elsewhere.
 std::unique_ptr<BundleInfo> makeBundleInfo();
+std::unique_ptr<Sleeper> makeSleeper();
+// The running applications' polite quit on macOS; nothing to quit elsewhere.
+std::unique_ptr<Workspace> makeWorkspace();
 
 } // namespace veldrin

@@ -1,0 +1,19 @@
+#pragma once
+
+// The running applications of the desktop session.
+
+#include <QStringList>
+
+namespace veldrin {
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // Main thread. Asks every running application whose bundle identifier is
+    // one of these to quit, as the user's own Quit would; returns at once and
+    // reports nothing. Where applications carry no bundle identifiers this
+    // quits nothing.
+    virtual void terminateApplications(const QStringList& bundleIdentifiers) = 0;
+};
+
+} // namespace veldrin

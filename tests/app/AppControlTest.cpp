@@ -1,0 +1,235 @@
+// Stopping the Codex apps, the maintenance jobs and the other menu operations
+// that run the controller: scripted alert answers, instant pauses, real processes.
+#include "app/Harness.h"
+
+#include "appcontrol/StopSequence.h"
+#include "exec/Shell.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Lists the given lines as running apps, and records what the kill program is asked.
+struct WithApps : test::Harness {
+    explicit WithApps(const QByteArray& lines)
+        : Harness("[ \"$1\" = app-processes ] && printf '" + lines + "'\nexit 0") {
+        delegate->limits.killProgram =
+            home.writeScript("bin/kill", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$HOME/kills\"\n");
+        fakes.alertAnswers = {firstButton};
+    }
+};
+
+bool stopFinished(test::Harness& h) {
+    return test::waitUntil([&] { return !h.delegate->appControl.isQuittingApps; }, 20s);
+}
+
+using Operation = void (AppDelegate::*)();
+
+} // namespace
+
+TEST(StopSequence, OnlyPlainNumbersAboveOneReachKill) {
+    EXPECT_EQ(killCommand("/bin/kill", "-TERM",
+                          {"-1", "0", "1", "--help", "12abc", " 12", "", "٣٤", "007", "4242"}),
+              (QStringList{"/bin/kill", "-TERM", "--", "007", "4242"}));
+    EXPECT_EQ(killCommand("/bin/kill", "-KILL", {"-1", "0", "00", "1", "--help", "error: no answer"}),
+              std::nullopt);
+}
+
+TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
+    test::Harness h;
+    test::installSimulator(h.home);
+    const ShellResult started = shell({h.home.home() + "/.sim/start-apps"}, {10s, 1 << 20});
+    ASSERT_EQ(started.status, 0) << started.output.toStdString();
+    const QStringList pids = QDir(h.home.home() + "/.sim/apps").entryList(QDir::Files);
+    ASSERT_EQ(pids.size(), 3);
+    test::FakeStatusItem& item = h.statusItem();
+    h.fakes.sleepScale = 0.25; // time for TERM to take effect before the next look
+    h.fakes.alertAnswers = {firstButton};
+
+    h.delegate->quitAllChatGPTProcesses();
+    ASSERT_EQ(h.fakes.alerts.size(), 1u);
+    EXPECT_EQ(h.fakes.alerts[0].informativeText,
+              "This closes ChatGPT, ChatGPT Alt, ChatGPT Tri, and any helper processes they left behind.");
+    EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{"Quit All", "Cancel"}));
+    EXPECT_EQ(h.delegate->indicator.state, SyncState::working);
+    EXPECT_FALSE(item.open().find(Action::quitAllChatGPTProcesses)->enabled);
+    EXPECT_EQ(h.fakes.terminateRequests,
+              (QList<QStringList>{{"com.openai.codex", "com.openai.codex.alt", "com.openai.codex.tri"}}));
+
+    ASSERT_TRUE(stopFinished(h));
+    ASSERT_EQ(h.fakes.windows.size(), 1u);
+    EXPECT_EQ(h.fakes.windows[0]->title, "Quit All ChatGPT Processes");
+    EXPECT_EQ(h.transcript(),
+              "Requesting a normal quit…\nTerminating 3 lingering process(es)…\n"
+              "Force-quitting 1 process(es) that did not stop…\nAll ChatGPT processes have stopped.\n");
+    EXPECT_EQ(h.fakes.sleeps(), (QList<qint64>{2000, 2000, 1000}));
+    for (const QString& pid : pids)
+        EXPECT_FALSE(test::processAlive(pid.toLongLong())) << pid.toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
+}
+
+TEST(StopSequence, SurvivorsInQueryOrderOddIdentifiersNeverSignalledAndNothingToStop) {
+    WithApps h("4242\\tChatGPT\\n-1\\tx\\n--help\\n12abc\\nNo such file or directory\\n");
+    h.delegate->quitAllChatGPTProcesses();
+    ASSERT_TRUE(stopFinished(h));
+    EXPECT_EQ(h.transcript(),
+              "Requesting a normal quit…\nTerminating 5 lingering process(es)…\n"
+              "Force-quitting 5 process(es) that did not stop…\n"
+              "Could not stop 5 process(es): 4242, -1, --help, 12abc, No such file or directory.\n");
+    EXPECT_EQ(h.home.readFile("kills"), "-TERM -- 4242\n-KILL -- 4242\n");
+
+    WithApps idle("");
+    idle.delegate->quitAllChatGPTProcesses();
+    ASSERT_TRUE(stopFinished(idle));
+    EXPECT_EQ(idle.transcript(), "Requesting a normal quit…\nAll ChatGPT processes have stopped.\n");
+    EXPECT_EQ(idle.fakes.sleeps(), QList<qint64>{2000});
+    EXPECT_EQ(idle.home.readFile("kills"), "");
+}
+
+TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
+    const struct {
+        Operation action;
+        bool refusedWhileQuittingApps, refusedWhileBridgeRuns;
+    } guarded[] = {
+        {&AppDelegate::quitAllChatGPTProcesses, true, false},
+        {&AppDelegate::repairPrimary, true, false},
+        {&AppDelegate::repairAlt, true, false},
+        {&AppDelegate::repairTri, true, false},
+        {&AppDelegate::fixUnreadableChats, true, false},
+        {&AppDelegate::resolveRolloutConflicts, true, false},
+        {&AppDelegate::updateAllApps, true, false},
+        {&AppDelegate::closeClaudeAndSync, false, true},
+        {&AppDelegate::quitClaude, false, true},
+        {&AppDelegate::syncAllNow, true, true},
+    };
+    enum Busy { idle, running, quitting, bridge };
+    for (const Busy busy : {idle, running, quitting, bridge}) {
+        for (const auto& g : guarded) {
+            test::Harness h;
+            test::FakeStatusItem& item = h.statusItem();
+            h.delegate->refreshNow();
+            if (busy == running)
+                h.delegate->runs.activeProcess = std::make_shared<ControllerProcess>();
+            h.delegate->appControl.isQuittingApps = busy == quitting;
+            h.delegate->bridge.claudeBridgeRunning = busy == bridge;
+            const std::size_t indicatorsBefore = item.indicators.size();
+            h.fakes.alertAnswers = {1}; // "Cancel"
+
+            (h.delegate.get()->*g.action)();
+            const bool silent = busy == running || (busy == quitting && g.refusedWhileQuittingApps) ||
+                                (busy == bridge && g.refusedWhileBridgeRuns);
+            SCOPED_TRACE(testing::Message() << "busy " << busy << " alert " << h.fakes.alerts.size());
+            EXPECT_EQ(h.fakes.alerts.size(), silent ? 0u : 1u);
+            EXPECT_TRUE(h.fakes.windows.empty());
+            EXPECT_EQ(h.delegate->appControl.isQuittingApps, busy == quitting);
+            EXPECT_EQ(item.indicators.size(), indicatorsBefore);
+            EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
+        }
+    }
+}
+
+TEST(AppControl, RepairWhilePausedOnlySaysSoButTheOthersStillAsk) {
+    test::Harness h;
+    h.home.writeScript(".codex/.sync-paused", "paused from menu bar\n");
+    h.delegate->repairTri();
+    h.delegate->fixUnreadableChats();
+    ASSERT_EQ(h.fakes.alerts.size(), 2u);
+    EXPECT_EQ(h.fakes.alerts[0].message, "Sync is paused");
+    EXPECT_EQ(h.fakes.alerts[0].informativeText,
+              "Choose Resume Sync first, then run Repair Projects & Sync again.");
+    EXPECT_EQ(h.fakes.alerts[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(h.fakes.alerts[1].message, "Fix unreadable chats in Primary, Alt, and Tri?");
+    EXPECT_TRUE(h.fakes.windows.empty());
+}
+
+TEST(AppControl, OperationsAskWhereTheyMustStopTheAppsWhereTheyMustAndRunTheirVectors) {
+    const struct {
+        Operation action;
+        QString message, button, title, stopTranscript;
+        QStringList arguments;
+    } cases[] = {
+        {&AppDelegate::repairAlt,
+         "Repair Alt projects?",
+         "Repair Alt",
+         "Repair Alt",
+         "Closing Primary, Alt, and Tri before repairing project data…\n"
+         "All Codex processes stopped. Repairing Alt project data…\n",
+         {"repair-projects", "alt"}},
+        {&AppDelegate::updateAllApps,
+         "Upgrade Alt and Tri to the latest Primary build?",
+         "Quit Apps and Upgrade",
+         "Upgrade to Latest",
+         "Closing Primary, Alt, and Tri before upgrading…\nAll ChatGPT processes stopped. Starting verified "
+         "upgrade…\n",
+         {"update-all"}},
+        {&AppDelegate::closeClaudeAndSync,
+         "Quit Claude and sync with Codex?",
+         "Quit Claude and Sync",
+         "Quit Claude, Sync & Reopen",
+         {},
+         {"claude", "close-sync"}},
+        {&AppDelegate::quitClaude,
+         "Quit the Claude app?",
+         "Quit Claude",
+         "Quit Claude",
+         {},
+         {"claude", "quit"}},
+        {&AppDelegate::syncAllNow,
+         "Close apps and sync everything between Codex and Claude Code?",
+         "Close Apps and Sync All",
+         "Sync All — Codex ↔ Claude Code",
+         {},
+         {"sync-all"}},
+        {&AppDelegate::syncNow, {}, {}, "Veldrin", {}, {"now"}},
+        {&AppDelegate::syncClaudeNow, {}, {}, "Claude Code Sync", {}, {"claude", "sync"}},
+        {&AppDelegate::importIntoClaudeNow, {}, {}, "Import into Claude Code", {}, {"claude", "import"}},
+        {&AppDelegate::auditProfiles, {}, {}, "Veldrin Audit", {}, {"audit"}},
+        {&AppDelegate::showSyncLogs, {}, {}, "Last 10 Veldrin Runs", {}, {"logs", "10"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        test::Harness h;
+        h.fakes.alertAnswers = {firstButton};
+        (h.delegate.get()->*c.action)();
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(h.fakes.alerts.empty());
+        } else {
+            ASSERT_EQ(h.fakes.alerts.size(), 1u);
+            EXPECT_EQ(h.fakes.alerts[0].style, AlertStyle::warning);
+            EXPECT_EQ(h.fakes.alerts[0].message, c.message);
+            EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{c.button, "Cancel"}));
+        }
+        // A stop window first where the apps must be closed, then the run's own.
+        const std::size_t windows = c.stopTranscript.isEmpty() ? 1 : 2;
+        ASSERT_TRUE(test::waitUntil([&] { return h.fakes.windows.size() == windows; }, 20s));
+        ASSERT_TRUE(h.runFinished());
+        for (const auto& window : h.fakes.windows)
+            EXPECT_EQ(window->title, c.title);
+        EXPECT_EQ(h.fakes.windows[0]->transcript(), windows == 2 ? c.stopTranscript : h.transcript());
+        EXPECT_EQ(h.transcript(), "\nFinished with exit code 0.\n");
+        EXPECT_EQ(h.calls().count(c.arguments), 1);
+    }
+}
+
+TEST(AppControl, SurvivorsCancelTheJob) {
+    const std::pair<Operation, QString> cases[] = {
+        {&AppDelegate::resolveRolloutConflicts,
+         "Resolution cancelled because 1 process(es) could not be stopped: 4242.\n"},
+        {&AppDelegate::repairPrimary, "Repair cancelled because 1 process(es) could not be stopped: 4242.\n"},
+        {&AppDelegate::updateAllApps, "Upgrade cancelled because genuine processes remain: 4242.\n"},
+    };
+    for (const auto& [action, cancellation] : cases) {
+        WithApps h("4242\\tChatGPT\\n");
+        (h.delegate.get()->*action)();
+        ASSERT_TRUE(stopFinished(h));
+        EXPECT_TRUE(h.transcript().endsWith("did not stop…\n" + cancellation))
+            << h.transcript().toStdString();
+        EXPECT_EQ(h.fakes.windows.size(), 1u);
+        EXPECT_EQ(h.calls().count(), h.calls().count({"app-processes"}));
+    }
+}

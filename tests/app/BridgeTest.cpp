@@ -1,0 +1,97 @@
+// The background Claude Code sync: its status texts, when it is skipped, and
+// its bound.
+#include "app/Harness.h"
+
+#include "bridge/ClaudeBridge.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+// 09:05:30 local time on the fake clock.
+void setMorning(test::FakePlatform& fakes) {
+    const QDateTime local(QDate(2026, 3, 2), QTime(9, 5, 30));
+    fakes.now = TimePoint(std::chrono::milliseconds(local.toMSecsSinceEpoch()));
+}
+
+const QByteArray waitForRelease = "while [ ! -f \"$HOME/release\" ]; do sleep 0.05; done";
+
+} // namespace
+
+TEST(ClaudeBridge, OutcomeFromStatusAndOutput) {
+    const struct {
+        int status;
+        QString output, outcome;
+    } cases[] = {
+        {0, "Scanning\nTranscripts written: 3\n", "synced at 09:05 · 3 updated"},
+        {0, "Transcripts written:\n", "synced at 09:05 ·  updated"},
+        {0, "Projects: 2\nTranscripts written: \t 12 of 14 \t\nTranscripts written: 9\n",
+         "synced at 09:05 · 12 of 14 updated"},
+        {0, "a: Transcripts written: x: 7", "synced at 09:05 · 7 updated"},
+        {0, "nothing to do\n", "synced at 09:05 · 0 updated"},
+        {0, "Transcripts written: 3\nsync is paused\n", "paused"},
+        {0, "Sync Paused\n", "synced at 09:05 · 0 updated"},
+        {2, "Transcripts written: 3\n", "failed at 09:05 — choose Sync with Claude Code for details"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(claudeBridge::outcome(c.status, c.output, "09:05"), c.outcome) << c.output.toStdString();
+}
+
+TEST(ClaudeBridge, RunsInTheBackgroundShowsSyncingAndStoresItsOutcome) {
+    test::Harness h("[ \"$1\" = claude ] && { " + waitForRelease +
+                    "; echo 'Transcripts written: 3'; }; exit 0");
+    setMorning(h.fakes);
+    test::FakeStatusItem& item = h.statusItem();
+    const auto claudeLine = [&] {
+        for (const MenuEntry& e : item.open().entries)
+            if (e.title.startsWith("Claude Code: "))
+                return e.title;
+        return QString();
+    };
+    EXPECT_EQ(claudeLine(), "Claude Code: not run yet");
+
+    h.delegate->runClaudeBridgeInBackground();
+    EXPECT_TRUE(h.delegate->bridge.claudeBridgeRunning);
+    h.delegate->runClaudeBridgeInBackground(); // a tick while it runs
+    const test::CapturedMenu menu = item.open();
+    EXPECT_FALSE(menu.find(Action::syncClaudeNow)->enabled);
+    EXPECT_FALSE(menu.find(Action::quitClaude)->enabled);
+    EXPECT_EQ(claudeLine(), "Claude Code: syncing…");
+
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(test::waitUntil([&] { return !h.delegate->bridge.claudeBridgeRunning; }));
+    EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus, "synced at 09:05 · 3 updated");
+    EXPECT_EQ(claudeLine(), "Claude Code: synced at 09:05 · 3 updated");
+    EXPECT_EQ(h.calls().count({"claude", "sync"}), 1);
+    EXPECT_TRUE(h.fakes.windows.empty());
+}
+
+TEST(ClaudeBridge, SkippedDuringAStreamedRun) {
+    test::Harness h("[ \"$1\" = now ] && { " + waitForRelease + "; }; exit 0");
+    h.delegate->syncNow();
+    h.delegate->runClaudeBridgeInBackground();
+    EXPECT_FALSE(h.delegate->bridge.claudeBridgeRunning);
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_FALSE(h.calls().contains({"claude", "sync"}));
+    EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus, "not run yet");
+}
+
+TEST(ClaudeBridge, HangingOrMissingControllerCountsAsFailed) {
+    for (const QByteArray& body : {QByteArray("sleep 30"), QByteArray()}) {
+        test::Harness h(body);
+        if (body.isEmpty())
+            QFile::remove(h.home.home() + "/bin/veldrin");
+        setMorning(h.fakes);
+        h.delegate->limits.claudeBridge.timeout = 300ms;
+        h.delegate->runClaudeBridgeInBackground();
+        ASSERT_TRUE(test::waitUntil([&] { return !h.delegate->bridge.claudeBridgeRunning; }));
+        EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus,
+                  "failed at 09:05 — choose Sync with Claude Code for details");
+    }
+}
