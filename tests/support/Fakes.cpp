@@ -47,6 +47,13 @@ CapturedMenu FakeStatusItem::open() const {
 
 namespace {
 
+// A fake of one interface, recording into the platform.
+template <class Interface>
+struct Fake : Interface {
+    explicit Fake(FakePlatform& platform) : p(platform) {}
+    FakePlatform& p;
+};
+
 struct StatusBarFake : StatusBar {
     StatusBarFake(FakePlatform& platform, bool b) : p(platform), button(b) {}
     std::unique_ptr<StatusItem> createStatusItem() override {
@@ -59,16 +66,15 @@ struct StatusBarFake : StatusBar {
     bool button;
 };
 
-struct LogWindowsFake : LogWindows {
-    explicit LogWindowsFake(FakePlatform& platform) : p(platform) {}
+struct LogWindowsFake : Fake<LogWindows> {
+    using Fake::Fake;
     std::shared_ptr<LogWindow> create(const QString& title) override {
         return p.windows.emplace_back(std::make_shared<FakeLogWindow>(title));
     }
-    FakePlatform& p;
 };
 
-struct DefaultsFake : Defaults {
-    explicit DefaultsFake(FakePlatform& platform) : p(platform) {}
+struct DefaultsFake : Fake<Defaults> {
+    using Fake::Fake;
     bool boolForKey(const QString& key) const override {
         p.events << "read:" + key;
         return p.defaults.contains(key) && p.defaults.at(key);
@@ -77,22 +83,20 @@ struct DefaultsFake : Defaults {
         p.events << "write:" + key + (value ? "=true" : "=false");
         p.defaults[key] = value;
     }
-    FakePlatform& p;
 };
 
-struct ClockFake : Clock {
-    explicit ClockFake(FakePlatform& platform) : p(platform) {}
+struct ClockFake : Fake<Clock> {
+    using Fake::Fake;
     TimePoint now() const override { return p.now; }
-    FakePlatform& p;
 };
 
-struct SchedulerFake : Scheduler {
+struct SchedulerFake : Fake<Scheduler> {
+    using Fake::Fake;
     struct FixedTimer : RepeatingTimer {
         explicit FixedTimer(double s) : seconds(s) {}
         double interval() const override { return seconds; }
         double seconds;
     };
-    explicit SchedulerFake(FakePlatform& platform) : p(platform) {}
     std::unique_ptr<RepeatingTimer> scheduleRepeating(double seconds, std::function<void()> tick) override {
         p.events << "repeat:" + QString::number(seconds);
         p.repeating.push_back({seconds, std::move(tick)});
@@ -102,11 +106,10 @@ struct SchedulerFake : Scheduler {
         p.events << "after:" + QString::number(seconds);
         p.delayed.push_back({seconds, std::move(call)});
     }
-    FakePlatform& p;
 };
 
-struct ActivitiesFake : Activities {
-    explicit ActivitiesFake(FakePlatform& platform) : p(platform) {}
+struct ActivitiesFake : Fake<Activities> {
+    using Fake::Fake;
     ActivityToken begin(std::uint64_t options, const QString& reason) override {
         p.events << "begin:" + QString::number(options) + ':' + reason;
         p.heldActivities.push_back(++next);
@@ -116,20 +119,18 @@ struct ActivitiesFake : Activities {
         p.events << "end:" + QString::number(token.id);
         std::erase(p.heldActivities, token.id);
     }
-    FakePlatform& p;
     std::uint64_t next = 0;
 };
 
-struct BundleInfoFake : BundleInfo {
-    explicit BundleInfoFake(FakePlatform& platform) : p(platform) {}
+struct BundleInfoFake : Fake<BundleInfo> {
+    using Fake::Fake;
     QVariant infoValue(const QString& key) const override {
         return p.bundleInfo.contains(key) ? p.bundleInfo.at(key) : QVariant();
     }
-    FakePlatform& p;
 };
 
-struct AlertsFake : Alerts {
-    explicit AlertsFake(FakePlatform& platform) : p(platform) {}
+struct AlertsFake : Fake<Alerts> {
+    using Fake::Fake;
     AlertAnswer runModal(const AlertRequest& request) override {
         p.alerts.push_back(request);
         if (p.alertAnswers.empty())
@@ -138,17 +139,15 @@ struct AlertsFake : Alerts {
         p.alertAnswers.pop_front();
         return answer;
     }
-    FakePlatform& p;
 };
 
-struct WorkspaceFake : Workspace {
-    explicit WorkspaceFake(FakePlatform& platform) : p(platform) {}
+struct WorkspaceFake : Fake<Workspace> {
+    using Fake::Fake;
     void terminateApplications(const QStringList& ids) override { p.terminateRequests.append(ids); }
-    FakePlatform& p;
 };
 
-struct InstantSleeper : Sleeper {
-    explicit InstantSleeper(FakePlatform& platform) : p(platform) {}
+struct InstantSleeper : Fake<Sleeper> {
+    using Fake::Fake;
     bool sleep(std::chrono::milliseconds duration, const StopToken& stop) override {
         {
             QMutexLocker lock(&p.sleepMutex);
@@ -158,7 +157,6 @@ struct InstantSleeper : Sleeper {
             QThread::msleep(static_cast<unsigned long>(duration.count() * p.sleepScale));
         return !stop.stopRequested();
     }
-    FakePlatform& p;
 };
 
 } // namespace

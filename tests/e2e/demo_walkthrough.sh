@@ -1,10 +1,11 @@
 #!/bin/sh
 # End to end, as a person would: start `veldrin --demo` under Xvfb with trayer
 # as tray host, click the icon, pick "Audit Profiles" from the menu with the
-# keyboard, read the log window's transcript through the clipboard, then quit
-# from the menu.
+# keyboard, read the log window's transcript through the clipboard; quit the
+# three stand-in apps and run the upgrade, answering the alerts with Return and
+# Escape; then quit from the menu.
 #
-# usage: demo_audit.sh VELDRIN_BINARY ARTIFACT_DIR
+# usage: demo_walkthrough.sh VELDRIN_BINARY ARTIFACT_DIR
 set -u
 
 VELDRIN=$1
@@ -83,26 +84,40 @@ ICON_Y=$((Y + HEIGHT / 2))
 echo "icon at $ICON_X,$ICON_Y"
 [ "$WIDTH" -le 64 ] || fail "the docked icon is $WIDTH pixels wide"
 
-xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-wait_for 100 menu_open || fail "clicking the icon opened no menu"
-sleep 0.5
-import -window root "$ARTIFACTS/e2e-menu.png"
-
-# Keyboard: from the bottom, Quit Veldrin, Last 10 Sync Runs…, Audit Profiles.
-BEFORE=$(wc -l <"$CALLS")
-xdotool key Up Up Up Return
-
-audit_window() { xdotool search --onlyvisible --name '^Veldrin Audit$'; }
-wait_for 100 audit_window || fail "no window titled Veldrin Audit appeared"
-WINDOW=$(audit_window | head -1)
-
+# pick N [KEY]: open the menu, go N items up from the bottom and choose; answer
+# the alert that follows with KEY.
+pick() {
+    xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+    wait_for 100 menu_open || fail "clicking the icon opened no menu"
+    sleep 0.3
+    import -window root "$ARTIFACTS/e2e-menu-$1.png"
+    i=0
+    while [ "$i" -lt "$1" ]; do xdotool key Up; i=$((i + 1)); done
+    xdotool key Return
+    [ -n "${2:-}" ] || return 0
+    sleep 1
+    import -window root "$ARTIFACTS/e2e-alert-$1.png"
+    xdotool key "$2"
+}
+# newest_window TITLE: the last-made visible window of that title.
+newest_window() { xdotool search --onlyvisible --name "^$1\$" | sort -n | tail -1; }
+has_window() { [ -n "$(newest_window "$1")" ]; }
+hide_windows() { for w in $(xdotool search --onlyvisible --name "^$1\$"); do xdotool windowunmap "$w"; done; }
 # The transcript, as a user would copy it: select all, copy, read the clipboard.
-transcript_done() {
-    xdotool windowfocus --sync "$WINDOW" key --window "$WINDOW" ctrl+a ctrl+c
+# transcript_ends WINDOW TEXT
+transcript_ends() {
+    xdotool windowfocus --sync "$1" key --window "$1" ctrl+a ctrl+c
     sleep 0.2
     xclip -o -selection clipboard >"$WORK/transcript" 2>/dev/null
-    tail -c 40 "$WORK/transcript" | grep -q "Finished with exit code 0\.$"
+    tail -c 200 "$WORK/transcript" | grep -q "$2"
 }
+transcript_done() { transcript_ends "$WINDOW" "Finished with exit code 0\.$"; }
+
+# Audit Profiles, 3 up: Quit Veldrin, Last 10 Sync Runs…, Audit Profiles.
+BEFORE=$(wc -l <"$CALLS")
+pick 3
+wait_for 100 has_window "Veldrin Audit" || fail "no window titled Veldrin Audit appeared"
+WINDOW=$(newest_window "Veldrin Audit")
 wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the transcript did not end with the closing line"; }
 echo "--- transcript"
 cat "$WORK/transcript"
@@ -110,16 +125,34 @@ echo "---"
 # The closing line is preceded by an empty line: "\nFinished with exit code 0.\n".
 tail -n 2 "$WORK/transcript" | head -1 | grep -q '^$' || fail "no blank line before the closing line"
 import -window root "$ARTIFACTS/e2e-audit.png"
-
 NEW_CALLS=$(tail -n +"$((BEFORE + 1))" "$CALLS" | grep -v '^app-processes$' | grep -v '^cloud	status$')
 [ "$NEW_CALLS" = "audit" ] || fail "the controller received: $NEW_CALLS"
+hide_windows "Veldrin Audit"
+
+# Quit All ChatGPT Processes…, 8 up: the stand-in that ignores TERM needs KILL.
+pick 8 Return
+wait_for 100 has_window "Quit All ChatGPT Processes" || fail "no Quit All window appeared"
+WINDOW=$(newest_window "Quit All ChatGPT Processes")
+wait_for 150 transcript_ends "$WINDOW" "All ChatGPT processes have stopped\.$" ||
+    { cat "$WORK/transcript"; fail "Quit All did not stop the three apps"; }
+grep -q "^Force-quitting 1 process(es) that did not stop…$" "$WORK/transcript" || fail "no Force-quitting line"
+import -window root "$ARTIFACTS/e2e-quit-all.png"
+hide_windows "Quit All ChatGPT Processes"
+
+# Upgrade to Latest, 6 up: Escape cancels; Return stops the apps and runs the upgrade.
+pick 6 Escape
+sleep 1
+! has_window "Upgrade to Latest" || fail "Escape on the alert still started the upgrade"
+pick 6 Return
+wait_for 150 grep -q "^update-all$" "$CALLS" || fail "the upgrade never reached the controller"
+wait_for 100 sh -c "[ \$(xdotool search --onlyvisible --name '^Upgrade to Latest\$' | wc -l) -eq 2 ]" ||
+    fail "the upgrade did not open its two windows"
+WINDOW=$(newest_window "Upgrade to Latest")
+wait_for 150 transcript_done || { cat "$WORK/transcript"; fail "the upgrade run did not finish"; }
+hide_windows "Upgrade to Latest"
 
 # Quit from the menu: Veldrin ends and takes its sandbox with it.
-xdotool windowunmap "$WINDOW"
-xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-wait_for 100 menu_open || fail "the menu did not open a second time"
-sleep 0.3
-xdotool key Up Return
+pick 1
 wait_for 100 sh -c "! kill -0 $VELDRIN_PID" || fail "Quit Veldrin did not quit"
 wait "$VELDRIN_PID"
 STATUS=$?
@@ -127,5 +160,5 @@ VELDRIN_PID=""
 [ "$STATUS" -eq 0 ] || fail "Veldrin exited with $STATUS"
 [ ! -e "$SANDBOX" ] || fail "the sandbox was left behind"
 
-echo "1 passed, 0 failed"
+echo "e2e walkthrough passed"
 exit 0
