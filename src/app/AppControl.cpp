@@ -29,7 +29,8 @@ void AppDelegate::stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
                                        std::function<void(const QStringList&)> completion) {
     platform_.workspace->terminateApplications(codexBundleIdentifiers());
 
-    const StopSequenceSetup setup{controller(), limits.appProcesses, limits.appProcesses, limits.killProgram};
+    const StopSequenceSetup setup{controller(), limits.appProcesses, limits.appProcesses,
+                                  systemPath(QStringLiteral("/bin/kill"))};
     // The work is joined before the platform goes away.
     Sleeper* sleeper = platform_.sleeper.get();
     const QPointer<AppDelegate> self(this);

@@ -65,9 +65,6 @@ public:
         // exited, for output a helper of it still holds.
         std::chrono::milliseconds drainAfterExit = std::chrono::seconds(2);
         QueryLimits claudeBridge = claudeBridge::limits;
-        // What signals the apps that outlive their polite quit; tests put a
-        // recording stand-in here.
-        QString killProgram = QStringLiteral("/bin/kill");
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);

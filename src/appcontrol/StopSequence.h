@@ -22,7 +22,7 @@ struct StopSequenceSetup {
     QString controller;
     QueryLimits queryLimits; // each app-processes query
     QueryLimits killLimits;  // each run of the kill program
-    QString killProgram = QStringLiteral("/bin/kill");
+    QString killProgram;     // /bin/kill
 };
 
 // Identifiers come from the controller's output. Only a plain decimal number

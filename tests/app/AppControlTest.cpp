@@ -18,8 +18,7 @@ namespace {
 struct WithApps : test::Harness {
     explicit WithApps(const QByteArray& lines)
         : Harness("[ \"$1\" = app-processes ] && printf '" + lines + "'\nexit 0") {
-        delegate->limits.killProgram =
-            home.writeScript("bin/kill", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$HOME/kills\"\n");
+        home.writeScript("../root/bin/kill", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$HOME/kills\"\n");
         fakes.alertAnswers = {firstButton};
     }
 };

@@ -151,6 +151,11 @@ WINDOW=$(newest_window "Upgrade to Latest")
 wait_for 150 transcript_done || { cat "$WORK/transcript"; fail "the upgrade run did not finish"; }
 hide_windows "Upgrade to Latest"
 
+# The background Claude sync runs 20 s after the start, without a window; the
+# last menu shows its outcome (e2e-menu-1.png).
+wait_for 150 grep -q "^claude	sync$" "$CALLS" || fail "no background Claude sync 20 s after the start"
+sleep 1
+
 # Quit from the menu: Veldrin ends and takes its sandbox with it.
 pick 1
 wait_for 100 sh -c "! kill -0 $VELDRIN_PID" || fail "Quit Veldrin did not quit"

@@ -48,8 +48,7 @@ CapturedMenu FakeStatusItem::open() const {
 namespace {
 
 // A fake of one interface, recording into the platform.
-template <class Interface>
-struct Fake : Interface {
+template <class Interface> struct Fake : Interface {
     explicit Fake(FakePlatform& platform) : p(platform) {}
     FakePlatform& p;
 };

@@ -70,6 +70,8 @@ void installSimulator(const TempHome& home) {
             std::abort();
         home.writeScript(target, source.readAll());
     }
+    QDir().mkpath(home.systemRoot() + "/bin");
+    QFile::link("/bin/kill", home.systemRoot() + "/bin/kill");
 }
 
 QByteArray recordingController(const QByteArray& body) {

@@ -35,8 +35,8 @@ private:
     bool hadRoot_ = false;
 };
 
-// Installs the simulated controller as the controller, and the stand-in apps
-// beside it, as the demo does.
+// Installs the simulated controller as the controller, the stand-in apps
+// beside it and the system's kill below the system root, as the demo does.
 void installSimulator(const TempHome& home);
 
 // A controller script that records every argument vector it receives (in
