@@ -55,24 +55,27 @@ std::optional<QStringList> killCommand(const QString& killProgram, const QString
 
 QStringList escalateStop(const StopSequenceSetup& setup, Sleeper& sleeper,
                          const std::function<void(const QString&)>& report, const StopToken& stop) {
+    // Says what it does, signals, and gives the signal time to work.
+    const auto escalate = [&](const QStringList& ids, const QString& line, const QString& name,
+                              milliseconds pause) {
+        report(line);
+        signal(setup, name, ids, stop);
+        return sleeper.sleep(pause, stop);
+    };
     if (!sleeper.sleep(milliseconds(2000), stop))
         return {};
     QStringList ids = runningIDs(setup, stop);
-    if (!ids.isEmpty()) {
-        report(QStringLiteral("Terminating ") + QString::number(ids.size()) +
-               QStringLiteral(" lingering process(es)…\n"));
-        signal(setup, QStringLiteral("-TERM"), ids, stop);
-        if (!sleeper.sleep(milliseconds(2000), stop))
-            return ids;
-    }
+    if (!ids.isEmpty() && !escalate(ids,
+                                    QStringLiteral("Terminating ") + QString::number(ids.size()) +
+                                        QStringLiteral(" lingering process(es)…\n"),
+                                    QStringLiteral("-TERM"), milliseconds(2000)))
+        return ids;
     ids = runningIDs(setup, stop);
-    if (!ids.isEmpty()) {
-        report(QStringLiteral("Force-quitting ") + QString::number(ids.size()) +
-               QStringLiteral(" process(es) that did not stop…\n"));
-        signal(setup, QStringLiteral("-KILL"), ids, stop);
-        if (!sleeper.sleep(milliseconds(1000), stop))
-            return ids;
-    }
+    if (!ids.isEmpty() && !escalate(ids,
+                                    QStringLiteral("Force-quitting ") + QString::number(ids.size()) +
+                                        QStringLiteral(" process(es) that did not stop…\n"),
+                                    QStringLiteral("-KILL"), milliseconds(1000)))
+        return ids;
     return runningIDs(setup, stop);
 }
 
