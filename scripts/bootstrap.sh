@@ -6,7 +6,7 @@ set -eu
 
 PACKAGES="build-essential cmake ninja-build pkg-config clang-format
 qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
-xvfb trayer xdotool xclip imagemagick fonts-dejavu-core"
+xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
 
 missing=""

@@ -30,16 +30,8 @@ void AppDelegate::togglePreventIdleScreenLock() {
     setPreventIdleScreenLock(!idleLock.idleDisplayActivity);
 }
 
-// Not built yet. The cloud actions hand their commands to the controller;
-// lid keep-awake reads and changes the system setting through pmset. Until
-// then these do nothing.
-void AppDelegate::refreshCloudStatus(bool) {}
-void AppDelegate::showCloudStatus() {}
-void AppDelegate::runCloudCycleNow() {}
-void AppDelegate::openCloudLogin() {}
-void AppDelegate::setCloudMode(const QVariant&) {}
-void AppDelegate::offerCloudProject(const QVariant&) {}
-void AppDelegate::offerCloudChat(const QVariant&) {}
+// Not built yet: lid keep-awake reads and changes the system setting through
+// pmset. Until then these do nothing.
 void AppDelegate::refreshLidKeepAwake(bool) {}
 void AppDelegate::toggleLidKeepAwake() {}
 

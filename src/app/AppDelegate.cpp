@@ -63,7 +63,7 @@ void AppDelegate::applicationWillTerminate() {
 
 bool AppDelegate::launchWorkPending() const {
     // The lid reading joins this once it runs in the background.
-    return cloud.cloudRefreshing;
+    return cloud.cloudRefreshing || indicator.appProcessQuery;
 }
 
 QString AppDelegate::appVersionLabel() const {

@@ -9,6 +9,8 @@
 #include "bridge/BridgeState.h"
 #include "bridge/ClaudeBridge.h"
 #include "cloud/CloudState.h"
+#include "cloud/CloudStatus.h"
+#include "cloud/Offering.h"
 #include "exec/ControllerCommands.h"
 #include "exec/RunState.h"
 #include "menu/SyncState.h"
@@ -30,6 +32,7 @@
 namespace veldrin {
 
 struct AppProcessAnswer;
+struct CloudModel;
 struct ConfirmedOperation;
 struct ControllerJob;
 struct MaintenanceOperation;
@@ -65,6 +68,8 @@ public:
         // exited, for output a helper of it still holds.
         std::chrono::milliseconds drainAfterExit = std::chrono::seconds(2);
         QueryLimits claudeBridge = claudeBridge::limits;
+        QueryLimits cloudStatus = cloudStatusLimits;
+        QueryLimits chatList = chatListLimits;
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);
@@ -150,6 +155,8 @@ private:
     bool busyWithApps() const;
     std::shared_ptr<LogWindow> openStopWindow(const QString& title, const QString& firstLine);
     void finishClaudeBridgeRun(const ShellResult& result);
+    void applyCloudModel(const CloudModel& model);
+    void offerChatFrom(const QString& profile, const QList<OfferCandidate>& chats);
     std::optional<SyncState> stateWithoutAskingTheController() const;
     void startAppProcessQuery();
     void applyAppProcessAnswer(const AppProcessAnswer& answer);

@@ -47,6 +47,35 @@ bool makeBundle(const QString& bundle, const QString& executable, const QString&
                         bundle + QStringLiteral("/Contents/MacOS/") + executable, error);
 }
 
+bool writeFile(const QString& path, const QByteArray& content, QString* error) {
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size()) {
+        *error = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    return true;
+}
+
+// The Codex apps' own lists of local projects, as the offer choice reads them:
+// a name with markup characters, two projects of the same name, mixed case.
+bool writeDemoProjects(const QString& home, QString* error) {
+    return writeFile(home + QStringLiteral("/.codex/.codex-global-state.json"), R"({
+  "local-projects": {
+    "/Users/demo/src/website": {"name": "website"},
+    "/Users/demo/old/website": {"name": "website"},
+    "/Users/demo/src/rnd": {"name": "R&D <b>notes</b>"},
+    "/Users/demo/src/beta": {"name": "beta"},
+    "/Users/demo/src/Alpha": {"name": "Alpha"},
+    "/Users/demo/src/gamma": {"name": "gamma"},
+    "/Users/demo/src/broken": {"path": "no name"}
+  },
+  "window-state": {"width": 1200}
+})",
+                     error) &&
+           writeFile(home + QStringLiteral("/.codex-alt/.codex-global-state.json"),
+                     R"({"local-projects": {"/Users/demo/src/sync-tool": {"name": "sync-tool"}}})", error);
+}
+
 } // namespace
 
 std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
@@ -79,6 +108,7 @@ std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
     for (const char* folder :
          {".codex", ".codex-alt", ".codex-tri", ".config", ".cache", ".local/share", ".local/state"})
         ok = ok && QDir().mkpath(home + QLatin1Char('/') + QLatin1String(folder));
+    ok = ok && writeDemoProjects(home, error);
     if (!ok) {
         QDir(box.root).removeRecursively();
         return std::nullopt;

@@ -26,8 +26,14 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
     s.isQuittingApps = appControl.isQuittingApps;
     s.claudeBridgeRunning = bridge.claudeBridgeRunning;
     s.claudeBridgeStatus = bridge.claudeBridgeStatus;
-    s.cloudProfiles = cloud.cloudProfiles;
-    s.cloudTransfers = cloud.cloudTransfers;
+    s.cloud = cloud;
+    s.power.idleDisplayActivity = idleLock.idleDisplayActivity.has_value();
+    s.power.lidKeepAwakeEnabled = lid.lidKeepAwakeEnabled;
+    s.power.lidKeepAwakeChanging = lid.lidKeepAwakeChanging;
+    s.power.lidKeepAwakeError = lid.lidKeepAwakeError;
+    s.power.lidKeepAwakeManaged = [this] {
+        return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey);
+    };
     menu.setEntries(buildStatusMenu(s));
 }
 

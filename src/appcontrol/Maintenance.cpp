@@ -73,7 +73,8 @@ AlertRequest syncIsPausedAlert() {
     return {AlertStyle::warning,
             QStringLiteral("Sync is paused"),
             QStringLiteral("Choose Resume Sync first, then run Repair Projects & Sync again."),
-            {QStringLiteral("OK")}};
+            {QStringLiteral("OK")},
+            std::nullopt};
 }
 
 } // namespace maintenance

@@ -27,6 +27,8 @@ struct CloudState {
     std::optional<QString> cloudError;
     bool cloudRefreshing = false;
     TimePoint lastCloudRefresh = distantPast;
+    // True while the controller lists chats to offer; a second offer waits for it.
+    bool listingChats = false;
 };
 
 } // namespace veldrin

@@ -255,7 +255,9 @@ QtLogWindow::QtLogWindow(const QString& title) {
                                             Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
     // Closing only hides the window while a LogWindow refers to it.
     window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setWindowTitle(title);
+    // Qt reads "[*]" in a title as the unsaved-changes mark; doubled, it shows
+    // as itself (an "Offer" title carries a project's name).
+    window->setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 
     auto* view = new ThemeAwareTextView(window);
     auto* layout = new QVBoxLayout(window);

@@ -1,6 +1,9 @@
 #include "gui/QtAlerts.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -23,6 +26,27 @@ QMessageBox::Icon iconFor(AlertStyle style) {
 // A lone "&" would turn the next letter into a shortcut.
 QString literalButtonText(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// The list goes between the texts and the buttons, under the texts.
+void addPopUp(QMessageBox& box, const PopUpList& list) {
+    auto* popUp = new QComboBox(&box);
+    popUp->setObjectName(QStringLiteral("alertPopUp"));
+    // Items are shown as plain text; an item cannot hold a line break.
+    for (QString item : list.items)
+        popUp->addItem(item.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    popUp->setFixedWidth(list.width);
+    popUp->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (!grid || !buttons) {
+        box.layout()->addWidget(popUp);
+        return;
+    }
+    grid->removeWidget(buttons);
+    const int row = grid->rowCount();
+    grid->addWidget(popUp, row, 2);
+    grid->addWidget(buttons, row + 1, 0, 1, grid->columnCount());
 }
 
 // Which of the request's buttons a push button is: QMessageBox lays its
@@ -56,21 +80,23 @@ std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& request) {
         if (cancels || request.buttons.size() == 1)
             box->setEscapeButton(button);
     }
+    if (request.popUp)
+        addPopUp(*box, *request.popUp);
     return box;
 }
 
-AlertAnswer QtAlerts::runModal(const AlertRequest& request) {
+AlertResponse QtAlerts::runModal(const AlertRequest& request) {
     const std::unique_ptr<QMessageBox> box = makeAlertBox(request);
     // A tray application has no window in front: bring the alert there.
     box->show();
     box->raise();
     box->activateWindow();
     box->exec();
+    const auto* popUp = box->findChild<QComboBox*>(QStringLiteral("alertPopUp"));
+    const qsizetype selected = popUp ? popUp->currentIndex() : 0;
     const QAbstractButton* chosen = box->clickedButton();
-    if (!chosen)
-        return -1;
-    const QVariant index = chosen->property(indexProperty);
-    return index.isValid() ? static_cast<AlertAnswer>(index.toLongLong()) : -1;
+    const QVariant index = chosen ? chosen->property(indexProperty) : QVariant();
+    return {index.isValid() ? static_cast<AlertAnswer>(index.toLongLong()) : -1, selected};
 }
 
 } // namespace veldrin

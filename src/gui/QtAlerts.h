@@ -16,7 +16,7 @@ std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& request);
 
 class QtAlerts : public Alerts {
 public:
-    AlertAnswer runModal(const AlertRequest& request) override;
+    AlertResponse runModal(const AlertRequest& request) override;
 };
 
 } // namespace veldrin

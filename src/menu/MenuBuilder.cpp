@@ -32,35 +32,6 @@ QString buildLine(const QString& label, const QString& profileBuild, const QStri
            untrustedText(primaryBuild) + QStringLiteral(")");
 }
 
-QString modeSymbol(const QString& mode) {
-    if (mode == QLatin1String("up"))
-        return QStringLiteral("↑");
-    if (mode == QLatin1String("down"))
-        return QStringLiteral("↓");
-    if (mode == QLatin1String("both"))
-        return QStringLiteral("↕");
-    return QStringLiteral("off");
-}
-
-QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& profiles,
-                          const std::map<QString, qint64>& transfers) {
-    const auto glyph = [&](const char* key) {
-        const auto it = profiles.find(QString::fromLatin1(key));
-        return modeSymbol(it == profiles.end() ? QString() : it->second.mode);
-    };
-    const auto count = [&](const char* key) {
-        const auto it = transfers.find(QString::fromLatin1(key));
-        return it == transfers.end() ? qint64(0) : it->second;
-    };
-    QString title = QStringLiteral("Cloud Sync — Pri ") + glyph("pri") + QStringLiteral(" · Alt ") +
-                    glyph("alt") + QStringLiteral(" · Tri ") + glyph("tri");
-    // Applied transfers are done; everything else is still under way.
-    const qint64 active = count("pending") + count("available") + count("downloading") + count("error");
-    if (active >= 1)
-        title += QStringLiteral(" · ") + QString::number(active) + QStringLiteral(" active");
-    return title;
-}
-
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     const bool running = s.activeProcess;
     const bool claudeFree = !running && !s.claudeBridgeRunning;
@@ -102,11 +73,9 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), Action::updateAllApps, maintenanceFree,
                                 QStringLiteral("u")));
     m.push_back(MenuEntry::separatorEntry());
-    // The cloud and power sections fill these submenus.
-    m.push_back(MenuEntry::holder(cloudSummaryTitle(s.cloudProfiles, s.cloudTransfers),
-                                  {QStringLiteral("Cloud Sync"), {}}));
+    m.push_back(cloudSyncEntry(s.cloud, running));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(MenuEntry::holder(QStringLiteral("Tools"), {QStringLiteral("Tools"), {}}));
+    m.push_back(toolsEntry(s.power));
     m.push_back(MenuEntry::separatorEntry());
     m.push_back(
         MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true, QStringLiteral("a")));

@@ -2,11 +2,12 @@
 
 // Pure builders: a snapshot of the fields in, the whole menu model out.
 
+#include "cloud/CloudMenu.h"
 #include "cloud/CloudState.h"
 #include "menu/MenuEntry.h"
 #include "menu/SyncState.h"
+#include "power/ToolsMenu.h"
 
-#include <map>
 #include <optional>
 
 namespace veldrin {
@@ -22,8 +23,8 @@ struct MenuSnapshot {
     bool isQuittingApps = false;
     bool claudeBridgeRunning = false;
     QString claudeBridgeStatus;
-    std::map<QString, CloudProfileState> cloudProfiles;
-    std::map<QString, qint64> cloudTransfers;
+    CloudState cloud;
+    PowerSnapshot power;
 };
 
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);
@@ -32,11 +33,5 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);
 QString composeVersionLabel(const QVariant& shortVersion, const QVariant& bundleVersion);
 // "Alt up to date (build 27)" / "Alt behind (build 26 → 27)", by plain text equality.
 QString buildLine(const QString& label, const QString& profileBuild, const QString& primaryBuild);
-
-// "↑", "↓", "↕" for up, down, both; "off" for anything else.
-QString modeSymbol(const QString& mode);
-// "Cloud Sync — Pri ↑ · Alt off · Tri ↕", with " · N active" when transfers are under way.
-QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& profiles,
-                          const std::map<QString, qint64>& transfers);
 
 } // namespace veldrin

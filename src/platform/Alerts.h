@@ -5,9 +5,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace veldrin {
 
 enum class AlertStyle { warning, informational, critical };
+
+// A single-choice list shown under the texts; the first item starts selected.
+struct PopUpList {
+    QStringList items;
+    int width = 0; // points
+};
 
 struct AlertRequest {
     AlertStyle style = AlertStyle::warning;
@@ -16,6 +24,7 @@ struct AlertRequest {
     // In order. The first is the default button (Return); "Cancel", or the
     // only button, is the one Escape chooses.
     QStringList buttons;
+    std::optional<PopUpList> popUp;
 };
 
 // The index of the chosen button in AlertRequest::buttons; -1 when the alert
@@ -23,11 +32,17 @@ struct AlertRequest {
 using AlertAnswer = int;
 inline constexpr AlertAnswer firstButton = 0;
 
+struct AlertResponse {
+    AlertResponse(AlertAnswer chosen = -1, qsizetype item = 0) : button(chosen), selectedItem(item) {}
+    AlertAnswer button;
+    qsizetype selectedItem; // of the pop-up list
+};
+
 class Alerts {
 public:
     virtual ~Alerts() = default;
     // Main thread. Waits until the user has answered.
-    virtual AlertAnswer runModal(const AlertRequest& request) = 0;
+    virtual AlertResponse runModal(const AlertRequest& request) = 0;
 };
 
 inline const QString cancelButton = QStringLiteral("Cancel");
@@ -35,12 +50,12 @@ inline const QString cancelButton = QStringLiteral("Cancel");
 // The warning that asks before an operation: its own button first, then "Cancel".
 inline AlertRequest confirmation(const QString& message, const QString& informativeText,
                                  const QString& confirmButton) {
-    return {AlertStyle::warning, message, informativeText, {confirmButton, cancelButton}};
+    return {AlertStyle::warning, message, informativeText, {confirmButton, cancelButton}, std::nullopt};
 }
 
 // Asks; true only for the first button.
 inline bool confirmed(Alerts& alerts, const AlertRequest& request) {
-    return alerts.runModal(request) == firstButton;
+    return alerts.runModal(request).button == firstButton;
 }
 
 } // namespace veldrin

@@ -51,7 +51,8 @@ TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
     const ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
     ASSERT_EQ(r.status, 0) << r.output.toStdString();
     const QStringList lines = r.output.split('\n');
-    ASSERT_EQ(lines.size(), 29) << r.output.toStdString(); // 28 entries and the final line feed
+    // 28 entries, 41 in the two submenus, and the final line feed.
+    ASSERT_EQ(lines.size(), 70) << r.output.toStdString();
     EXPECT_EQ(lines[0], "Ready — click Sync Now [disabled]");
     EXPECT_EQ(lines[1], "Veldrin 0.1.0 (build 1) [disabled]");
     // Text from a file stays on its line, and its override cannot turn the rest around.
@@ -59,9 +60,12 @@ TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
                         "27 \u202E"
                         "evil\u202C\u2069 → 27) [disabled]");
     EXPECT_EQ(lines[3], "Tri behind (build 26 → 27) [disabled]");
-    EXPECT_EQ(lines[27], "Quit Veldrin [key q]");
-    // One refresh at launch, and the opening waits for that one.
-    EXPECT_EQ(test::recordedCalls(home), QList<QStringList>{{"app-processes"}});
+    EXPECT_EQ(lines[22], "  Cloud unavailable — Cloud status unavailable [disabled]");
+    EXPECT_EQ(lines[68], "Quit Veldrin [key q]");
+    // The launch's checks, then the opening's own look at the apps.
+    QList<QStringList> calls = test::recordedCalls(home);
+    std::sort(calls.begin(), calls.end());
+    EXPECT_EQ(calls, (QList<QStringList>{{"app-processes"}, {"app-processes"}, {"cloud", "status"}}));
 }
 
 TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
@@ -87,8 +91,9 @@ TEST(Demo, RunsInItsSandboxAndLeavesTheRealHomeUntouched) {
 
 TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
     test::TempHome home;
-    // A controller that never answers must not hold up quitting.
-    home.writeController(test::recordingController("echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
+    // A controller that never lists the apps must not hold up quitting.
+    home.writeController(test::recordingController(
+        "[ \"$1\" = cloud ] && exit 1; echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
     const SpawnResult first = spawnWithPipe({VELDRIN_BINARY});
     ASSERT_TRUE(first.started());
     ASSERT_TRUE(test::waitUntil([&] { return !home.readFile("pids").isEmpty(); }));

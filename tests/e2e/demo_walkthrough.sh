@@ -129,6 +129,11 @@ NEW_CALLS=$(tail -n +"$((BEFORE + 1))" "$CALLS" | grep -v '^app-processes$' | gr
 [ "$NEW_CALLS" = "audit" ] || fail "the controller received: $NEW_CALLS"
 hide_windows "Veldrin Audit"
 
+# The background Claude sync runs 20 s after the start, when no other run is
+# going on, without a window; the next menu shows its outcome (e2e-menu-8.png).
+wait_for 250 grep -q "^claude	sync$" "$CALLS" || fail "no background Claude sync 20 s after the start"
+sleep 1
+
 # Quit All ChatGPT Processes…, 8 up: the stand-in that ignores TERM needs KILL.
 pick 8 Return
 wait_for 100 has_window "Quit All ChatGPT Processes" || fail "no Quit All window appeared"
@@ -151,10 +156,20 @@ WINDOW=$(newest_window "Upgrade to Latest")
 wait_for 150 transcript_done || { cat "$WORK/transcript"; fail "the upgrade run did not finish"; }
 hide_windows "Upgrade to Latest"
 
-# The background Claude sync runs 20 s after the start, without a window; the
-# last menu shows its outcome (e2e-menu-1.png).
-wait_for 150 grep -q "^claude	sync$" "$CALLS" || fail "no background Claude sync 20 s after the start"
-sleep 1
+# Cloud Sync — …, 5 up; in its submenu Alt Target is 3 down from the first
+# choice, and Down Sync Only 1 down in its own.
+pick_cloud() {
+    xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+    wait_for 100 menu_open || fail "clicking the icon opened no menu"
+    sleep 0.3
+    xdotool key Up Up Up Up Up Right Down Down Down Right Down Return
+}
+pick_cloud
+wait_for 150 grep -q "^cloud	mode	alt	down$" "$CALLS" || fail "the mode change never reached the controller"
+wait_for 100 has_window "Alt Cloud Mode" || fail "no Alt Cloud Mode window"
+WINDOW=$(newest_window "Alt Cloud Mode")
+wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the mode change did not finish"; }
+hide_windows "Alt Cloud Mode"
 
 # Quit from the menu: Veldrin ends and takes its sandbox with it.
 pick 1

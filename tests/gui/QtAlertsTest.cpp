@@ -3,6 +3,7 @@
 #include "gui/QtAlerts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -30,16 +31,28 @@ TEST(QtAlerts, TextsAreLiteralAndButtonsKeepTheirRoles) {
     EXPECT_EQ(box->escapeButton()->text(), "Cancel");
 }
 
-TEST(QtAlerts, AnswersWithThePositionOfTheChosenButton) {
-    const AlertRequest request{AlertStyle::warning, "m", "i", {"Register", "Log In", "Cancel"}};
-    for (const auto& [press, expected] : {std::pair{"Log In", 1}, {"Register", 0}, {"Cancel", 2}}) {
-        QTimer::singleShot(50, [press] {
+TEST(QtAlerts, AnswersWithThePositionsOfTheChosenButtonAndListItem) {
+    const AlertRequest request{AlertStyle::warning,
+                               "m",
+                               "i",
+                               {"Register", "Log In", "Cancel"},
+                               PopUpList{{"a", "R&D <b>x</b>", "c"}, 360}};
+    for (const auto& [press, button, item] :
+         {std::tuple{"Log In", 1, 2}, {"Register", 0, 1}, {"Cancel", 2, 0}}) {
+        QTimer::singleShot(50, [press, item] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    auto* popUp = box->findChild<QComboBox*>();
+                    EXPECT_EQ(popUp->itemText(1), "R&D <b>x</b>");
+                    EXPECT_EQ(popUp->width(), 360);
+                    popUp->setCurrentIndex(item);
                     for (QAbstractButton* b : box->buttons())
                         if (b->text() == press)
                             b->click();
+                }
         });
-        EXPECT_EQ(QtAlerts().runModal(request), expected) << press;
+        const AlertResponse response = QtAlerts().runModal(request);
+        EXPECT_EQ(response.button, button) << press;
+        EXPECT_EQ(response.selectedItem, item) << press;
     }
 }

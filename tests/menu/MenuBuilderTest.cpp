@@ -2,6 +2,8 @@
 #include "menu/MenuBuilder.h"
 #include "menu/MenuText.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,34 +40,36 @@ const MenuEntry& entry(const std::vector<MenuEntry>& menu, Action action) {
 
 TEST(MenuBuilder, ReadyMenuInFull) {
     const auto menu = buildStatusMenu(snapshot());
-    EXPECT_EQ(menuText(menu), QStringLiteral("Ready — click Sync Now [disabled]\n"
-                                             "Veldrin 2.4.1 (build 318) [disabled]\n"
-                                             "Alt up to date (build 27) [disabled]\n"
-                                             "Tri behind (build 26 → 27) [disabled]\n"
-                                             "---\n"
-                                             "Sync All — Codex ↔ Claude Code… [key s]\n"
-                                             "Sync Primary ↔ Alt ↔ Tri\n"
-                                             "Sync with Claude Code\n"
-                                             "Import Codex Chats into Claude Code Sidebar\n"
-                                             "Quit Claude, Sync & Reopen…\n"
-                                             "Quit Claude…\n"
-                                             "Claude Code: not run yet [disabled]\n"
-                                             "Repair All Projects in Primary…\n"
-                                             "Repair All Projects in Alt…\n"
-                                             "Repair All Projects in Tri…\n"
-                                             "Ad Hoc Fix Unreadable Chats…\n"
-                                             "Resolve Safe Rollout Conflicts…\n"
-                                             "Quit All ChatGPT Processes…\n"
-                                             "Pause Sync [key p]\n"
-                                             "Upgrade to Latest [key u]\n"
-                                             "---\n"
-                                             "Cloud Sync — Pri off · Alt off · Tri off\n"
-                                             "---\n"
-                                             "Tools\n"
-                                             "---\n"
-                                             "Audit Profiles [key a]\n"
-                                             "Last 10 Sync Runs… [key l]\n"
-                                             "Quit Veldrin [key q]\n"));
+    // The top level; the submenus are indented.
+    const QStringList lines = menuText(menu).split('\n').filter(QRegularExpression("^\\S"));
+    EXPECT_EQ(lines.join('\n') + '\n', QStringLiteral("Ready — click Sync Now [disabled]\n"
+                                                      "Veldrin 2.4.1 (build 318) [disabled]\n"
+                                                      "Alt up to date (build 27) [disabled]\n"
+                                                      "Tri behind (build 26 → 27) [disabled]\n"
+                                                      "---\n"
+                                                      "Sync All — Codex ↔ Claude Code… [key s]\n"
+                                                      "Sync Primary ↔ Alt ↔ Tri\n"
+                                                      "Sync with Claude Code\n"
+                                                      "Import Codex Chats into Claude Code Sidebar\n"
+                                                      "Quit Claude, Sync & Reopen…\n"
+                                                      "Quit Claude…\n"
+                                                      "Claude Code: not run yet [disabled]\n"
+                                                      "Repair All Projects in Primary…\n"
+                                                      "Repair All Projects in Alt…\n"
+                                                      "Repair All Projects in Tri…\n"
+                                                      "Ad Hoc Fix Unreadable Chats…\n"
+                                                      "Resolve Safe Rollout Conflicts…\n"
+                                                      "Quit All ChatGPT Processes…\n"
+                                                      "Pause Sync [key p]\n"
+                                                      "Upgrade to Latest [key u]\n"
+                                                      "---\n"
+                                                      "Cloud Sync — Pri off · Alt off · Tri off\n"
+                                                      "---\n"
+                                                      "Tools\n"
+                                                      "---\n"
+                                                      "Audit Profiles [key a]\n"
+                                                      "Last 10 Sync Runs… [key l]\n"
+                                                      "Quit Veldrin [key q]\n"));
     for (const MenuEntry& e : menu) {
         EXPECT_EQ(e.checkmark, Checkmark::notSet);
         EXPECT_FALSE(e.toolTip);

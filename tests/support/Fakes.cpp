@@ -130,11 +130,11 @@ struct BundleInfoFake : Fake<BundleInfo> {
 
 struct AlertsFake : Fake<Alerts> {
     using Fake::Fake;
-    AlertAnswer runModal(const AlertRequest& request) override {
+    AlertResponse runModal(const AlertRequest& request) override {
         p.alerts.push_back(request);
         if (p.alertAnswers.empty())
-            return -1;
-        const AlertAnswer answer = p.alertAnswers.front();
+            return {};
+        const AlertResponse answer = p.alertAnswers.front();
         p.alertAnswers.pop_front();
         return answer;
     }

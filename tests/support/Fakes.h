@@ -78,7 +78,7 @@ struct FakePlatform {
     // Every alert shown, and the answers given to them in turn; with none
     // left, an alert goes away without a button.
     std::vector<AlertRequest> alerts;
-    std::deque<AlertAnswer> alertAnswers;
+    std::deque<AlertResponse> alertAnswers;
     QList<QStringList> terminateRequests; // the workspace's polite quits
     // The pauses taken, in milliseconds; they last this share of their
     // length (none by default).

@@ -11,6 +11,12 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
+
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace veldrin::test {
 

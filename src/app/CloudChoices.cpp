@@ -1,0 +1,91 @@
+#include "app/AppDelegate.h"
+
+#include "cloud/Login.h"
+#include "exec/Detached.h"
+#include "platform/Paths.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPointer>
+
+namespace veldrin {
+
+namespace {
+
+// The wait cursor while the controller lists chats; only a GUI application has one.
+void showBusy(bool busy) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    if (busy)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace
+
+void AppDelegate::offerCloudProject(const QVariant& representedObject) {
+    if (representedObject.typeId() != QMetaType::QString)
+        return;
+    const QString profile = representedObject.toString();
+    const QList<OfferCandidate> projects = localProjects(profile);
+    if (projects.isEmpty()) {
+        platform_.alerts->runModal(offering::noProjectsAlert());
+        return;
+    }
+    const AlertResponse response = platform_.alerts->runModal(offering::projectChoice(profile, projects));
+    if (response.button == firstButton && response.selectedItem >= 0 &&
+        response.selectedItem < projects.size())
+        run(offering::offerProject(profile, projects[response.selectedItem]));
+}
+
+// The controller lists the chats in the background, so that the menu bar
+// stays live; the choice is offered when the list is there.
+void AppDelegate::offerCloudChat(const QVariant& representedObject) {
+    if (representedObject.typeId() != QMetaType::QString || cloud.listingChats)
+        return;
+    const QString profile = representedObject.toString();
+    cloud.listingChats = true;
+    showBusy(true);
+    const QPointer<AppDelegate> self(this);
+    platform_.work->start([self, profile, argv = QStringList{controller()} + listChatsArguments(profile),
+                           bound = limits.chatList](const StopToken& stop) mutable {
+        const ShellResult result = shell(argv, bound, stop);
+        const QList<OfferCandidate> chats = parseChatList(result.status, result.output);
+        return BackgroundWork::HandBack([self = std::move(self), profile, chats] {
+            showBusy(false);
+            if (self)
+                self->offerChatFrom(profile, chats);
+        });
+    });
+}
+
+void AppDelegate::offerChatFrom(const QString& profile, const QList<OfferCandidate>& chats) {
+    cloud.listingChats = false;
+    if (chats.isEmpty()) {
+        platform_.alerts->runModal(offering::noChatsAlert());
+        return;
+    }
+    const AlertResponse response = platform_.alerts->runModal(offering::chatChoice(profile, chats));
+    if (response.button == firstButton && response.selectedItem >= 0 && response.selectedItem < chats.size())
+        run(offering::offerChat(profile, chats[response.selectedItem]));
+}
+
+void AppDelegate::openCloudLogin() {
+    const QString subcommand =
+        cloudLogin::subcommandFor(platform_.alerts->runModal(cloudLogin::choiceAlert()).button);
+    if (subcommand.isEmpty())
+        return;
+    const QString commandLine = cloudLogin::commandLine(controller(), subcommand);
+#if defined(Q_OS_MACOS)
+    const QStringList argv = QStringList{systemPath(QStringLiteral("/usr/bin/osascript"))} +
+                             cloudLogin::osascriptArguments(commandLine);
+#else
+    const QStringList argv = cloudLogin::terminalCommand(commandLine);
+#endif
+    // Not waited for: the next cloud refresh shows what the user did there.
+    if (const std::optional<QString> error = startDetached(argv))
+        platform_.alerts->runModal(cloudLogin::launchFailedAlert(*error));
+}
+
+} // namespace veldrin

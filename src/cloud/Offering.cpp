@@ -1,0 +1,158 @@
+#include "cloud/Offering.h"
+
+#include "cloud/CloudStatus.h"
+#include "platform/BoundedFile.h"
+#include "platform/Paths.h"
+
+#include <QCollator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+
+namespace veldrin {
+
+namespace {
+
+constexpr int chatTitleMaxCharacters = 100;
+
+QString profileDataDirectory(const QString& profile) {
+    if (profile == QLatin1String("pri"))
+        return QStringLiteral(".codex");
+    if (profile == QLatin1String("alt"))
+        return QStringLiteral(".codex-alt");
+    return QStringLiteral(".codex-tri");
+}
+
+AlertRequest choice(const QString& message, const QString& what, const QString& profile,
+                    const QString& button, QStringList items, int width) {
+    AlertRequest request = confirmation(message,
+                                        QStringLiteral("Choose a ") + what + QStringLiteral(" from the ") +
+                                            cloudProfileLabel(profile) +
+                                            QStringLiteral(" profile. Up sync must be enabled first."),
+                                        button);
+    request.popUp = PopUpList{std::move(items), width};
+    return request;
+}
+
+AlertRequest nothingToOffer(const QString& message, const QString& informativeText) {
+    return {AlertStyle::warning, message, informativeText, {QStringLiteral("OK")}, std::nullopt};
+}
+
+} // namespace
+
+QString globalStateFile(const QString& profile) {
+    return homeFolder() + QLatin1Char('/') + profileDataDirectory(profile) +
+           QStringLiteral("/.codex-global-state.json");
+}
+
+QList<OfferCandidate> parseLocalProjects(const QByteArray& json) {
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    const QJsonValue projects = document.object().value(QLatin1String("local-projects"));
+    if (!document.isObject() || !projects.isObject())
+        return {};
+    QList<OfferCandidate> candidates;
+    const QJsonObject members = projects.toObject();
+    for (auto it = members.begin(); it != members.end(); ++it) {
+        const QJsonValue name = it.value().toObject().value(QLatin1String("name"));
+        if (it.value().isObject() && name.isString())
+            candidates.append({it.key(), name.toString()});
+    }
+    return candidates;
+}
+
+void sortByName(QList<OfferCandidate>& candidates) {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const OfferCandidate& a, const OfferCandidate& b) {
+                         return collator.compare(a.name, b.name) < 0;
+                     });
+}
+
+QList<OfferCandidate> localProjects(const QString& profile) {
+    const std::optional<QByteArray> json = readRegularFile(globalStateFile(profile), globalStateMaxBytes);
+    if (!json)
+        return {};
+    QList<OfferCandidate> projects = parseLocalProjects(*json);
+    sortByName(projects);
+    return projects;
+}
+
+QStringList listChatsArguments(const QString& profile) {
+    return {QStringLiteral("cloud"), QStringLiteral("list-chats"), profile};
+}
+
+QList<OfferCandidate> parseChatList(int status, const QString& output) {
+    if (status != 0)
+        return {};
+    // A warning printed before the JSON spoils it: the output merges both streams.
+    const QJsonDocument document = QJsonDocument::fromJson(output.toUtf8());
+    if (!document.isArray())
+        return {};
+    const QJsonArray chats = document.array();
+    if (!std::all_of(chats.begin(), chats.end(), [](const QJsonValue& chat) { return chat.isObject(); }))
+        return {};
+    QList<OfferCandidate> candidates;
+    for (const QJsonValue& chat : chats) {
+        const QJsonValue id = chat.toObject().value(QLatin1String("id"));
+        const QJsonValue title = chat.toObject().value(QLatin1String("title"));
+        if (id.isString() && title.isString())
+            candidates.append({id.toString(), title.toString().replace(QLatin1Char('\n'), QLatin1Char(' '))});
+    }
+    return candidates;
+}
+
+QString chatPopUpTitle(const QString& title) {
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, title);
+    int count = 0;
+    while (graphemes.toNextBoundary() != -1) {
+        if (++count == chatTitleMaxCharacters)
+            return title.left(graphemes.position());
+    }
+    return title;
+}
+
+namespace offering {
+
+AlertRequest noProjectsAlert() {
+    return nothingToOffer(QStringLiteral("No projects found"),
+                          QStringLiteral("The selected profile has no local projects available to offer."));
+}
+
+AlertRequest noChatsAlert() {
+    return nothingToOffer(QStringLiteral("No chats found"),
+                          QStringLiteral("The selected profile has no chats available to offer."));
+}
+
+AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects) {
+    QStringList names;
+    for (const OfferCandidate& project : projects)
+        names.append(project.name);
+    return choice(QStringLiteral("Offer a project for cloud sync"), QStringLiteral("project"), profile,
+                  QStringLiteral("Offer Project"), names, 360);
+}
+
+AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats) {
+    QStringList titles;
+    for (const OfferCandidate& chat : chats)
+        titles.append(chatPopUpTitle(chat.name));
+    return choice(QStringLiteral("Offer a chat for cloud sync"), QStringLiteral("chat"), profile,
+                  QStringLiteral("Offer Chat"), titles, 460);
+}
+
+ControllerJob offerProject(const QString& profile, const OfferCandidate& project) {
+    return {{QStringLiteral("cloud"), QStringLiteral("offer"), profile, project.key},
+            QStringLiteral("Offer ") + project.name};
+}
+
+ControllerJob offerChat(const QString& profile, const OfferCandidate& chat) {
+    return {{QStringLiteral("cloud"), QStringLiteral("offer-chat"), profile, chat.key},
+            QStringLiteral("Offer Chat")};
+}
+
+} // namespace offering
+
+} // namespace veldrin

@@ -1,0 +1,58 @@
+#pragma once
+
+// Offering one local project or one chat of a profile to the cloud: the
+// candidates, the alerts that let the user pick one, and the offer commands.
+
+#include "appcontrol/DirectOperations.h"
+#include "exec/Shell.h"
+#include "platform/Alerts.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <chrono>
+
+namespace veldrin {
+
+// A project (its key under "local-projects", its name) or a chat (id, title).
+struct OfferCandidate {
+    QString key;
+    QString name;
+    friend bool operator==(const OfferCandidate&, const OfferCandidate&) = default;
+};
+
+// A state file larger than this offers nothing.
+inline constexpr qint64 globalStateMaxBytes = 16 * 1024 * 1024;
+// Listing chats keeps the user waiting: it may not take longer than this.
+inline constexpr QueryLimits chatListLimits{std::chrono::seconds(15), 4 * 1024 * 1024};
+
+// ~/.codex/.codex-global-state.json, ~/.codex-alt/… for "alt", ~/.codex-tri/… for any other key.
+QString globalStateFile(const QString& profile);
+
+// The projects of a global state file, in file order.
+QList<OfferCandidate> parseLocalProjects(const QByteArray& json);
+// Sorted by name, case-insensitively in the user's locale; equal names keep their order.
+void sortByName(QList<OfferCandidate>& candidates);
+// The profile's projects, sorted; none for a file that is missing, too large or not a state file.
+QList<OfferCandidate> localProjects(const QString& profile);
+
+QStringList listChatsArguments(const QString& profile);
+// The chats of a `cloud list-chats` answer, in its order, line feeds in titles made spaces.
+QList<OfferCandidate> parseChatList(int status, const QString& output);
+
+// A chat title as the pop-up shows it: its first 100 user-perceived characters.
+QString chatPopUpTitle(const QString& title);
+
+namespace offering {
+
+AlertRequest noProjectsAlert();
+AlertRequest noChatsAlert();
+AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects);
+AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats);
+ControllerJob offerProject(const QString& profile, const OfferCandidate& project);
+ControllerJob offerChat(const QString& profile, const OfferCandidate& chat);
+
+} // namespace offering
+
+} // namespace veldrin

@@ -1,0 +1,27 @@
+#pragma once
+
+// The "Tools" submenu: the two power switches with their status lines.
+
+#include "menu/MenuEntry.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace veldrin {
+
+struct PowerSnapshot {
+    bool idleDisplayActivity = false;
+    std::optional<bool> lidKeepAwakeEnabled; // none until the first reading
+    bool lidKeepAwakeChanging = false;
+    std::optional<QString> lidKeepAwakeError;
+    // The stored "lidKeepAwakeManaged"; asked only when the line depends on it.
+    std::function<bool()> lidKeepAwakeManaged;
+};
+
+QString lidStatusLine(const PowerSnapshot& power);
+
+MenuEntry toolsEntry(const PowerSnapshot& power);
+
+} // namespace veldrin

@@ -1,0 +1,150 @@
+// The cloud front-end against real controllers: refresh spacing, modes,
+// offers through the pop-up, and the login terminal.
+#include "app/Harness.h"
+
+#include "cloud/Offering.h"
+#include "menu/MenuText.h"
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+int statusCalls(const test::Harness& h) {
+    return test::recordedCalls(h.home).count({"cloud", "status"});
+}
+
+bool refreshed(test::Harness& h) {
+    return test::waitUntil([&] { return !h.delegate->cloud.cloudRefreshing; });
+}
+
+} // namespace
+
+TEST(CloudRefresh, SpacedThirtySecondsFromTheLastAnswerAndNeverTwoAtOnce) {
+    test::Harness h(
+        "[ \"$1\" = cloud ] && { while [ ! -f \"$HOME/release\" ]; do sleep 0.02; done; "
+        "rm \"$HOME/release\"; echo '{\"profiles\": [{\"profile\": \"pri\", \"name\": \"Mac\"}]}'; }");
+    h.delegate->refreshCloudStatus(false); // the distant past: at once
+    h.delegate->refreshCloudStatus(false);
+    h.delegate->refreshCloudStatus(true); // in flight: dropped, not queued
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(refreshed(h));
+    EXPECT_EQ(h.delegate->cloud.cloudDeviceName, "Mac");
+    EXPECT_EQ(h.delegate->cloud.lastCloudRefresh, h.fakes.now);
+    EXPECT_EQ(statusCalls(h), 1);
+
+    h.fakes.now += 29900ms;
+    h.delegate->refresh();
+    EXPECT_FALSE(h.delegate->cloud.cloudRefreshing);
+    h.fakes.now += 100ms;
+    h.delegate->refresh();
+    EXPECT_TRUE(h.delegate->cloud.cloudRefreshing);
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(refreshed(h));
+    EXPECT_EQ(statusCalls(h), 2);
+}
+
+TEST(CloudRefresh, AHungControllerIsBoundedAndItsFailureReplacesTheModel) {
+    test::Harness h("[ \"$1\" = cloud ] && [ -f \"$HOME/hang\" ] && sleep 30\n"
+                    "echo '{\"profiles\": [{\"profile\": \"alt\", \"upload_enabled\": true}]}'");
+    h.delegate->refreshCloudStatus(true);
+    ASSERT_TRUE(refreshed(h));
+    EXPECT_EQ(h.delegate->cloud.cloudProfiles.at("alt").mode, "up");
+    h.home.writeScript("hang", "");
+    h.delegate->limits.cloudStatus.timeout = 300ms;
+    h.delegate->refreshCloudStatus(true);
+    ASSERT_TRUE(refreshed(h));
+    EXPECT_EQ(h.delegate->cloud.cloudError, h.home.home() + "/bin/veldrin did not answer within 0.3 seconds");
+    EXPECT_TRUE(h.delegate->cloud.cloudProfiles.empty());
+}
+
+TEST(CloudMode, PickedModeRunsAndIsCheckedOnceTheRunHasEnded) {
+    test::Harness h;
+    test::installSimulator(h.home);
+    test::FakeStatusItem& item = h.statusItem();
+    const auto triMenu = [&] { return menuText(item.open().entries).section("  Tri Target\n", 1).left(120); };
+    h.delegate->refreshCloudStatus(true);
+    ASSERT_TRUE(refreshed(h));
+    EXPECT_TRUE(triMenu().contains("Turn Cloud Sync Off [on]"));
+
+    h.delegate->setCloudMode(QStringList{"tri", "up"});
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_EQ(h.fakes.lastWindow()->title, "Tri Cloud Mode");
+    ASSERT_TRUE(refreshed(h)); // forced at the end of every run
+    EXPECT_TRUE(triMenu().contains("Up Sync Only [on]")) << triMenu().toStdString();
+    for (const QVariant& odd :
+         {QVariant(QStringList{"tri"}), QVariant(QStringList{"tri", "up", "x"}), QVariant("tri")})
+        h.delegate->setCloudMode(odd);
+    EXPECT_EQ(h.fakes.windows.size(), 1u);
+}
+
+TEST(Offering, ChosenProjectOfTwoWithOneNameIsTheOneOffered) {
+    test::Harness h;
+    h.home.writeScript(
+        ".codex-alt/.codex-global-state.json",
+        R"({"local-projects": {"/b": {"name": "web"}, "/a": {"name": "R&D"}, "/c": {"name": "web"}}})");
+    h.fakes.alertAnswers = {{firstButton, 2}, {1, 0}};
+    h.delegate->offerCloudProject(QString("alt"));
+    ASSERT_TRUE(h.runFinished());
+    const AlertRequest& choice = h.fakes.alerts[0];
+    EXPECT_EQ(choice.informativeText,
+              "Choose a project from the Alt profile. Up sync must be enabled first.");
+    EXPECT_EQ(choice.buttons, (QStringList{"Offer Project", "Cancel"}));
+    EXPECT_EQ(choice.popUp->items, (QStringList{"R&D", "web", "web"}));
+    EXPECT_EQ(choice.popUp->width, 360);
+    const QString chosenKey = localProjects("alt")[2].key;
+    EXPECT_EQ(h.calls().first(), (QStringList{"cloud", "offer", "alt", chosenKey}));
+    EXPECT_EQ(h.fakes.lastWindow()->title, "Offer web");
+
+    h.delegate->offerCloudProject(QString("alt")); // Cancel
+    h.delegate->offerCloudProject(QString("tri")); // no state file
+    EXPECT_EQ(h.fakes.alerts.back().message, "No projects found");
+    EXPECT_EQ(h.fakes.windows.size(), 1u);
+}
+
+TEST(Offering, ChatsAreListedInTheBackgroundAndASlowListOffersNothing) {
+    test::Harness h(
+        "[ \"$2\" = list-chats ] && [ \"$3\" = pri ] && printf '[{\"id\": \"c-1\", \"title\": \"%s\"}]' "
+        "\"$(printf 'x%.0s' $(seq 150))\"\n[ \"$2\" = list-chats ] && [ \"$3\" = tri ] && sleep 30\nexit 0");
+    h.fakes.alertAnswers = {{firstButton, 0}};
+    h.delegate->offerCloudChat(QString("pri"));
+    h.delegate->offerCloudChat(QString("pri")); // while listing: nothing more
+    ASSERT_TRUE(test::waitUntil([&] { return !h.fakes.windows.empty(); }));
+    ASSERT_TRUE(h.runFinished());
+    ASSERT_EQ(h.fakes.alerts.size(), 1u);
+    EXPECT_EQ(h.fakes.alerts[0].popUp->items, QStringList{QString(100, 'x')});
+    EXPECT_EQ(h.fakes.alerts[0].popUp->width, 460);
+    EXPECT_EQ(h.fakes.lastWindow()->title, "Offer Chat");
+    EXPECT_TRUE(h.calls().contains({"cloud", "offer-chat", "pri", "c-1"}));
+
+    h.delegate->limits.chatList.timeout = 300ms;
+    h.delegate->offerCloudChat(QString("tri"));
+    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.alerts.size() == 2; }));
+    EXPECT_EQ(h.fakes.alerts[1].message, "No chats found");
+}
+
+TEST(CloudLogin, OpensATerminalRunningTheCommandOrSaysWhyNot) {
+    test::Harness h;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", (h.home.home() + "/terminal:" + path).toUtf8());
+    h.home.writeScript("terminal/x-terminal-emulator",
+                       "#!/bin/sh\nprintf '%s|' \"$@\" > \"$HOME/terminal.args\"\n");
+    h.fakes.alertAnswers = {1, 2};
+    h.delegate->openCloudLogin();
+    h.delegate->openCloudLogin(); // Cancel
+    ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("terminal.args").isEmpty(); }));
+    EXPECT_EQ(h.home.readFile("terminal.args"),
+              "-e|/bin/sh|-c|'" + h.home.home().toUtf8() + "/bin/veldrin' cloud login|");
+    EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{"Register by Email", "Use Existing Token", "Cancel"}));
+
+    qputenv("PATH", "/nonexistent");
+    h.fakes.alertAnswers = {0};
+    h.delegate->openCloudLogin();
+    qputenv("PATH", path);
+    ASSERT_EQ(h.fakes.alerts.size(), 4u);
+    EXPECT_EQ(h.fakes.alerts[3].style, AlertStyle::critical);
+    EXPECT_EQ(h.fakes.alerts[3].message, "Could not open Cloud Sync login");
+    EXPECT_EQ(h.fakes.alerts[3].informativeText, "x-terminal-emulator: No such file or directory");
+}

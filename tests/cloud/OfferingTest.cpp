@@ -1,0 +1,91 @@
+// Candidates to offer, their pop-up titles, and the login command line.
+#include "cloud/Offering.h"
+#include "cloud/Login.h"
+#include "exec/Shell.h"
+#include "support/TestSupport.h"
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+TEST(Offering, ProjectsSortedCaseInsensitivelyOnlyThoseWithAName) {
+    QList<OfferCandidate> projects = parseLocalProjects(R"({"local-projects": {
+        "/g": {"name": "gamma"}, "/a": {"name": "Alpha"}, "/b": {"name": "beta"}, "/s": "string",
+        "/n": {"path": "/n"}, "/x": {"name": 7}, "/w1": {"name": "web"}, "/w2": {"name": "web"}}})");
+    sortByName(projects);
+    EXPECT_EQ(projects,
+              (QList<OfferCandidate>{
+                  {"/a", "Alpha"}, {"/b", "beta"}, {"/g", "gamma"}, {"/w1", "web"}, {"/w2", "web"}}));
+    EXPECT_TRUE(parseLocalProjects(R"({"local-projects": []})").isEmpty());
+    EXPECT_TRUE(parseLocalProjects("[]").isEmpty());
+}
+
+TEST(Offering, ChatsInTheControllersOrderWithLineFeedsMadeSpaces) {
+    EXPECT_EQ(
+        parseChatList(0, R"([{"id": "c2", "title": "two\nlines\r"}, {"id": "c1"}, {"id": 3, "title": "x"},
+                                  {"id": "c0", "title": "R&D <b>"}])"),
+        (QList<OfferCandidate>{{"c2", "two lines\r"}, {"c0", "R&D <b>"}}));
+    for (const auto& [status, output] : {std::pair{1, R"([{"id": "c", "title": "t"}])"},
+                                         {0, "warning: cache\n[]"},
+                                         {0, R"([{"id": "c", "title": "t"}, 1])"},
+                                         {0, R"({"id": "c", "title": "t"})"}})
+        EXPECT_TRUE(parseChatList(status, output).isEmpty()) << output;
+}
+
+TEST(Offering, ChatTitlesAreCutAtAHundredCharactersNeverInsideOne) {
+    EXPECT_EQ(chatPopUpTitle(QString(150, 'x')), QString(100, 'x'));
+    const QString family = "👨‍👩‍👧"; // one character of five code points
+    const QString accented = "e\u0301";          // one character of two
+    EXPECT_EQ(chatPopUpTitle(QString(99, 'a') + family + "tail"), QString(99, 'a') + family);
+    EXPECT_EQ(chatPopUpTitle(QString(99, 'a') + accented + "tail"), QString(99, 'a') + accented);
+    EXPECT_EQ(chatPopUpTitle(QString(100, 'a')), QString(100, 'a'));
+}
+
+TEST(CloudLogin, OsascriptGetsTheCommandLineEscapedForAppleScript) {
+    EXPECT_EQ(cloudLogin::commandLine("/Users/user/bin/veldrin", "join"),
+              "'/Users/user/bin/veldrin' cloud join");
+    EXPECT_EQ(
+        cloudLogin::osascriptArguments(cloudLogin::commandLine("/Users/a'b\"c/bin/veldrin", "login")),
+        (QStringList{"-e", "tell application \"Terminal\" to activate", "-e",
+                     "tell application \"Terminal\" to do script \"'/Users/a'\\\\''b\\\"c/bin/veldrin' cloud "
+                     "login\""}));
+}
+
+namespace {
+
+// What AppleScript makes of the body of a string literal.
+QString unescapeAppleScript(const QString& literal) {
+    QString out;
+    for (qsizetype i = 0; i < literal.size(); ++i)
+        out += literal[i] == '\\' && i + 1 < literal.size() ? literal[++i] : literal[i];
+    return out;
+}
+
+} // namespace
+
+TEST(CloudLogin, AnyHomeFolderReachesItsOwnController) {
+    test::TempHome temp;
+    const QString pieces[] = {"'", "\"", "\\",   "$", "`", " ",     "\t",
+                              "é", "☃",  "$(x)", "a", "*", "'\\''", "\\\""};
+    auto* random = QRandomGenerator::global();
+    for (int i = 0; i < 1000; ++i) {
+        QString name = QString::number(i);
+        for (int n = random->bounded(1, 6); n > 0; --n)
+            name += pieces[random->bounded(int(std::size(pieces)))];
+        const QString home = temp.home() + "/" + name;
+        temp.writeScript(name + "/bin/veldrin", "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n");
+        const QString subcommand = i % 2 ? "join" : "login";
+        const QString script =
+            cloudLogin::osascriptArguments(cloudLogin::commandLine(home + "/bin/veldrin", subcommand))[3];
+        const QString prefix = "tell application \"Terminal\" to do script \"";
+        ASSERT_TRUE(script.startsWith(prefix) && script.endsWith('"'));
+        const QString commandLine = unescapeAppleScript(script.mid(prefix.size()).chopped(1));
+        ASSERT_EQ(commandLine, cloudLogin::terminalCommand(commandLine).last());
+        ASSERT_EQ(shell({"/bin/sh", "-c", commandLine}, {10s, 4096}).status, 0) << name.toStdString();
+        ASSERT_EQ(temp.readFile(name + "/bin/veldrin.args"), "cloud|" + subcommand.toUtf8() + "|")
+            << name.toStdString();
+    }
+}
