@@ -6,7 +6,7 @@ set -eu
 
 PACKAGES="build-essential cmake ninja-build pkg-config clang-format
 qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
-xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm"
+xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
 
 missing=""

@@ -30,9 +30,4 @@ void AppDelegate::togglePreventIdleScreenLock() {
     setPreventIdleScreenLock(!idleLock.idleDisplayActivity);
 }
 
-// Not built yet: lid keep-awake reads and changes the system setting through
-// pmset. Until then these do nothing.
-void AppDelegate::refreshLidKeepAwake(bool) {}
-void AppDelegate::toggleLidKeepAwake() {}
-
 } // namespace veldrin

@@ -62,8 +62,7 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 bool AppDelegate::launchWorkPending() const {
-    // The lid reading joins this once it runs in the background.
-    return cloud.cloudRefreshing || indicator.appProcessQuery;
+    return cloud.cloudRefreshing || indicator.appProcessQuery || lid.lidReadingsInFlight > 0;
 }
 
 QString AppDelegate::appVersionLabel() const {

@@ -16,6 +16,7 @@
 #include "menu/SyncState.h"
 #include "platform/Platform.h"
 #include "power/IdleLock.h"
+#include "power/Lid.h"
 #include "power/LidState.h"
 
 #include <QObject>
@@ -70,6 +71,7 @@ public:
         QueryLimits claudeBridge = claudeBridge::limits;
         QueryLimits cloudStatus = cloudStatusLimits;
         QueryLimits chatList = chatListLimits;
+        QueryLimits lid = lidCommandLimits;
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);
@@ -103,6 +105,7 @@ public:
     // Background work started by refresh and launch.
     void refreshCloudStatus(bool force);
     void refreshLidKeepAwake(bool force);
+    void applyLidKeepAwakeState(std::optional<bool> value);
     void runClaudeBridgeInBackground();
     void setPreventIdleScreenLock(bool enabled);
     // True while work that launch started has not been handed back yet.
@@ -156,6 +159,7 @@ private:
     std::shared_ptr<LogWindow> openStopWindow(const QString& title, const QString& firstLine);
     void finishClaudeBridgeRun(const ShellResult& result);
     void applyCloudModel(const CloudModel& model);
+    void finishLidChange(bool desired, const ShellResult& change, const ShellResult& reading);
     void offerChatFrom(const QString& profile, const QList<OfferCandidate>& chats);
     std::optional<SyncState> stateWithoutAskingTheController() const;
     void startAppProcessQuery();

@@ -102,9 +102,13 @@ std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
                    QStringLiteral("com.openai.codex.alt"), QStringLiteral("27"), false, error) &&
         makeBundle(home + QStringLiteral("/Applications/ChatGPT Tri.app"), QStringLiteral("ChatGPT Tri"),
                    QStringLiteral("com.openai.codex.tri"), QStringLiteral("26"), true, error);
-    // The stand-ins are real processes: the real kill signals them.
+    // The stand-ins are real processes: the real kill signals them. The lid
+    // setting is simulated, and the password-less rule for it in place.
     ok = ok && QDir().mkpath(box.systemRoot + QStringLiteral("/bin")) &&
-         QFile::link(QStringLiteral("/bin/kill"), box.systemRoot + QStringLiteral("/bin/kill"));
+         QFile::link(QStringLiteral("/bin/kill"), box.systemRoot + QStringLiteral("/bin/kill")) &&
+         copyResource(QStringLiteral(":/sim/pmset"), box.systemRoot + QStringLiteral("/usr/bin/pmset"),
+                      error) &&
+         copyResource(QStringLiteral(":/sim/sudo"), box.systemRoot + QStringLiteral("/usr/bin/sudo"), error);
     for (const char* folder :
          {".codex", ".codex-alt", ".codex-tri", ".config", ".cache", ".local/share", ".local/state"})
         ok = ok && QDir().mkpath(home + QLatin1Char('/') + QLatin1String(folder));

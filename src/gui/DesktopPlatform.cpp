@@ -6,6 +6,14 @@
 #include "platform/qt/CoreServices.h"
 #include "platform/qt/ThreadedWork.h"
 
+#if defined(Q_OS_MACOS)
+namespace veldrin {
+std::unique_ptr<Activities> makePowerAssertions();
+}
+#else
+#include "platform/linux/DBusActivities.h"
+#endif
+
 namespace veldrin {
 
 Platform makeDesktopPlatform() {
@@ -15,7 +23,11 @@ Platform makeDesktopPlatform() {
     p.defaults = makeSettingsDefaults();
     p.clock = makeSystemClock();
     p.scheduler = makeMainThreadScheduler();
-    p.activities = makeActivities();
+#if defined(Q_OS_MACOS)
+    p.activities = makePowerAssertions();
+#else
+    p.activities = makeDBusActivities();
+#endif
     p.bundleInfo = makeBundleInfo();
     p.work = std::make_unique<ThreadedWork>();
     p.alerts = std::make_unique<QtAlerts>();

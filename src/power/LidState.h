@@ -15,6 +15,7 @@ struct LidState {
     bool lidKeepAwakeChanging = false;
     std::optional<QString> lidKeepAwakeError;
     TimePoint lastLidKeepAwakeRefresh = distantPast;
+    int lidReadingsInFlight = 0; // launch starts two
     const QString lidKeepAwakeManagedKey = QStringLiteral("lidKeepAwakeManaged");
 };
 

@@ -64,7 +64,9 @@ QByteArray TempHome::readFile(const QString& relativePath) const {
 void installSimulator(const TempHome& home) {
     for (const auto& [file, target] : {std::pair{"veldrin", "bin/veldrin"},
                                        {"standin-app", ".sim/standin-app"},
-                                       {"start-apps", ".sim/start-apps"}}) {
+                                       {"start-apps", ".sim/start-apps"},
+                                       {"pmset", "../root/usr/bin/pmset"},
+                                       {"sudo", "../root/usr/bin/sudo"}}) {
         QFile source(QStringLiteral(VELDRIN_SIM_DIR "/") + file);
         if (!source.open(QIODevice::ReadOnly))
             std::abort();

@@ -42,7 +42,8 @@ private:
 };
 
 // Installs the simulated controller as the controller, the stand-in apps
-// beside it and the system's kill below the system root, as the demo does.
+// beside it, and below the system root the real kill and the simulated pmset
+// and sudo, as the demo does.
 void installSimulator(const TempHome& home);
 
 // A controller script that records every argument vector it receives (in

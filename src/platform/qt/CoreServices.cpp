@@ -60,18 +60,6 @@ public:
     }
 };
 
-// Hands out tokens only. The inhibitors that keep the display and the system
-// awake (D-Bus on Linux, IOKit assertions on macOS) come with the power
-// settings; until then an assertion has no effect on the system.
-class TokenActivities : public Activities {
-public:
-    ActivityToken begin(std::uint64_t, const QString&) override { return ActivityToken{++next_}; }
-    void end(ActivityToken) override {}
-
-private:
-    std::uint64_t next_ = 0;
-};
-
 // Waits on the stop token's descriptor, so a stop request ends the pause at once.
 class StoppableSleeper : public Sleeper {
 public:
@@ -124,9 +112,6 @@ std::unique_ptr<Defaults> makeSettingsDefaults() {
 }
 std::unique_ptr<Scheduler> makeMainThreadScheduler() {
     return std::make_unique<QtScheduler>();
-}
-std::unique_ptr<Activities> makeActivities() {
-    return std::make_unique<TokenActivities>();
 }
 
 std::unique_ptr<Sleeper> makeSleeper() {

@@ -13,7 +13,6 @@ std::unique_ptr<Clock> makeSystemClock();
 std::unique_ptr<Defaults> makeSettingsDefaults();
 // QTimer on the main thread.
 std::unique_ptr<Scheduler> makeMainThreadScheduler();
-std::unique_ptr<Activities> makeActivities();
 // The bundle's own Info.plist on macOS, the values compiled in elsewhere.
 std::unique_ptr<BundleInfo> makeBundleInfo();
 std::unique_ptr<Sleeper> makeSleeper();

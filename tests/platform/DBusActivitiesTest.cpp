@@ -1,0 +1,77 @@
+// The display activity through a real, private session bus and a stand-in
+// ScreenSaver service.
+#include "platform/linux/DBusActivities.h"
+#include "exec/Spawn.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace veldrin;
+
+namespace {
+
+// The first line a child prints.
+QString firstLine(int fd) {
+    QByteArray line;
+    char c = 0;
+    while (::read(fd, &c, 1) == 1 && c != '\n')
+        line += c;
+    return QString::fromUtf8(line);
+}
+
+} // namespace
+
+TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
+    // scripts/bootstrap.sh installs it.
+    const SpawnResult bus = spawnWithPipe(
+        {QStandardPaths::findExecutable("dbus-daemon"), "--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(bus.started());
+    const QString address = firstLine(bus.readFd);
+    ASSERT_FALSE(address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/veldrin-test");
+    std::unique_ptr<Activities> activities = makeDBusActivities();
+
+    // Nobody serves the name yet: the token is still held, and stderr says why.
+    QTemporaryDir dir;
+    const QString errors = dir.filePath("stderr");
+    const int savedStderr = ::dup(STDERR_FILENO);
+    std::freopen(QFile::encodeName(errors).constData(), "w", stderr);
+    const ActivityToken refused = activities->begin(std::uint64_t(1) << 40, "reason");
+    const ActivityToken noSystemBus = activities->begin(std::uint64_t(1) << 20, "lid");
+    std::fflush(stderr);
+    ::dup2(savedStderr, STDERR_FILENO);
+    EXPECT_NE(refused, noSystemBus);
+    QFile log(errors);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("veldrin: the desktop did not agree to keep the display awake: "));
+    EXPECT_TRUE(lines[1].startsWith("veldrin: the system did not agree to stay awake: "));
+    activities->end(refused);
+
+    const QString calls = dir.filePath("calls");
+    const SpawnResult service = spawnWithPipe({VELDRIN_SCREENSAVER_STANDIN, address, calls});
+    ASSERT_EQ(firstLine(service.readFd), "ready");
+    const ActivityToken held =
+        activities->begin(std::uint64_t(1) << 40, "Veldrin user enabled Prevent Idle Screen Lock");
+    activities->end(held);
+    activities->end(held); // once only
+    QFile called(calls);
+    ASSERT_TRUE(called.open(QIODevice::ReadOnly));
+    EXPECT_EQ(called.readAll(),
+              "Inhibit Veldrin|Veldrin user enabled Prevent Idle Screen Lock\nUnInhibit 4242\n");
+
+    for (const SpawnResult& child : {service, bus}) {
+        ::kill(child.pid, SIGTERM);
+        waitForExit(child.pid);
+        ::close(child.readFd);
+    }
+}
