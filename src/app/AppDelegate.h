@@ -101,6 +101,7 @@ public:
     void stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
                               std::function<void(const QStringList& survivors)> completion);
     void repairProjects(const QString& target, const QString& label);
+    void openInteractiveCloudCommand(const QString& subcommand);
 
     // Background work started by refresh and launch.
     void refreshCloudStatus(bool force);

@@ -48,10 +48,8 @@ void AppDelegate::offerCloudChat(const QVariant& representedObject) {
     cloud.listingChats = true;
     showBusy(true);
     const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, profile, argv = QStringList{controller()} + listChatsArguments(profile),
-                           bound = limits.chatList](const StopToken& stop) mutable {
-        const ShellResult result = shell(argv, bound, stop);
-        const QList<OfferCandidate> chats = parseChatList(result.status, result.output);
+    platform_.work->start([self, profile, bound = limits.chatList](const StopToken& stop) mutable {
+        const QList<OfferCandidate> chats = localChats(profile, bound, stop);
         return BackgroundWork::HandBack([self = std::move(self), profile, chats] {
             showBusy(false);
             if (self)
@@ -74,8 +72,12 @@ void AppDelegate::offerChatFrom(const QString& profile, const QList<OfferCandida
 void AppDelegate::openCloudLogin() {
     const QString subcommand =
         cloudLogin::subcommandFor(platform_.alerts->runModal(cloudLogin::choiceAlert()).button);
-    if (subcommand.isEmpty())
-        return;
+    if (!subcommand.isEmpty())
+        openInteractiveCloudCommand(subcommand);
+}
+
+// A new terminal window runs the controller's interactive subcommand.
+void AppDelegate::openInteractiveCloudCommand(const QString& subcommand) {
     const QString commandLine = cloudLogin::commandLine(controller(), subcommand);
 #if defined(Q_OS_MACOS)
     const QStringList argv = QStringList{systemPath(QStringLiteral("/usr/bin/osascript"))} +

@@ -5,8 +5,11 @@
 //                         simulated controller
 //   veldrin --print-menu  launch without status item and timers, print the
 //                         menu as one opening would show it, and exit
+//   veldrin --autostart on|off
+//                         start at login from now on, or no longer
 
 #include "app/AppDelegate.h"
+#include "app/Autostart.h"
 #include "app/Demo.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
@@ -16,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 
 #include <csignal>
@@ -30,12 +34,14 @@ namespace {
 struct Options {
     bool demo = false;
     bool printMenu = false;
+    std::optional<bool> autostart;
 };
 
 void printUsage(FILE* out) {
-    std::fputs("usage: veldrin [--demo] [--print-menu]\n"
-               "  --demo        run inside a throw-away sandbox against the simulated controller\n"
-               "  --print-menu  print the status menu as it would open now, then exit\n",
+    std::fputs("usage: veldrin [--demo] [--print-menu] | --autostart on|off\n"
+               "  --demo            run inside a throw-away sandbox against the simulated controller\n"
+               "  --print-menu      print the status menu as it would open now, then exit\n"
+               "  --autostart on    start Veldrin at login from now on (off: no longer), then exit\n",
                out);
 }
 
@@ -46,6 +52,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.demo = true;
         } else if (std::strcmp(argv[i], "--print-menu") == 0) {
             options.printMenu = true;
+        } else if (std::strcmp(argv[i], "--autostart") == 0 && i + 1 < argc &&
+                   (std::strcmp(argv[i + 1], "on") == 0 || std::strcmp(argv[i + 1], "off") == 0)) {
+            options.autostart = std::strcmp(argv[++i], "on") == 0;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage(stdout);
             std::exit(0);
@@ -80,6 +89,20 @@ int main(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options)
         return 2;
+    if (options->autostart) {
+        // The program as it is installed: what started this one.
+        const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).exists()
+                                    ? QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()
+                                    : QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
+        if (const std::optional<QString> error = veldrin::setAutostart(*options->autostart, program)) {
+            writeUtf8(stderr, QStringLiteral("veldrin: ") + *error + QLatin1Char('\n'));
+            return 1;
+        }
+        writeUtf8(stdout, *options->autostart ? QStringLiteral("Veldrin will start at login: ") +
+                                                    veldrin::autostartEntryPath() + QLatin1Char('\n')
+                                              : QStringLiteral("Veldrin will no longer start at login.\n"));
+        return 0;
+    }
 
     veldrin::InstanceLock instance;
     if (!options->demo && !options->printMenu) {

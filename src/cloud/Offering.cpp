@@ -105,6 +105,11 @@ QList<OfferCandidate> parseChatList(int status, const QString& output) {
     return candidates;
 }
 
+QList<OfferCandidate> localChats(const QString& profile, const QueryLimits& limits, const StopToken& stop) {
+    const ShellResult result = shell(QStringList{controller()} + listChatsArguments(profile), limits, stop);
+    return parseChatList(result.status, result.output);
+}
+
 QString chatPopUpTitle(const QString& title) {
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, title);
     int count = 0;

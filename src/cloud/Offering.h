@@ -40,6 +40,10 @@ QList<OfferCandidate> localProjects(const QString& profile);
 QStringList listChatsArguments(const QString& profile);
 // The chats of a `cloud list-chats` answer, in its order, line feeds in titles made spaces.
 QList<OfferCandidate> parseChatList(int status, const QString& output);
+// Asks the controller for the profile's chats; none when it fails or does not
+// answer within the limits. Any thread.
+QList<OfferCandidate> localChats(const QString& profile, const QueryLimits& limits,
+                                 const StopToken& stop = {});
 
 // A chat title as the pop-up shows it: its first 100 user-perceived characters.
 QString chatPopUpTitle(const QString& title);

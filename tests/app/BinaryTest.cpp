@@ -1,5 +1,6 @@
 // The veldrin program itself: --print-menu, --demo in its sandbox, one
 // instance per home folder, and quitting on TERM.
+#include "app/Autostart.h"
 #include "exec/Shell.h"
 #include "exec/Spawn.h"
 #include "platform/PlistWriter.h"
@@ -116,4 +117,20 @@ TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
     for (const QString& pid : QString::fromUtf8(home.readFile("pids")).split('\n', Qt::SkipEmptyParts))
         EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s))
             << "query " << pid.toStdString();
+}
+
+TEST(Autostart, OnWritesALoginEntryThatRunsThisBinaryAndOffRemovesIt) {
+    EXPECT_EQ(desktopExecValue("/opt/my apps/ve$ld`r\"n\\x%1"), R"("/opt/my apps/ve\\$ld\\`r\\"n\\\\x%%1")");
+    test::TempHome home;
+    qputenv("XDG_CONFIG_HOME", (home.home() + "/config").toUtf8());
+    const ShellResult on = shell({VELDRIN_BINARY, "--autostart", "on"}, aMinute);
+    const QByteArray entry = home.readFile("config/autostart/veldrin.desktop");
+    EXPECT_EQ(on.output,
+              "Veldrin will start at login: " + home.home() + "/config/autostart/veldrin.desktop\n");
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\nName=Veldrin\n"));
+    EXPECT_TRUE(
+        entry.contains("\nExec=\"" + QFileInfo(VELDRIN_BINARY).canonicalFilePath().toUtf8() + "\"\n"));
+    EXPECT_EQ(shell({VELDRIN_BINARY, "--autostart", "off"}, aMinute).status, 0);
+    EXPECT_FALSE(QFile::exists(home.home() + "/config/autostart/veldrin.desktop"));
+    qunsetenv("XDG_CONFIG_HOME");
 }

@@ -20,16 +20,6 @@ const QString closing0 = QStringLiteral("\nFinished with exit code 0.\n");
 
 } // namespace
 
-TEST(ControllerRun, SilentRunShowsExactlyTheClosingLine) {
-    test::Harness h;
-    h.delegate->runController({"audit"}, "Veldrin Audit");
-    ASSERT_TRUE(h.runFinished());
-    EXPECT_EQ(h.transcript(), closing0);
-    EXPECT_EQ(h.fakes.lastWindow()->title, "Veldrin Audit");
-    EXPECT_TRUE(h.fakes.lastWindow()->shown);
-    EXPECT_EQ(h.calls().first(), QStringList{"audit"});
-}
-
 TEST(ControllerRun, WorkingWhileItLastsAndASecondOperationIsDropped) {
     test::Harness h(
         "[ \"$1\" = now ] && { echo go; while [ ! -f \"$HOME/release\" ]; do sleep 0.05; done; }; exit 0");

@@ -131,21 +131,6 @@ TEST(SyncState, HungControllerNeverHoldsUpTheMenuBar) {
     EXPECT_FALSE(f.delegate->indicator.appProcessFailure);
 }
 
-TEST(SyncState, AnswerArrivingAfterARunStartedDoesNotHideTheRun) {
-    Fixture f;
-    f.setRunning("1\tChatGPT\n");
-    f.delegate->refresh(); // in flight
-    f.delegate->appControl.isQuittingApps = true;
-    ASSERT_TRUE(test::waitUntil([&] { return !f.delegate->indicator.appProcessQuery; }));
-    EXPECT_EQ(f.delegate->indicator.state, SyncState::working);
-}
-
-TEST(SyncState, ProcessIdentifiersAreTheFirstTabFieldKeptAsText) {
-    const QStringList lines{"101\tChatGPT\tmain", "202", "\t\t", "\t303\tChatGPT Helper",
-                            "0x1F\tChatGPT Tri",  "-1"};
-    EXPECT_EQ(appProcessIDs(lines), (QStringList{"101", "202", "303", "0x1F", "-1"}));
-}
-
 TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
     Fixture f;
     f.delegate->togglePause();

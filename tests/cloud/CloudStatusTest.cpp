@@ -85,6 +85,9 @@ TEST(CloudMenu, LinesFollowTheModel) {
     EXPECT_EQ(
         infoLines(cloudSyncEntry(cloud, false)).mid(0, 2),
         (QStringList{"Cloud Sync — Pri off · Alt off · Tri ↓ · 2 active", "Cloud unavailable — no network"}));
+    EXPECT_EQ(
+        cloudSummaryTitle({{"pri", {"Up", 0, 0}}}, {{"pending", 2}, {"available", 3}, {"downloading", 4}}),
+        "Cloud Sync — Pri off · Alt off · Tri off · 9 active");
     cloud.cloudRefreshing = true;
     const MenuEntry entry = cloudSyncEntry(cloud, true);
     EXPECT_EQ(infoLines(entry)[1], "Refreshing cloud status…");

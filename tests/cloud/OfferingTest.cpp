@@ -11,18 +11,6 @@
 using namespace veldrin;
 using namespace std::chrono_literals;
 
-TEST(Offering, ProjectsSortedCaseInsensitivelyOnlyThoseWithAName) {
-    QList<OfferCandidate> projects = parseLocalProjects(R"({"local-projects": {
-        "/g": {"name": "gamma"}, "/a": {"name": "Alpha"}, "/b": {"name": "beta"}, "/s": "string",
-        "/n": {"path": "/n"}, "/x": {"name": 7}, "/w1": {"name": "web"}, "/w2": {"name": "web"}}})");
-    sortByName(projects);
-    EXPECT_EQ(projects,
-              (QList<OfferCandidate>{
-                  {"/a", "Alpha"}, {"/b", "beta"}, {"/g", "gamma"}, {"/w1", "web"}, {"/w2", "web"}}));
-    EXPECT_TRUE(parseLocalProjects(R"({"local-projects": []})").isEmpty());
-    EXPECT_TRUE(parseLocalProjects("[]").isEmpty());
-}
-
 TEST(Offering, ChatsInTheControllersOrderWithLineFeedsMadeSpaces) {
     EXPECT_EQ(
         parseChatList(0, R"([{"id": "c2", "title": "two\nlines\r"}, {"id": "c1"}, {"id": 3, "title": "x"},

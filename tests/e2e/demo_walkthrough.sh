@@ -3,7 +3,7 @@
 # as tray host, click the icon, pick "Audit Profiles" from the menu with the
 # keyboard, read the log window's transcript through the clipboard; quit the
 # three stand-in apps and run the upgrade, answering the alerts with Return and
-# Escape; then quit from the menu.
+# Escape; pick a cloud mode; then quit from the menu.
 #
 # usage: demo_walkthrough.sh VELDRIN_BINARY ARTIFACT_DIR
 set -u
@@ -84,12 +84,15 @@ ICON_Y=$((Y + HEIGHT / 2))
 echo "icon at $ICON_X,$ICON_Y"
 [ "$WIDTH" -le 64 ] || fail "the docked icon is $WIDTH pixels wide"
 
-# pick N [KEY]: open the menu, go N items up from the bottom and choose; answer
-# the alert that follows with KEY.
-pick() {
+open_menu() {
     xdotool mousemove "$ICON_X" "$ICON_Y" click 1
     wait_for 100 menu_open || fail "clicking the icon opened no menu"
     sleep 0.3
+}
+# pick N [KEY]: open the menu, go N items up from the bottom and choose; answer
+# the alert that follows with KEY.
+pick() {
+    open_menu
     import -window root "$ARTIFACTS/e2e-menu-$1.png"
     i=0
     while [ "$i" -lt "$1" ]; do xdotool key Up; i=$((i + 1)); done
@@ -158,13 +161,8 @@ hide_windows "Upgrade to Latest"
 
 # Cloud Sync — …, 5 up; in its submenu Alt Target is 3 down from the first
 # choice, and Down Sync Only 1 down in its own.
-pick_cloud() {
-    xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-    wait_for 100 menu_open || fail "clicking the icon opened no menu"
-    sleep 0.3
-    xdotool key Up Up Up Up Up Right Down Down Down Right Down Return
-}
-pick_cloud
+open_menu
+xdotool key Up Up Up Up Up Right Down Down Down Right Down Return
 wait_for 150 grep -q "^cloud	mode	alt	down$" "$CALLS" || fail "the mode change never reached the controller"
 wait_for 100 has_window "Alt Cloud Mode" || fail "no Alt Cloud Mode window"
 WINDOW=$(newest_window "Alt Cloud Mode")

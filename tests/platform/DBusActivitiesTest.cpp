@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -29,7 +30,6 @@ QString firstLine(int fd) {
 } // namespace
 
 TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
-    // scripts/bootstrap.sh installs it.
     const SpawnResult bus = spawnWithPipe(
         {QStandardPaths::findExecutable("dbus-daemon"), "--session", "--nofork", "--print-address=1"});
     ASSERT_TRUE(bus.started());
@@ -51,10 +51,10 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     EXPECT_NE(refused, noSystemBus);
     QFile log(errors);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith("veldrin: the desktop did not agree to keep the display awake: "));
-    EXPECT_TRUE(lines[1].startsWith("veldrin: the system did not agree to stay awake: "));
+    EXPECT_TRUE(QRegularExpression("^veldrin: the desktop did not agree to keep the display awake: .+\n"
+                                   "veldrin: the system did not agree to stay awake: .+\n$")
+                    .match(log.readAll())
+                    .hasMatch());
     activities->end(refused);
 
     const QString calls = dir.filePath("calls");
@@ -63,7 +63,6 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     const ActivityToken held =
         activities->begin(std::uint64_t(1) << 40, "Veldrin user enabled Prevent Idle Screen Lock");
     activities->end(held);
-    activities->end(held); // once only
     QFile called(calls);
     ASSERT_TRUE(called.open(QIODevice::ReadOnly));
     EXPECT_EQ(called.readAll(),

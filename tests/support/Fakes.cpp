@@ -1,5 +1,6 @@
 #include "support/Fakes.h"
 
+#include "platform/qt/CoreServices.h"
 #include "platform/qt/ThreadedWork.h"
 
 #include <QThread>
@@ -121,13 +122,6 @@ struct ActivitiesFake : Fake<Activities> {
     std::uint64_t next = 0;
 };
 
-struct BundleInfoFake : Fake<BundleInfo> {
-    using Fake::Fake;
-    QVariant infoValue(const QString& key) const override {
-        return p.bundleInfo.contains(key) ? p.bundleInfo.at(key) : QVariant();
-    }
-};
-
 struct AlertsFake : Fake<Alerts> {
     using Fake::Fake;
     AlertResponse runModal(const AlertRequest& request) override {
@@ -173,7 +167,7 @@ Platform FakePlatform::make(bool statusButton) {
     platform.clock = std::make_unique<ClockFake>(*this);
     platform.scheduler = std::make_unique<SchedulerFake>(*this);
     platform.activities = std::make_unique<ActivitiesFake>(*this);
-    platform.bundleInfo = std::make_unique<BundleInfoFake>(*this);
+    platform.bundleInfo = makeBundleInfo();
     platform.work = std::make_unique<ThreadedWork>();
     platform.alerts = std::make_unique<AlertsFake>(*this);
     platform.workspace = std::make_unique<WorkspaceFake>(*this);

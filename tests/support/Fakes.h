@@ -1,7 +1,7 @@
 #pragma once
 
 // Fakes for the platform effects: status item, log windows, defaults, clock,
-// timers, activities and the application's own version. They record into one
+// timers, activities, alerts, the workspace and pauses. They record into one
 // FakePlatform, which must outlive the delegate. Background work is the real
 // thing: jobs run on threads and hand back through the event loop.
 
@@ -73,8 +73,6 @@ struct FakePlatform {
     std::vector<Timer> repeating;
     std::vector<Timer> delayed;
     std::vector<std::uint64_t> heldActivities;
-    std::map<QString, QVariant> bundleInfo{{"CFBundleShortVersionString", "2.4.1"},
-                                           {"CFBundleVersion", "318"}};
     // Every alert shown, and the answers given to them in turn; with none
     // left, an alert goes away without a button.
     std::vector<AlertRequest> alerts;

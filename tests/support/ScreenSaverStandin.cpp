@@ -1,7 +1,6 @@
-// A stand-in org.freedesktop.ScreenSaver for the tests:
-//   screensaver-standin BUS_ADDRESS LOG_FILE
-// serves Inhibit and UnInhibit on that bus, writes one line per call to the
-// log, and prints "ready" once the name is taken.
+// A stand-in org.freedesktop.ScreenSaver: `screensaver-standin BUS_ADDRESS LOG`
+// serves Inhibit and UnInhibit on that bus, logs one line per call, and prints
+// "ready" once it holds the name.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
@@ -11,22 +10,18 @@
 class ScreenSaver : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
-public:
-    explicit ScreenSaver(QString log) : log_(std::move(log)) {}
 public Q_SLOTS:
     uint Inhibit(const QString& application, const QString& reason) {
-        write("Inhibit " + application + "|" + reason);
-        return 4242;
+        return log("Inhibit " + application + "|" + reason), 4242;
     }
-    void UnInhibit(uint cookie) { write("UnInhibit " + QString::number(cookie)); }
+    void UnInhibit(uint cookie) { log("UnInhibit " + QString::number(cookie)); }
 
 private:
-    void write(const QString& line) {
-        QFile file(log_);
+    static void log(const QString& line) {
+        QFile file(QCoreApplication::arguments().at(2));
         if (file.open(QIODevice::Append))
             file.write((line + '\n').toUtf8());
     }
-    QString log_;
 };
 
 int main(int argc, char** argv) {
@@ -34,7 +29,7 @@ int main(int argc, char** argv) {
     if (argc != 3)
         return 2;
     QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLocal8Bit(argv[1]), "standin");
-    ScreenSaver screenSaver(QString::fromLocal8Bit(argv[2]));
+    ScreenSaver screenSaver;
     if (!bus.registerObject("/org/freedesktop/ScreenSaver", &screenSaver, QDBusConnection::ExportAllSlots) ||
         !bus.registerService("org.freedesktop.ScreenSaver"))
         return 1;

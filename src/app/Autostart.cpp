@@ -1,0 +1,79 @@
+#include "app/Autostart.h"
+
+#include "platform/Paths.h"
+#include "platform/PlistWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace veldrin {
+
+QString autostartEntryPath() {
+#if defined(Q_OS_MACOS)
+    return homeFolder() + QStringLiteral("/Library/LaunchAgents/com.veldrin.Veldrin.plist");
+#else
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    return (config.startsWith(QLatin1Char('/')) ? config : homeFolder() + QStringLiteral("/.config")) +
+           QStringLiteral("/autostart/veldrin.desktop");
+#endif
+}
+
+QString desktopExecValue(const QString& program) {
+    // Quoted as an argument: \ " ` $ take a backslash inside the quotes.
+    QString quoted;
+    for (const QChar c : program) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    quoted = QLatin1Char('"') + quoted.replace(QLatin1Char('%'), QStringLiteral("%%")) + QLatin1Char('"');
+    // Then escaped as any string value of the file.
+    QString value;
+    for (const QChar c : quoted) {
+        if (c == QLatin1Char('\\'))
+            value += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            value += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            value += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
+}
+
+std::optional<QString> setAutostart(bool enabled, const QString& program) {
+    const QString path = autostartEntryPath();
+    if (!enabled) {
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            return QStringLiteral("cannot remove ") + path;
+        return std::nullopt;
+    }
+#if defined(Q_OS_MACOS)
+    const QVariantMap agent{{QStringLiteral("Label"), QStringLiteral("com.veldrin.Veldrin")},
+                            {QStringLiteral("ProgramArguments"), QVariantList{program}},
+                            {QStringLiteral("RunAtLoad"), true},
+                            {QStringLiteral("ProcessType"), QStringLiteral("Interactive")}};
+    if (!writeInfoPlist(path, agent, false))
+        return QStringLiteral("cannot write ") + path;
+    return std::nullopt;
+#else
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    const QByteArray entry =
+        QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Veldrin\n"
+                          "Comment=Status-bar companion for the veldrin sync controller\n"
+                          "Exec=") +
+        desktopExecValue(program).toUtf8() +
+        QByteArrayLiteral("\nIcon=view-refresh\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
+        return QStringLiteral("cannot write ") + path;
+    return std::nullopt;
+#endif
+}
+
+} // namespace veldrin
