@@ -74,6 +74,8 @@ TEST(Lid, TurningOnAndOffAsksWhereItMustAndHoldsTheAssertionOnlyForItsOwnSetting
     EXPECT_EQ(h.fakes.alerts[1].buttons, (QStringList{"Turn On", "Cancel"}));
     EXPECT_EQ(h.tools().second, "Changing lid sleep mode…");
     EXPECT_FALSE(h.tools().first.enabled);
+    h.delegate->toggleLidKeepAwake(); // while changing: nothing
+    EXPECT_EQ(h.fakes.alerts.size(), 2u);
     ASSERT_TRUE(h.changed());
     EXPECT_EQ(h.tools().second, "On — Veldrin is keeping the Mac active");
     EXPECT_EQ(h.tools().first.checkmark, Checkmark::on);

@@ -59,7 +59,7 @@ TEST(CloudLogin, AnyHomeFolderReachesItsOwnController) {
     const QString pieces[] = {"'", "\"", "\\",   "$", "`", " ",     "\t",
                               "é", "☃",  "$(x)", "a", "*", "'\\''", "\\\""};
     auto* random = QRandomGenerator::global();
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         QString name = QString::number(i);
         for (int n = random->bounded(1, 6); n > 0; --n)
             name += pieces[random->bounded(int(std::size(pieces)))];
