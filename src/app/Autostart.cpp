@@ -69,7 +69,7 @@ std::optional<QString> setAutostart(bool enabled, const QString& program) {
                           "Comment=Status-bar companion for the veldrin sync controller\n"
                           "Exec=") +
         desktopExecValue(program).toUtf8() +
-        QByteArrayLiteral("\nIcon=view-refresh\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+        QByteArrayLiteral("\nIcon=veldrin\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
         return QStringLiteral("cannot write ") + path;
     return std::nullopt;

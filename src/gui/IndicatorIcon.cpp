@@ -24,7 +24,7 @@ void drawArrow(QPainter& p, const QRectF& circle, qreal startDeg, qreal spanDeg,
     // Direction of travel at the end of a counter-clockwise arc.
     const QPointF along(-qSin(endRad), -qCos(endRad));
     const QPointF across(qCos(endRad), -qSin(endRad));
-    const qreal head = stroke * 2.1;
+    const qreal head = stroke * 1.6;
     QPainterPath triangle;
     triangle.moveTo(tip + along * head * 1.1);
     triangle.lineTo(tip + across * head);
