@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs, with apt, whatever Veldrin needs to build, run and test that is not
-# on this machine yet; `bootstrap.sh bench` adds what the benchmarks need.
+# on this machine yet; `bootstrap.sh bench` adds what the benchmarks need,
+# `bootstrap.sh fuzz` what the fuzz targets need.
 # Does nothing when everything is there.
 set -eu
 
@@ -8,6 +9,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config clang-format
 qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
 xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
+[ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang"
 
 missing=""
 for p in $PACKAGES; do
