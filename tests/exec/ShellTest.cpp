@@ -165,5 +165,5 @@ TEST(Shell, ProgramThatExitsWhileAHelperHoldsItsOutputAnswersAfterTheDrainTime) 
     // The helper is not ours to kill.
     const qint64 helper = pidsIn(home, "pids").value(0);
     EXPECT_TRUE(test::processAlive(helper));
-    kill(static_cast<pid_t>(helper), SIGKILL);
+    test::killProcess(helper);
 }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace veldrin::test {
@@ -107,6 +108,11 @@ bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
         QThread::msleep(2);
     }
     return true;
+}
+
+void killProcess(qint64 pid) {
+    if (pid > 1)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 bool processAlive(qint64 pid) {

@@ -56,6 +56,10 @@ QList<QStringList> recordedCalls(const TempHome& home);
 bool waitUntil(const std::function<bool()>& pred,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Kills that one process; an identifier that is not one process's (0, -1, a
+// file read too early) is left alone rather than signalling a whole group.
+void killProcess(qint64 pid);
+
 // True while a process of that id exists and has not exited (zombies count as gone).
 bool processAlive(qint64 pid);
 
