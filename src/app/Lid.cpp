@@ -70,8 +70,7 @@ void AppDelegate::toggleLidKeepAwake() {
 void AppDelegate::finishLidChange(bool desired, const ShellResult& change, const ShellResult& reading) {
     lid.lidKeepAwakeChanging = false;
     lid.lastLidKeepAwakeRefresh = platform_.clock->now();
-    const std::optional<bool> verified =
-        reading.status == 0 ? parseSleepDisabled(reading.output) : std::nullopt;
+    const std::optional<bool> verified = lidReading(reading).value;
     if (verified == desired) {
         // Stored first, so that turning on begins the assertion and turning off ends it.
         platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, desired);

@@ -1,6 +1,7 @@
 #include "cloud/Offering.h"
 
 #include "cloud/CloudStatus.h"
+#include "menu/TitleText.h"
 #include "platform/BoundedFile.h"
 #include "platform/Paths.h"
 
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -111,13 +111,7 @@ QList<OfferCandidate> localChats(const QString& profile, const QueryLimits& limi
 }
 
 QString chatPopUpTitle(const QString& title) {
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, title);
-    int count = 0;
-    while (graphemes.toNextBoundary() != -1) {
-        if (++count == chatTitleMaxCharacters)
-            return title.left(graphemes.position());
-    }
-    return title;
+    return firstCharacters(title, chatTitleMaxCharacters);
 }
 
 namespace offering {

@@ -101,20 +101,20 @@ QString untrustedText(const QString& text) {
     return QChar(fsi) + safe + QChar(pdi);
 }
 
+QString firstCharacters(const QString& text, int count) {
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    for (int n = 0; n < count; ++n) {
+        if (characters.toNextBoundary() < 0)
+            return text;
+    }
+    return text.left(characters.position());
+}
+
 QString menuTitle(const QString& title) {
     const QString line = controlsToSpaces(title);
-    if (line.size() <= menuTitleMaxCharacters)
+    if (line.size() <= menuTitleMaxCharacters || firstCharacters(line, menuTitleMaxCharacters) == line)
         return line;
-    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, line);
-    qsizetype keep = 0;
-    for (int n = 0; n < menuTitleMaxCharacters; ++n) {
-        const qsizetype next = characters.toNextBoundary();
-        if (next < 0 || next == line.size())
-            return line;
-        if (n == menuTitleMaxCharacters - 2)
-            keep = next;
-    }
-    return balanceBidi(line.left(keep)) + QStringLiteral("…");
+    return balanceBidi(firstCharacters(line, menuTitleMaxCharacters - 1)) + QStringLiteral("…");
 }
 
 } // namespace veldrin

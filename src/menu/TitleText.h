@@ -17,6 +17,10 @@ inline constexpr int menuTitleMaxCharacters = 200;
 // it is isolated (U+2068 … U+2069).
 QString untrustedText(const QString& text);
 
+// The first `count` user-perceived characters of `text` (all of it when it is
+// shorter), never ending inside one.
+QString firstCharacters(const QString& text, int count);
+
 // A title as a menu shows it: control characters become spaces, and a title
 // longer than menuTitleMaxCharacters user-perceived characters is cut, never
 // inside one, and ends with "…".
