@@ -16,32 +16,17 @@ else
 fi
 mkdir -p "$OUT"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/veldrin-shots.XXXXXX")
-PIDS=""
-cleanup() {
-    for pid in $PIDS; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-wait_for() { # tenths-of-a-second command...
-    n=$1
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$n" -gt 0 ] || { echo "screenshots: gave up waiting for: $*" >&2; cat "$WORK"/*.log >&2; exit 1; }
-        sleep 0.1
-        n=$((n - 1))
-    done
+. scripts/demo-session.sh
+trap 'stop_session; rm -rf "$WORK"' EXIT
+die() {
+    echo "screenshots: $*" >&2
+    cat "$WORK"/*.log >&2
+    exit 1
 }
 
 # shot NAME X Y W H: the region of the screen that shows what is open.
 shot() { import -window root -crop "$4x$5+$2+$3" +repage "$OUT/$PANEL-$1.png"; }
-# window NAME TITLE: one of Veldrin's windows by its title (alerts are titled Veldrin).
-window() { xdotool search --onlyvisible --name "^$1\$" | sort -n | tail -1; }
-shot_window() { import -window "$(window "$2")" "$OUT/$PANEL-$1.png"; }
-hide() { for w in $(xdotool search --onlyvisible --name "^$1\$"); do xdotool windowunmap "$w"; done; }
-open_menu() {
-    xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-    sleep 0.7
-}
+shot_window() { import -window "$(newest_window "$2")" "$OUT/$PANEL-$1.png"; }
 close_all() {
     xdotool key Escape Escape Escape
     sleep 0.3
@@ -49,27 +34,10 @@ close_all() {
 
 run() { # PANEL TINT
     PANEL=$1
-    rm -f "$WORK/display"
-    Xvfb -displayfd 3 -screen 0 1100x760x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
-    PIDS="$PIDS $!"
-    wait_for 100 test -s "$WORK/display"
-    DISPLAY=:$(cat "$WORK/display")
-    export DISPLAY
-    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-        --transparent false --tint "$2" >"$WORK/trayer.log" 2>&1 &
-    PIDS="$PIDS $!"
-    wait_for 100 xdotool search --class trayer
-    mkdir -p "$WORK/runtime" && chmod 700 "$WORK/runtime"
-    XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=xcb "$VELDRIN" --demo >"$WORK/veldrin.log" 2>&1 &
-    VPID=$!
-    PIDS="$PIDS $VPID"
-    wait_for 100 grep -q "sandbox in" "$WORK/veldrin.log"
-    HOMEDIR=$(sed -n 's/^Veldrin demo: sandbox in \(.*\) (removed.*/\1/p' "$WORK/veldrin.log")/home
-    wait_for 150 sh -c "[ \$(xdotool search --onlyvisible --pid $VPID | wc -l) -ge 1 ]"
-    sleep 4 # the first answers of the controller
-    eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --pid "$VPID" | head -1)")"
-    ICON_X=$((X + WIDTH / 2))
-    ICON_Y=$((Y + HEIGHT / 2))
+    start_display 1100x760 "$2" || die "no display or tray host"
+    start_demo "$VELDRIN" || die "the demo did not start and dock its icon"
+    HOMEDIR=$SANDBOX/home
+    sleep 3 # the first answers of the controller
 
     # Blocked: the three stand-in apps run.
     open_menu && shot menu-blocked 640 0 460 620 && close_all
@@ -84,18 +52,18 @@ run() { # PANEL TINT
     xdotool key Return
     sleep 7
     shot_window window-quit-all "Quit All ChatGPT Processes"
-    hide "Quit All ChatGPT Processes"
+    hide_windows "Quit All ChatGPT Processes"
     # Ready, now that the apps are gone.
     sleep 5
     open_menu && shot menu-ready 640 0 460 620 && close_all
     # A log window after a run: Audit Profiles.
     open_menu && xdotool key Up Up Up Return && sleep 4
     shot_window window-audit "Veldrin Audit"
-    hide "Veldrin Audit"
+    hide_windows "Veldrin Audit"
     # Working: a run that lasts.
     mkdir -p "$HOMEDIR/.sim/hang" && : >"$HOMEDIR/.sim/hang/logs"
     open_menu && xdotool key Up Up Return && sleep 2
-    hide "Last 10 Veldrin Runs"
+    hide_windows "Last 10 Veldrin Runs"
     open_menu && shot menu-working 640 0 460 620 && close_all
     # Paused, once that run is over.
     pkill -f "$HOMEDIR/bin/veldrin logs" || true
@@ -105,16 +73,15 @@ run() { # PANEL TINT
     open_menu && shot menu-paused 640 0 460 620 && close_all
     # The offer choice, its list open.
     open_menu && xdotool key Up Up Up Up Up Right Down Down Right Down Down Down Down Return && sleep 1.5
-    eval "$(xdotool getwindowgeometry --shell "$(window Veldrin)")"
+    eval "$(xdotool getwindowgeometry --shell "$(newest_window Veldrin)")"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 53)) click 1
     sleep 0.7
     shot offer-project $((X - 8)) $((Y - 8)) $((WIDTH + 16)) $((HEIGHT + 100))
     close_all
 
-    kill "$VPID"
-    wait "$VPID" 2>/dev/null || true
-    for pid in $PIDS; do kill "$pid" 2>/dev/null || true; done
-    PIDS=""
+    kill "$VELDRIN_PID"
+    wait "$VELDRIN_PID" 2>/dev/null || true
+    stop_session
     sleep 0.5
 }
 

@@ -3,7 +3,7 @@
 # as tray host, click the icon, pick "Audit Profiles" from the menu with the
 # keyboard, read the log window's transcript through the clipboard; quit the
 # three stand-in apps and run the upgrade, answering the alerts with Return and
-# Escape; pick a cloud mode; then quit from the menu.
+# Escape; then quit from the menu.
 #
 # usage: demo_walkthrough.sh VELDRIN_BINARY ARTIFACT_DIR
 set -u
@@ -17,16 +17,8 @@ for tool in Xvfb trayer xdotool xclip import; do
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/veldrin-e2e.XXXXXX")
-XVFB_PID=""
-TRAYER_PID=""
-VELDRIN_PID=""
-cleanup() {
-    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do kill "$pid" 2>/dev/null; done
-    sleep 0.3
-    for pid in $VELDRIN_PID $TRAYER_PID $XVFB_PID; do kill -9 "$pid" 2>/dev/null; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../../scripts/demo-session.sh"
+trap 'stop_session; rm -rf "$WORK"' EXIT
 
 fail() {
     echo "FAIL: $*"
@@ -36,63 +28,17 @@ fail() {
     exit 1
 }
 
-# Waits up to $1 tenths of a second for the command in the remaining arguments.
-wait_for() {
-    tries=$1
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-        tries=$((tries - 1))
-    done
-}
-
-# A display of our own.
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-wait_for 100 test -s "$WORK/display" || { echo "SKIP: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 77; }
-DISPLAY=:$(cat "$WORK/display")
-export DISPLAY
+start_display 1024x700 0xdddddd || { echo "SKIP: no display or tray host"; cat "$WORK"/*.log; exit 77; }
 echo "display $DISPLAY"
-
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
-    --tint 0xdddddd >"$WORK/trayer.log" 2>&1 &
-TRAYER_PID=$!
-wait_for 100 xdotool search --class trayer || fail "trayer did not come up"
-
-mkdir -p "$WORK/tmp" "$WORK/runtime"
-chmod 700 "$WORK/runtime"
-TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=xcb \
-    "$VELDRIN" --demo >"$WORK/veldrin.log" 2>&1 &
-VELDRIN_PID=$!
-
-wait_for 100 grep -q "sandbox in" "$WORK/veldrin.log" || fail "no sandbox reported"
-SANDBOX=$(sed -n 's/^Veldrin demo: sandbox in \(.*\) (removed.*/\1/p' "$WORK/veldrin.log")
+start_demo "$VELDRIN" || fail "the demo did not start and dock its icon"
 CALLS="$SANDBOX/home/.sim/calls.log"
-echo "sandbox $SANDBOX"
+echo "sandbox $SANDBOX, icon at $ICON_X,$ICON_Y"
+[ "$ICON_WIDTH" -le 64 ] || fail "the docked icon is $ICON_WIDTH pixels wide"
 
-# Veldrin's visible windows: the docked icon, then the menu or log windows.
-visible_windows() { xdotool search --onlyvisible --pid "$VELDRIN_PID" 2>/dev/null | wc -l; }
-icon_docked() { [ "$(visible_windows)" -ge 1 ]; }
-menu_open() { [ "$(visible_windows)" -ge 2 ]; }
-wait_for 150 icon_docked || fail "the icon never docked in the tray"
-sleep 1
-ICON=$(xdotool search --onlyvisible --pid "$VELDRIN_PID" | head -1)
-eval "$(xdotool getwindowgeometry --shell "$ICON")"
-ICON_X=$((X + WIDTH / 2))
-ICON_Y=$((Y + HEIGHT / 2))
-echo "icon at $ICON_X,$ICON_Y"
-[ "$WIDTH" -le 64 ] || fail "the docked icon is $WIDTH pixels wide"
-
-open_menu() {
-    xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-    wait_for 100 menu_open || fail "clicking the icon opened no menu"
-    sleep 0.3
-}
 # pick N [KEY]: open the menu, go N items up from the bottom and choose; answer
 # the alert that follows with KEY.
 pick() {
-    open_menu
+    open_menu || fail "clicking the icon opened no menu"
     import -window root "$ARTIFACTS/e2e-menu-$1.png"
     i=0
     while [ "$i" -lt "$1" ]; do xdotool key Up; i=$((i + 1)); done
@@ -102,10 +48,6 @@ pick() {
     import -window root "$ARTIFACTS/e2e-alert-$1.png"
     xdotool key "$2"
 }
-# newest_window TITLE: the last-made visible window of that title.
-newest_window() { xdotool search --onlyvisible --name "^$1\$" | sort -n | tail -1; }
-has_window() { [ -n "$(newest_window "$1")" ]; }
-hide_windows() { for w in $(xdotool search --onlyvisible --name "^$1\$"); do xdotool windowunmap "$w"; done; }
 # The transcript, as a user would copy it: select all, copy, read the clipboard.
 # transcript_ends WINDOW TEXT
 transcript_ends() {
@@ -122,9 +64,6 @@ pick 3
 wait_for 100 has_window "Veldrin Audit" || fail "no window titled Veldrin Audit appeared"
 WINDOW=$(newest_window "Veldrin Audit")
 wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the transcript did not end with the closing line"; }
-echo "--- transcript"
-cat "$WORK/transcript"
-echo "---"
 # The closing line is preceded by an empty line: "\nFinished with exit code 0.\n".
 tail -n 2 "$WORK/transcript" | head -1 | grep -q '^$' || fail "no blank line before the closing line"
 import -window root "$ARTIFACTS/e2e-audit.png"
@@ -158,16 +97,6 @@ wait_for 100 sh -c "[ \$(xdotool search --onlyvisible --name '^Upgrade to Latest
 WINDOW=$(newest_window "Upgrade to Latest")
 wait_for 150 transcript_done || { cat "$WORK/transcript"; fail "the upgrade run did not finish"; }
 hide_windows "Upgrade to Latest"
-
-# Cloud Sync — …, 5 up; in its submenu Alt Target is 3 down from the first
-# choice, and Down Sync Only 1 down in its own.
-open_menu
-xdotool key Up Up Up Up Up Right Down Down Down Right Down Return
-wait_for 150 grep -q "^cloud	mode	alt	down$" "$CALLS" || fail "the mode change never reached the controller"
-wait_for 100 has_window "Alt Cloud Mode" || fail "no Alt Cloud Mode window"
-WINDOW=$(newest_window "Alt Cloud Mode")
-wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the mode change did not finish"; }
-hide_windows "Alt Cloud Mode"
 
 # Quit from the menu: Veldrin ends and takes its sandbox with it.
 pick 1
