@@ -15,7 +15,10 @@ void AppDelegate::applyLidKeepAwakeState(std::optional<bool> value) {
             platform_.activities->end(*lid.lidSystemActivity);
             lid.lidSystemActivity.reset();
         }
-        platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, false);
+        // Stored only when it changes: a reading comes every 15 s, and each
+        // store rewrites and syncs the settings file.
+        if (platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey))
+            platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, false);
         return;
     }
     if (!lid.lidSystemActivity && platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey))
