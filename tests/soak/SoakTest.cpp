@@ -147,6 +147,7 @@ struct Soak : test::Harness {
                 ASSERT_TRUE(m > 0 || cloud.cloudError == hung);
                 ASSERT_EQ(cloud.cloudError.has_value(), m != 3);
                 ASSERT_EQ(delegate->lid.lidKeepAwakeError.has_value(), m != 3);
+                ASSERT_FALSE(fakes.events.join(' ').contains("write:")); // a reading stores nothing
                 ASSERT_EQ(cloud.cloudDeviceName == "Mac" && delegate->lid.lidKeepAwakeEnabled == false,
                           m == 3);
                 const QString& bridge = delegate->bridge.claudeBridgeStatus;
