@@ -30,6 +30,33 @@ void clearMenu(QMenu* menu) {
     qDeleteAll(submenus);
 }
 
+// Gives `action` everything the entry says, replacing what an earlier
+// opening gave it.
+void configure(QAction* action, QMenu* menu, const MenuEntry& e, const PerformAction& perform) {
+    action->setText(literalMenuText(e.title));
+    action->setEnabled(e.enabled);
+    action->setCheckable(e.checkmark != Checkmark::notSet);
+    action->setChecked(e.checkmark == Checkmark::on);
+    action->setToolTip(e.toolTip ? literalToolTip(menuTitle(*e.toolTip)) : QString());
+    action->setData(e.representedObject);
+    // Ctrl is Command on macOS.
+    action->setShortcut(e.keyEquivalent.isEmpty()
+                            ? QKeySequence()
+                            : QKeySequence(QStringLiteral("Ctrl+") + e.keyEquivalent.toUpper()));
+    action->setShortcutVisibleInContextMenu(!e.keyEquivalent.isEmpty());
+    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+    if (e.action != Action::none) {
+        const Action chosen = e.action;
+        const QVariant object = e.representedObject;
+        // Queued, so that the menu has closed before an action opens a
+        // window or a modal alert; dropped if the menu is gone by then.
+        QObject::connect(action, &QAction::triggered, menu, [menu, perform, chosen, object] {
+            QMetaObject::invokeMethod(
+                menu, [perform, chosen, object] { perform(chosen, object); }, Qt::QueuedConnection);
+        });
+    }
+}
+
 void fill(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform) {
     for (const MenuEntry& e : entries) {
         if (e.separator) {
@@ -42,35 +69,42 @@ void fill(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformActio
             sub->setToolTipsVisible(true);
             fill(sub, e.submenu->entries, perform);
             action = sub->menuAction();
-            action->setText(literalMenuText(e.title));
             menu->addAction(action);
         } else {
-            action = menu->addAction(literalMenuText(e.title));
+            action = menu->addAction(QString());
         }
-        action->setEnabled(e.enabled);
-        if (e.checkmark != Checkmark::notSet) {
-            action->setCheckable(true);
-            action->setChecked(e.checkmark == Checkmark::on);
+        configure(action, menu, e, perform);
+    }
+}
+
+// Whether the menu already has the entries' items, separators and submenus
+// in their places, so that the next opening can reuse them.
+bool sameShape(const QMenu* menu, const std::vector<MenuEntry>& entries) {
+    const QList<QAction*> actions = menu->actions();
+    if (actions.size() != qsizetype(entries.size()))
+        return false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const QMenu* sub = actions[qsizetype(i)]->menu();
+        const MenuEntry& e = entries[i];
+        if (actions[qsizetype(i)]->isSeparator() != e.separator || bool(sub) != bool(e.submenu) ||
+            (sub && !sameShape(sub, e.submenu->entries)))
+            return false;
+    }
+    return true;
+}
+
+void update(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform) {
+    const QList<QAction*> actions = menu->actions();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const MenuEntry& e = entries[i];
+        QAction* action = actions[qsizetype(i)];
+        if (e.separator)
+            continue;
+        if (e.submenu) {
+            action->menu()->setTitle(literalMenuText(e.submenu->title));
+            update(action->menu(), e.submenu->entries, perform);
         }
-        if (e.toolTip)
-            action->setToolTip(literalToolTip(menuTitle(*e.toolTip)));
-        if (e.representedObject.isValid())
-            action->setData(e.representedObject);
-        if (!e.keyEquivalent.isEmpty()) {
-            // Ctrl is Command on macOS.
-            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + e.keyEquivalent.toUpper()));
-            action->setShortcutVisibleInContextMenu(true);
-        }
-        if (e.action != Action::none) {
-            const Action chosen = e.action;
-            const QVariant object = e.representedObject;
-            // Queued, so that the menu has closed before an action opens a
-            // window or a modal alert; dropped if the menu is gone by then.
-            QObject::connect(action, &QAction::triggered, menu, [menu, perform, chosen, object] {
-                QMetaObject::invokeMethod(
-                    menu, [perform, chosen, object] { perform(chosen, object); }, Qt::QueuedConnection);
-            });
-        }
+        configure(action, menu, e, perform);
     }
 }
 
@@ -113,6 +147,13 @@ void renderMenu(QMenu* menu, const std::vector<MenuEntry>& entries, const Perfor
     if (!menu->property("veldrinKeyEquivalents").toBool()) {
         menu->installEventFilter(new KeyEquivalentFilter(menu));
         menu->setProperty("veldrinKeyEquivalents", true);
+    }
+    // Each opening brings the same items with new titles and flags, so the
+    // ones already there are reused; making them anew is most of an opening's
+    // cost once the controller has answered.
+    if (sameShape(menu, entries)) {
+        update(menu, entries, perform);
+        return;
     }
     clearMenu(menu);
     menu->setToolTipsVisible(true);

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -40,24 +39,29 @@ TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     EXPECT_TRUE(sw->toolTip().contains("&lt;i&gt;plain&lt;/i&gt; &amp; literal"));
 }
 
-TEST(QtMenu, RefillingReplacesEverythingAndChoicesArriveAfterTheMenuCloses) {
+TEST(QtMenu, RefillingReusesOrReplacesItemsAndChoicesArriveAfterTheMenuCloses) {
     QMenu menu;
     std::vector<std::pair<Action, QVariant>> chosen;
     QtStatusMenu status(&menu, [&](Action a, const QVariant& o) { chosen.emplace_back(a, o); });
     MenuEntry mode = MenuEntry::item("Up Sync Only", Action::setCloudMode, true);
     mode.representedObject = QStringList{"pri", "up"};
-    const std::vector<MenuEntry> entries{MenuEntry::holder("Cloud", {"Cloud", {mode}}),
-                                         MenuEntry::item("Quit Veldrin", Action::terminate, true, "q")};
-    status.setEntries(entries);
-    QPointer<QMenu> firstSubmenu = menu.actions()[0]->menu();
-    status.setEntries(entries);
-    EXPECT_TRUE(firstSubmenu.isNull()); // released, not piled up
-    EXPECT_EQ(menu.actions().size(), 2);
-
+    const MenuEntry quit = MenuEntry::item("Quit Veldrin", Action::terminate, true, "q");
+    status.setEntries({MenuEntry::holder("Cloud", {"Cloud", {mode}}), quit});
+    // The next opening with the same items reuses them, with its own values.
+    mode.representedObject = QStringList{"pri", "down"};
+    mode.checkmark = Checkmark::on;
+    status.setEntries({MenuEntry::holder("Cloud & more", {"Cloud", {mode}}), quit});
+    EXPECT_EQ(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), 1); // not piled up
+    EXPECT_EQ(menu.actions()[0]->text(), "Cloud && more");
+    EXPECT_TRUE(menu.actions()[0]->menu()->actions()[0]->isChecked());
     menu.actions()[0]->menu()->actions()[0]->trigger();
     EXPECT_TRUE(chosen.empty());
     test::waitUntil([] { return false; }, std::chrono::milliseconds(50));
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].first, Action::setCloudMode);
-    EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "up"}));
+    EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "down"}));
+
+    status.setEntries({quit}); // other items: made anew, the submenu released
+    EXPECT_TRUE(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).isEmpty());
+    EXPECT_EQ(menu.actions().size(), 1);
 }
