@@ -50,7 +50,6 @@ TEST(ControllerRun, TranscriptKeepsEveryByteInOrderBeforeTheClosingLine) {
     } cases[] = {
         {"echo out1; sleep 0.05; echo err1 >&2; sleep 0.05; echo out2; exit 5",
          "out1\nerr1\nout2\n\nFinished with exit code 5.\n"},
-        {"echo dying; kill -KILL $$", "dying\n\nFinished with exit code 9.\n"},
         // A character split across two writes, an invalid byte, a cut-off end.
         {"printf 'caf\\303'; sleep 0.2; printf '\\251 ok \\377 end\\n'; printf 'tail \\342\\206'",
          "café ok \uFFFD end\ntail \uFFFD" + closing0},

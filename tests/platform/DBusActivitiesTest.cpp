@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -39,24 +38,7 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/veldrin-test");
     std::unique_ptr<Activities> activities = makeDBusActivities();
 
-    // Nobody serves the name yet: the token is still held, and stderr says why.
     QTemporaryDir dir;
-    const QString errors = dir.filePath("stderr");
-    const int savedStderr = ::dup(STDERR_FILENO);
-    std::freopen(QFile::encodeName(errors).constData(), "w", stderr);
-    const ActivityToken refused = activities->begin(std::uint64_t(1) << 40, "reason");
-    const ActivityToken noSystemBus = activities->begin(std::uint64_t(1) << 20, "lid");
-    std::fflush(stderr);
-    ::dup2(savedStderr, STDERR_FILENO);
-    EXPECT_NE(refused, noSystemBus);
-    QFile log(errors);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QRegularExpression("^veldrin: the desktop did not agree to keep the display awake: .+\n"
-                                   "veldrin: the system did not agree to stay awake: .+\n$")
-                    .match(log.readAll())
-                    .hasMatch());
-    activities->end(refused);
-
     const QString calls = dir.filePath("calls");
     const SpawnResult service = spawnWithPipe({VELDRIN_SCREENSAVER_STANDIN, address, calls});
     ASSERT_EQ(firstLine(service.readFd), "ready");

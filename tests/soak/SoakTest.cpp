@@ -51,9 +51,7 @@ qsizetype entries(const char* folder) {
 long privateKb() {
     malloc_trim(0);
     QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!rollup.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = rollup.readAll();
+    const QByteArray text = rollup.open(QIODevice::ReadOnly) ? rollup.readAll() : QByteArray();
     return text.mid(text.indexOf("Private_Dirty:") + 14).trimmed().split(' ').first().toLong();
 }
 
@@ -65,10 +63,9 @@ struct Soak : test::Harness {
         home.writeController(controllerScript);
         home.writeScript("../root/usr/bin/pmset", pmsetScript);
         home.writeScript("../root/bin/kill", "#!/bin/sh\nexit 0\n");
-        std::mt19937 random(7);
-        QByteArray garbage(3000, '\0');
-        for (char& c : garbage)
-            c = char(random());
+        QByteArray garbage;
+        for (std::mt19937 random(7); garbage.size() < 3000;)
+            garbage += char(random());
         home.writeScript("garbage", garbage);
         QByteArray bytes; // many reads, with characters split between them
         for (int i = 0; bytes.size() < 10'000'000; ++i)
@@ -167,7 +164,7 @@ TEST(Soak, ADayOfWorkLeavesNothingBehind) {
     soak.statusItem();
     soak.round(1); // the first round settles what is made once and kept
     ASSERT_FALSE(testing::Test::HasFailure());
-    const int fds = entries("/proc/self/fd"), threads = entries("/proc/self/task");
+    const qsizetype fds = entries("/proc/self/fd"), threads = entries("/proc/self/task");
     const long memory = privateKb();
 
     soak.round(10);
@@ -175,8 +172,7 @@ TEST(Soak, ADayOfWorkLeavesNothingBehind) {
     EXPECT_EQ(entries("/proc/self/fd"), fds);
     EXPECT_TRUE(test::waitUntil([&] { return entries("/proc/self/task") == threads; }, 5s))
         << entries("/proc/self/task") << " threads, " << threads << " before";
-    int status = 0;
-    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1); // no child, running or unreaped
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1); // no child, running or unreaped
     EXPECT_EQ(errno, ECHILD);
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(privateKb() - memory, 1024) << memory << " kB private after the first round";
