@@ -74,7 +74,7 @@ struct Soak : test::Harness {
         big = QString::fromUtf8(bytes) + closing0;
         delegate->limits.drainAfterExit = 50ms;
         delegate->limits.cloudStatus = delegate->limits.lid =
-            delegate->limits.claudeBridge = {200ms, 64 << 10};
+            delegate->limits.claudeBridge = {500ms, 64 << 10};
     }
     // `count` times, going round the modes: set the mode, start, wait until
     // everything has been handed back, check, and drop what the fakes kept.
@@ -140,7 +140,7 @@ struct Soak : test::Harness {
             },
             [&](std::size_t m) {
                 const CloudState& cloud = delegate->cloud;
-                const QString hung = home.home() + "/bin/veldrin did not answer within 0.2 seconds";
+                const QString hung = home.home() + "/bin/veldrin did not answer within 0.5 seconds";
                 ASSERT_TRUE(m > 0 || cloud.cloudError == hung);
                 ASSERT_EQ(cloud.cloudError.has_value(), m != 3);
                 ASSERT_EQ(delegate->lid.lidKeepAwakeError.has_value(), m != 3);
