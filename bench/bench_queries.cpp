@@ -5,14 +5,15 @@
 //   bare   posix_spawn + read to end of file + waitpid, nothing else
 //   shell  shell() with the app-processes limits (time bound, output cap,
 //          exit watched on a pidfd)
-//   menu   one menu opening: the app-processes query on the background
-//          work with the main thread waiting for it, the three Info.plist
+//   menu   one menu opening: the app-processes query (the main thread
+//          waits for it, as an opening does), the three Info.plist
 //          reads, the menu model and the fill of a real QMenu (offscreen)
 //
 // Usage: bench_queries [--runs=N]   (default 400)
 // Prints medians and the ratios against their targets; exit status 1 when a
 // target is missed.
 
+#include "TrayBench.h"
 #include "app/AppDelegate.h"
 #include "exec/ControllerCommands.h"
 #include "gui/DesktopPlatform.h"
@@ -20,11 +21,8 @@
 #include "platform/PlistWriter.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMenu>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,11 +36,6 @@
 extern char** environ;
 
 namespace {
-
-constexpr const char* standIn =
-    "#!/bin/sh\n"
-    "case \"$1\" in app-processes) printf '4242\\tChatGPT\\n4243\\tChatGPT Alt\\n' ;; esac\n"
-    "exit 0\n";
 
 // The least a caller can do to run a program and read its answer.
 void bareSpawn(const char* path) {
@@ -70,16 +63,6 @@ void bareSpawn(const char* path) {
     waitpid(pid, &status, 0);
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double percentile90(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() * 9 / 10];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,25 +71,19 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--runs=", 7) == 0)
             runs = std::max(10, std::atoi(argv[i] + 7));
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir sandbox;
-    const QString home = sandbox.filePath("home");
-    for (const char* var : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
-        qputenv(var, sandbox.filePath(var).toLocal8Bit());
-    qputenv("HOME", home.toLocal8Bit());
-    qputenv("VELDRIN_SYSTEM_ROOT", sandbox.filePath("root").toLocal8Bit());
+    const bench::Sandbox sandbox; // the stand-in controller answers app-processes with nobody running
+    if (!sandbox.ok()) {
+        std::fprintf(stderr, "bench_queries: cannot lay out the temporary home\n");
+        return 2;
+    }
+    sandbox.enter();
     QApplication app(argc, argv);
 
+    const QString home = sandbox.home();
     const QString controller = home + "/bin/veldrin";
-    QDir().mkpath(home + "/bin");
-    QFile script(controller);
-    if (!script.open(QIODevice::WriteOnly) || script.write(standIn) < 0)
-        return 2;
-    script.close();
-    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QVariantMap info{{"CFBundleIdentifier", "com.openai.codex"}, {"CFBundleVersion", "27"}};
     for (const QString& bundle :
-         {sandbox.filePath("root/Applications/ChatGPT.app"), home + "/Applications/ChatGPT Alt.app",
+         {sandbox.systemRoot() + "/Applications/ChatGPT.app", home + "/Applications/ChatGPT Alt.app",
           home + "/Applications/ChatGPT Tri.app"})
         veldrin::writeInfoPlist(bundle + "/Contents/Info.plist", info, bundle.endsWith("Tri.app"));
 
@@ -156,18 +133,19 @@ int main(int argc, char** argv) {
         opening.push_back(m[0]);
     }
 
-    const double base = median(bare);
-    const double shellRatio = median(shell) / base;
-    const double menuRatio = median(opening) / base;
+    const double base = bench::median(bare);
+    const double shellRatio = bench::median(shell) / base;
+    const double menuRatio = bench::median(opening) / base;
     const bool shellOk = shellRatio <= 1.1;
     const bool menuOk = menuRatio <= 1.3;
     std::printf("%d runs each, interleaved; times in microseconds\n\n", runs);
     std::printf("%-44s %10s %10s %8s %8s  %s\n", "", "median", "p90", "ratio", "target", "verdict");
-    std::printf("%-44s %10.0f %10.0f %8s %8s\n", "bare spawn + read + waitpid", base, percentile90(bare),
-                "1.00", "");
-    std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "shell (app-processes limits)", median(shell),
-                percentile90(shell), shellRatio, "<= 1.10", shellOk ? "met" : "MISSED");
+    std::printf("%-44s %10.0f %10.0f %8s %8s\n", "bare spawn + read + waitpid", base,
+                bench::percentile90(bare), "1.00", "");
+    std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "shell (app-processes limits)", bench::median(shell),
+                bench::percentile90(shell), shellRatio, "<= 1.10", shellOk ? "met" : "MISSED");
     std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "menu opening (query, 3 Info.plist, QMenu fill)",
-                median(opening), percentile90(opening), menuRatio, "<= 1.30", menuOk ? "met" : "MISSED");
+                bench::median(opening), bench::percentile90(opening), menuRatio, "<= 1.30",
+                menuOk ? "met" : "MISSED");
     return shellOk && menuOk ? 0 : 1;
 }
