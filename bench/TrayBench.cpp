@@ -1,5 +1,7 @@
 #include "TrayBench.h"
 
+#include "app/Demo.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -87,7 +89,10 @@ long fieldKb(const char* path, const std::vector<std::string>& names) {
 } // namespace
 
 Sandbox::Sandbox() {
-    ok_ = dir_.isValid() && writeExecutable(home() + QStringLiteral("/bin/veldrin"), controllerStandIn) &&
+    // The demo's layout, with a leaner controller and pmset of its own.
+    QString error;
+    ok_ = dir_.isValid() && veldrin::layOutSandbox(home(), systemRoot(), &error) &&
+          writeExecutable(home() + QStringLiteral("/bin/veldrin"), controllerStandIn) &&
           writeExecutable(systemRoot() + QStringLiteral("/usr/bin/pmset"), pmsetStandIn);
     for (const auto& [name, value] : variables()) {
         if (name.starts_with("XDG_"))

@@ -15,9 +15,10 @@
 
 namespace bench {
 
-// A temporary home as a user's would look to Veldrin: ~/bin/veldrin answers
-// app-processes (no app running), cloud status and claude sync, and
-// $VELDRIN_SYSTEM_ROOT/usr/bin/pmset answers -g with the lid setting off.
+// A temporary home laid out as the demo's (layOutSandbox), where a leaner
+// ~/bin/veldrin answers app-processes (no app running), cloud status and
+// claude sync, and $VELDRIN_SYSTEM_ROOT/usr/bin/pmset answers -g with the lid
+// setting off.
 // Each call appends one line to ~/calls.log (the controller) or
 // ~/pmset.log, so a reader can count what ran.
 class Sandbox {

@@ -27,7 +27,7 @@
 
 #include "TrayBench.h"
 #include "app/AppDelegate.h"
-#include "gui/DesktopPlatform.h"
+#include "app/DesktopPlatform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,38 +49,40 @@ using veldrin::TimePoint;
 // The simulated day's time, advanced by the bench only.
 struct SimulatedTime {
     TimePoint now;
+    veldrin::Instant monotonic = std::chrono::steady_clock::now();
+    void advance(std::chrono::milliseconds by) {
+        now += by;
+        monotonic += by;
+    }
 };
 
 class AcceleratedClock : public veldrin::Clock {
 public:
     explicit AcceleratedClock(const SimulatedTime& time) : time_(time) {}
     TimePoint now() const override { return time_.now; }
+    veldrin::Instant monotonicNow() const override { return time_.monotonic; }
 
 private:
     const SimulatedTime& time_;
 };
-
-std::chrono::milliseconds period(double seconds) {
-    return std::chrono::milliseconds(std::llround(seconds * 1000));
-}
 
 // Keeps the repeating timers and delayed calls; fireDue runs what is due.
 class ManualScheduler : public veldrin::Scheduler {
 public:
     explicit ManualScheduler(const SimulatedTime& time) : time_(time) {}
 
-    std::unique_ptr<veldrin::RepeatingTimer> scheduleRepeating(double seconds,
+    std::unique_ptr<veldrin::RepeatingTimer> scheduleRepeating(std::chrono::milliseconds period,
                                                                std::function<void()> tick) override {
         auto entry = std::make_shared<Repeating>();
-        entry->seconds = seconds;
+        entry->period = period;
         entry->tick = std::move(tick);
-        entry->due = time_.now + period(seconds);
+        entry->due = time_.now + period;
         repeating_.push_back(entry);
         return std::make_unique<Timer>(entry);
     }
 
-    void after(double seconds, std::function<void()> call) override {
-        delayed_.push_back({time_.now + period(seconds), std::move(call)});
+    void after(std::chrono::milliseconds delay, std::function<void()> call) override {
+        delayed_.push_back({time_.now + delay, std::move(call)});
     }
 
     // Every repeating timer due by now (in the order they were made), then
@@ -89,7 +91,7 @@ public:
         for (size_t i = 0; i < repeating_.size(); ++i) {
             const std::shared_ptr<Repeating> entry = repeating_[i];
             while (entry->alive && entry->due <= time_.now) {
-                entry->due += period(entry->seconds);
+                entry->due += entry->period;
                 ++entry->fired;
                 entry->tick();
             }
@@ -109,17 +111,17 @@ public:
         }
     }
 
-    long fired(double seconds) const {
+    long fired(std::chrono::milliseconds period) const {
         long count = 0;
         for (const auto& entry : repeating_)
-            count += entry->seconds == seconds ? entry->fired : 0;
+            count += entry->period == period ? entry->fired : 0;
         return count;
     }
     long delayedRun() const { return delayedRun_; }
 
 private:
     struct Repeating {
-        double seconds = 0;
+        std::chrono::milliseconds period{0};
         std::function<void()> tick;
         TimePoint due;
         long fired = 0;
@@ -129,7 +131,7 @@ private:
     public:
         explicit Timer(std::shared_ptr<Repeating> entry) : entry_(std::move(entry)) {}
         ~Timer() override { entry_->alive = false; }
-        double interval() const override { return entry_->seconds; }
+        std::chrono::milliseconds interval() const override { return entry_->period; }
 
     private:
         std::shared_ptr<Repeating> entry_;
@@ -217,7 +219,7 @@ int main(int argc, char** argv) {
         elapsed.start();
         const double cpuBefore = cpuSeconds();
         for (long tick = 1; tick <= ticks; ++tick) {
-            time.now += std::chrono::seconds(5);
+            time.advance(std::chrono::seconds(5));
             firing->fireDue();
             settle();
             if (tick == 12)
@@ -230,7 +232,7 @@ int main(int argc, char** argv) {
         std::fputc('\n', stderr);
         afterDay = bench::privateMemory();
         residentAfterDay = bench::residentKb("self");
-        refreshTicks = timers.fired(5.0);
+        refreshTicks = timers.fired(veldrin::refreshInterval);
         bridgeTicks = timers.fired(delegate.bridge.claudeBridgeInterval);
         delayedCalls = timers.delayedRun();
         delegate.applicationWillTerminate();

@@ -15,10 +15,10 @@
 
 #include "TrayBench.h"
 #include "app/AppDelegate.h"
+#include "app/DesktopPlatform.h"
 #include "exec/ControllerCommands.h"
-#include "gui/DesktopPlatform.h"
 #include "gui/QtMenu.h"
-#include "platform/PlistWriter.h"
+#include "plist/PlistWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -81,11 +81,6 @@ int main(int argc, char** argv) {
 
     const QString home = sandbox.home();
     const QString controller = home + "/bin/veldrin";
-    const QVariantMap info{{"CFBundleIdentifier", "com.openai.codex"}, {"CFBundleVersion", "27"}};
-    for (const QString& bundle :
-         {sandbox.systemRoot() + "/Applications/ChatGPT.app", home + "/Applications/ChatGPT Alt.app",
-          home + "/Applications/ChatGPT Tri.app"})
-        veldrin::writeInfoPlist(bundle + "/Contents/Info.plist", info, bundle.endsWith("Tri.app"));
 
     veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
     QMenu qmenu;

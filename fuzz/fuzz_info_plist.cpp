@@ -1,7 +1,7 @@
 // Info.plist contents, XML or binary, however hostile: a build comes back
 // (possibly "0"), and no input may crash the reader or libplist behind it.
 #include "FuzzCheck.h"
-#include "platform/InfoPlist.h"
+#include "plist/InfoPlist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const QString build =

@@ -55,5 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             FUZZ_CHECK(body[i] != QLatin1Char('"'));
     }
     FUZZ_CHECK(readAppleScriptLiteral(body) == commandLine);
+    // The terminal's shell runs the same line first, whatever follows it.
+    FUZZ_CHECK(veldrin::cloudLogin::terminalCommand(commandLine)
+                   .last()
+                   .startsWith(commandLine + QStringLiteral("; ")));
     return 0;
 }

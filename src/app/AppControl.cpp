@@ -4,10 +4,10 @@
 #include "appcontrol/Maintenance.h"
 #include "appcontrol/QuitAll.h"
 #include "appcontrol/StopSequence.h"
-#include "platform/Paths.h"
+#include "base/Paths.h"
+#include "base/Profiles.h"
 
 #include <QFileInfo>
-#include <QPointer>
 
 namespace veldrin {
 
@@ -27,22 +27,19 @@ std::shared_ptr<LogWindow> AppDelegate::openStopWindow(const QString& title, con
 
 void AppDelegate::stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
                                        std::function<void(const QStringList&)> completion) {
-    platform_.workspace->terminateApplications(codexBundleIdentifiers());
+    platform_.workspace->terminateApplications(bundleIdentifiers());
 
     const StopSequenceSetup setup{controller(), limits.appProcesses, limits.appProcesses,
                                   systemPath(QStringLiteral("/bin/kill"))};
     // The work is joined before the platform goes away.
     Sleeper* sleeper = platform_.sleeper.get();
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start(
-        [self, setup, sleeper, window, completion = std::move(completion)](const StopToken& stop) mutable {
-            const QStringList survivors = escalateStop(
+    inBackground(
+        [setup, sleeper, window](const StopToken& stop) {
+            return escalateStop(
                 setup, *sleeper, [&window](const QString& line) { window->append(line); }, stop);
-            return BackgroundWork::HandBack(
-                [self = std::move(self), survivors, completion = std::move(completion)] {
-                    if (self)
-                        completion(survivors);
-                });
+        },
+        [completion = std::move(completion)](AppDelegate&, const QStringList& survivors) {
+            completion(survivors);
         });
 }
 
@@ -52,13 +49,11 @@ void AppDelegate::quitAllChatGPTProcesses() {
     if (!confirmed(*platform_.alerts, quitAll::confirmationAlert()))
         return;
     const std::shared_ptr<LogWindow> window = openStopWindow(quitAll::windowTitle(), quitAll::openingLine());
-    const QPointer<AppDelegate> self(this);
-    stopChatGPTProcesses(window, [self, window](const QStringList& survivors) {
-        if (!self)
-            return;
+    // Completions run on the main thread, only while the delegate is there.
+    stopChatGPTProcesses(window, [this, window](const QStringList& survivors) {
         window->append(quitAll::outcomeLine(survivors));
-        self->appControl.isQuittingApps = false;
-        self->refresh();
+        appControl.isQuittingApps = false;
+        refresh();
     });
 }
 
@@ -72,34 +67,38 @@ void AppDelegate::runMaintenance(const MaintenanceOperation& operation) {
     if (!confirmed(*platform_.alerts, operation.confirmation))
         return;
     const std::shared_ptr<LogWindow> window = openStopWindow(operation.job.title, operation.openingLine);
-    const QPointer<AppDelegate> self(this);
-    stopChatGPTProcesses(window, [self, window, operation](const QStringList& survivors) {
-        if (!self)
-            return;
-        self->appControl.isQuittingApps = false;
+    stopChatGPTProcesses(window, [this, window, operation](const QStringList& survivors) {
+        appControl.isQuittingApps = false;
         if (!survivors.isEmpty()) {
             window->append(cancellationLine(operation, survivors));
-            self->refresh();
+            refresh();
+            return;
+        }
+        // A run started meanwhile (the Claude and cloud actions stay enabled)
+        // keeps the job from starting: said so, never dropped silently.
+        if (const auto& other = runs.activeProcess) {
+            window->append(notStartedLine(operation, other->title));
+            refresh();
             return;
         }
         window->append(operation.proceedLine);
-        self->refresh();
+        refresh();
         // Its own window; the stop window stays on screen.
-        self->runController(operation.job.arguments, operation.job.title);
+        runController(operation.job.arguments, operation.job.title);
     });
 }
 
-void AppDelegate::repairProjects(const QString& target, const QString& label) {
-    runMaintenance(maintenance::repairProjects(target, label));
+void AppDelegate::repairProjects(const Profile& profile) {
+    runMaintenance(maintenance::repairProjects(profile.repairTarget, profile.label));
 }
 void AppDelegate::repairPrimary() {
-    repairProjects(QStringLiteral("primary"), QStringLiteral("Primary"));
+    repairProjects(primaryProfile);
 }
 void AppDelegate::repairAlt() {
-    repairProjects(QStringLiteral("alt"), QStringLiteral("Alt"));
+    repairProjects(altProfile);
 }
 void AppDelegate::repairTri() {
-    repairProjects(QStringLiteral("tri"), QStringLiteral("Tri"));
+    repairProjects(triProfile);
 }
 void AppDelegate::fixUnreadableChats() {
     runMaintenance(maintenance::fixUnreadableChats());

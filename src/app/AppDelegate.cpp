@@ -1,8 +1,11 @@
 #include "app/AppDelegate.h"
 
+#include "base/Paths.h"
 #include "menu/MenuBuilder.h"
 
-#include <QPointer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 
 namespace veldrin {
 
@@ -11,7 +14,8 @@ AppDelegate::AppDelegate(Platform platform, QObject* parent)
 
 AppDelegate::~AppDelegate() {
     // Queries still running are killed and their threads joined; a streamed
-    // run's controller is left to finish on its own.
+    // run's controller and a background Claude sync are left to finish on
+    // their own (unless runsOutliveVeldrin is off).
     platform_.work->shutdown();
 }
 
@@ -26,7 +30,7 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     if (platform_.defaults->boolForKey(idleLock.preventIdleScreenLockKey))
         setPreventIdleScreenLock(true);
 
-    // The distant past makes this first refresh start the cloud and lid checks.
+    // Nothing has been checked yet, so this first refresh starts the cloud and lid checks.
     refresh();
     refreshCloudStatus(false);
     refreshLidKeepAwake(true);
@@ -34,7 +38,7 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     if (!options.timers)
         return;
     const QPointer<AppDelegate> self(this);
-    indicator.timer = platform_.scheduler->scheduleRepeating(5.0, [self] {
+    indicator.timer = platform_.scheduler->scheduleRepeating(refreshInterval, [self] {
         if (self)
             self->refresh();
     });
@@ -42,7 +46,7 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
         if (self)
             self->runClaudeBridgeInBackground();
     });
-    platform_.scheduler->after(20.0, [self] {
+    platform_.scheduler->after(claudeBridge::firstRunDelay, [self] {
         if (self)
             self->runClaudeBridgeInBackground();
     });
@@ -63,6 +67,18 @@ void AppDelegate::applicationWillTerminate() {
 
 bool AppDelegate::launchWorkPending() const {
     return cloud.cloudRefreshing || indicator.appProcessQuery || lid.lidReadingsInFlight > 0;
+}
+
+void AppDelegate::openMenuAfterLaunch(StatusMenu& menu) {
+    const QDeadlineTimer deadline(limits.mainThreadWait);
+    while (launchWorkPending() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    // As an opening would say after waiting that long for the apps.
+    if (indicator.appProcessQuery && !stateWithoutAskingTheController())
+        showState(SyncState::blocked, noAnswerDescription(controller(), limits.mainThreadWait));
+    rebuildMenu(menu);
 }
 
 QString AppDelegate::appVersionLabel() const {

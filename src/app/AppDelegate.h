@@ -5,6 +5,7 @@
 // state, streamed runs, the menu and its actions. Every field is read and
 // written on the main thread only.
 
+#include "app/Platform.h"
 #include "appcontrol/AppControlState.h"
 #include "bridge/BridgeState.h"
 #include "bridge/ClaudeBridge.h"
@@ -12,14 +13,15 @@
 #include "cloud/CloudStatus.h"
 #include "cloud/Offering.h"
 #include "exec/ControllerCommands.h"
+#include "exec/ControllerJob.h"
 #include "exec/RunState.h"
 #include "menu/SyncState.h"
-#include "platform/Platform.h"
 #include "power/IdleLock.h"
 #include "power/Lid.h"
 #include "power/LidState.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -35,9 +37,12 @@ namespace veldrin {
 struct AppProcessAnswer;
 struct CloudModel;
 struct ConfirmedOperation;
-struct ControllerJob;
 struct MaintenanceOperation;
 struct MenuEntry;
+struct Profile;
+
+// The period of the timer that recomputes the sync state.
+inline constexpr std::chrono::milliseconds refreshInterval = std::chrono::seconds(5);
 
 // The status item, its timer and the state its tint shows.
 struct IndicatorState {
@@ -72,6 +77,9 @@ public:
         QueryLimits cloudStatus = cloudStatusLimits;
         QueryLimits chatList = chatListLimits;
         QueryLimits lid = lidCommandLimits;
+        // Streamed runs and the background Claude sync go on when Veldrin
+        // quits; the demo, whose controller lives in its sandbox, ends them.
+        bool runsOutliveVeldrin = true;
     };
 
     explicit AppDelegate(Platform platform, QObject* parent = nullptr);
@@ -81,10 +89,14 @@ public:
     void applicationDidFinishLaunching(const LaunchOptions& options);
     void applicationWillTerminate();
 
-    // Menu.
+    // Menu. An opening looks at the apps first (waiting mainThreadWait at
+    // most); rebuildMenu shows the fields as they stand.
     void menuWillOpen(StatusMenu& menu) override;
     void rebuildMenu(StatusMenu& menu);
     void perform(Action action, const QVariant& representedObject) override;
+    // --print-menu: the menu right after launch, once the launch's checks have
+    // answered or an opening's wait is over; what has not answered shows as pending.
+    void openMenuAfterLaunch(StatusMenu& menu);
 
     // Sync state. refresh never waits for the controller: the answer is
     // applied when it comes. refreshNow has it before it returns, or after
@@ -100,7 +112,7 @@ public:
     // the main thread. Returns at once.
     void stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
                               std::function<void(const QStringList& survivors)> completion);
-    void repairProjects(const QString& target, const QString& label);
+    void repairProjects(const Profile& profile);
     void openInteractiveCloudCommand(const QString& subcommand);
 
     // Background work started by refresh and launch.
@@ -153,6 +165,25 @@ public:
     Limits limits;
 
 private:
+    // The one way to work off the main thread: `job` gets the stop token and
+    // answers a value, which `finish` (a member, or a callable taking the
+    // delegate first) gets on the main thread, unless the delegate is gone by
+    // then. Whatever the job holds is released with the hand-back, on the
+    // main thread: a log window it writes to never dies on a worker.
+    template <class Job, class Finish>
+    std::shared_ptr<BackgroundWork::Task> inBackground(Job job, Finish finish) {
+        auto held = std::make_shared<Job>(std::move(job));
+        return platform_.work->start(
+            [self = QPointer<AppDelegate>(this), held, finish](const StopToken& stop) mutable {
+                auto result = (*held)(stop);
+                return BackgroundWork::HandBack(
+                    [self = std::move(self), held = std::move(held), finish, result = std::move(result)] {
+                        if (self)
+                            std::invoke(finish, *self, result);
+                    });
+            });
+    }
+
     void run(const ControllerJob& job);
     void runConfirmed(const ConfirmedOperation& operation);
     void runMaintenance(const MaintenanceOperation& operation);
@@ -160,8 +191,9 @@ private:
     std::shared_ptr<LogWindow> openStopWindow(const QString& title, const QString& firstLine);
     void finishClaudeBridgeRun(const ShellResult& result);
     void applyCloudModel(const CloudModel& model);
+    void applyLidReading(const LidReading& reading);
     void finishLidChange(bool desired, const ShellResult& change, const ShellResult& reading);
-    void offerChatFrom(const QString& profile, const QList<OfferCandidate>& chats);
+    void offerChatFrom(const QString& profile, const ChatListing& listing);
     std::optional<SyncState> stateWithoutAskingTheController() const;
     void startAppProcessQuery();
     void applyAppProcessAnswer(const AppProcessAnswer& answer);

@@ -1,7 +1,7 @@
 #include "app/Autostart.h"
 
-#include "platform/Paths.h"
-#include "platform/PlistWriter.h"
+#include "base/Paths.h"
+#include "plist/PlistWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "platform/Paths.h"
-
-#include <QPointer>
+#include "base/Paths.h"
 
 namespace veldrin {
 
@@ -12,15 +10,11 @@ void AppDelegate::runClaudeBridgeInBackground() {
     if (bridge.claudeBridgeRunning || runs.activeProcess)
         return;
     bridge.claudeBridgeRunning = true;
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, argv = QStringList{controller()} + claudeBridge::arguments(),
-                           bound = limits.claudeBridge](const StopToken& stop) mutable {
-        const ShellResult result = shell(argv, bound, stop);
-        return BackgroundWork::HandBack([self = std::move(self), result] {
-            if (self)
-                self->finishClaudeBridgeRun(result);
-        });
-    });
+    QueryLimits bound = limits.claudeBridge;
+    bound.outlivesStop = bound.outlivesStop && limits.runsOutliveVeldrin;
+    inBackground([argv = QStringList{controller()} + claudeBridge::arguments(),
+                  bound](const StopToken& stop) { return shell(argv, bound, stop); },
+                 &AppDelegate::finishClaudeBridgeRun);
 }
 
 // The menu shows the new text the next time it opens.

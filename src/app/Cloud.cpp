@@ -1,9 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "base/Paths.h"
 #include "cloud/CloudCommands.h"
-#include "platform/Paths.h"
-
-#include <QPointer>
 
 namespace veldrin {
 
@@ -12,19 +10,16 @@ namespace veldrin {
 void AppDelegate::refreshCloudStatus(bool force) {
     if (cloud.cloudRefreshing)
         return;
-    if (!force && secondsBetween(cloud.lastCloudRefresh, platform_.clock->now()) < 30.0)
+    if (!force && !isDue(cloud.lastCloudRefresh, platform_.clock->monotonicNow(), cloudRefreshSpacing))
         return;
     cloud.cloudRefreshing = true;
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, argv = QStringList{controller()} + cloudStatusArguments(),
-                           bound = limits.cloudStatus](const StopToken& stop) mutable {
-        const ShellResult result = shell(argv, bound, stop);
-        const CloudModel model = parseCloudStatus(result.status, result.output);
-        return BackgroundWork::HandBack([self = std::move(self), model] {
-            if (self)
-                self->applyCloudModel(model);
-        });
-    });
+    inBackground(
+        [argv = QStringList{controller()} + cloudStatusArguments(),
+         bound = limits.cloudStatus](const StopToken& stop) {
+            const ShellResult result = shell(argv, bound, stop);
+            return parseCloudStatus(result.status, result.output);
+        },
+        &AppDelegate::applyCloudModel);
 }
 
 // The four model fields change together; nothing is redrawn until the menu opens.
@@ -34,7 +29,7 @@ void AppDelegate::applyCloudModel(const CloudModel& model) {
     cloud.cloudTransfers = model.cloudTransfers;
     cloud.cloudError = model.cloudError;
     cloud.cloudRefreshing = false;
-    cloud.lastCloudRefresh = platform_.clock->now();
+    cloud.lastCloudRefresh = platform_.clock->monotonicNow();
 }
 
 void AppDelegate::setCloudMode(const QVariant& representedObject) {

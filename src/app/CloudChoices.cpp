@@ -1,12 +1,11 @@
 #include "app/AppDelegate.h"
 
+#include "base/Paths.h"
 #include "cloud/Login.h"
 #include "exec/Detached.h"
-#include "platform/Paths.h"
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QPointer>
 
 namespace veldrin {
 
@@ -40,26 +39,34 @@ void AppDelegate::offerCloudProject(const QVariant& representedObject) {
 }
 
 // The controller lists the chats in the background, so that the menu bar
-// stays live; the choice is offered when the list is there.
+// stays live; the choice is offered when the list is there. A second request
+// meanwhile is not queued (its answer would come after the user has moved
+// on, perhaps for another profile) but heard: the one under way answers soon.
 void AppDelegate::offerCloudChat(const QVariant& representedObject) {
-    if (representedObject.typeId() != QMetaType::QString || cloud.listingChats)
+    if (representedObject.typeId() != QMetaType::QString)
         return;
+    if (cloud.listingChats) {
+        platform_.alerts->beep();
+        return;
+    }
     const QString profile = representedObject.toString();
     cloud.listingChats = true;
     showBusy(true);
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, profile, bound = limits.chatList](const StopToken& stop) mutable {
-        const QList<OfferCandidate> chats = localChats(profile, bound, stop);
-        return BackgroundWork::HandBack([self = std::move(self), profile, chats] {
-            showBusy(false);
-            if (self)
-                self->offerChatFrom(profile, chats);
-        });
-    });
+    inBackground(
+        [profile, bound = limits.chatList](const StopToken& stop) {
+            return localChats(profile, bound, stop);
+        },
+        [profile](AppDelegate& self, const ChatListing& listing) { self.offerChatFrom(profile, listing); });
 }
 
-void AppDelegate::offerChatFrom(const QString& profile, const QList<OfferCandidate>& chats) {
+void AppDelegate::offerChatFrom(const QString& profile, const ChatListing& listing) {
     cloud.listingChats = false;
+    showBusy(false);
+    if (listing.failure) {
+        platform_.alerts->runModal(offering::chatListFailedAlert(*listing.failure));
+        return;
+    }
+    const QList<OfferCandidate>& chats = listing.chats;
     if (chats.isEmpty()) {
         platform_.alerts->runModal(offering::noChatsAlert());
         return;

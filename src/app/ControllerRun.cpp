@@ -1,10 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "base/Paths.h"
 #include "exec/Spawn.h"
 #include "exec/StreamRun.h"
-#include "platform/Paths.h"
-
-#include <QPointer>
 
 namespace veldrin {
 
@@ -33,22 +31,20 @@ void AppDelegate::runController(const QStringList& arguments, const QString& tit
         return;
     }
 
-    auto process = std::make_shared<ControllerProcess>(ControllerProcess{child.pid, arguments});
+    auto process = std::make_shared<ControllerProcess>(ControllerProcess{child.pid, arguments, title});
     runs.activeProcess = process;
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start(
-        [self, window, process, child, drain = limits.drainAfterExit](const StopToken& stop) mutable {
+    inBackground(
+        [window, child, drain = limits.drainAfterExit,
+         outlives = limits.runsOutliveVeldrin](const StopToken& stop) {
             // Everything read goes to the window before the closing line does.
-            const std::optional<int> status = streamChildOutput(
-                child, [&window](const QString& text) { window->append(text); }, drain, stop);
-            return BackgroundWork::HandBack(
-                [self = std::move(self), window = std::move(window), process = std::move(process), status] {
-                    if (!status)
-                        return;
-                    window->append(closingLine(*status));
-                    if (self)
-                        self->finishControllerRun(process);
-                });
+            return streamChildOutput(
+                child, [&window](const QString& text) { window->append(text); }, drain, stop, outlives);
+        },
+        [window, process](AppDelegate& self, const std::optional<int>& status) {
+            if (!status)
+                return;
+            window->append(closingLine(*status));
+            self.finishControllerRun(process);
         });
     refresh();
 }

@@ -1,19 +1,28 @@
 #include "app/Demo.h"
 
-#include "exec/Shell.h"
-#include "platform/PlistWriter.h"
+#include "base/Profiles.h"
+#include "plist/PlistWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QVariantMap>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__APPLE__)
+#include <sys/sysctl.h>
+#endif
 
 namespace veldrin {
 
 namespace {
+
+const QString ownerFile = QStringLiteral("owner");
 
 bool copyResource(const QString& resource, const QString& target, QString* error) {
     QDir().mkpath(QFileInfo(target).absolutePath());
@@ -30,11 +39,23 @@ bool copyResource(const QString& resource, const QString& target, QString* error
     return true;
 }
 
-bool makeBundle(const QString& bundle, const QString& executable, const QString& identifier,
-                const QString& build, bool binaryPlist, QString* error) {
+bool writeFile(const QString& path, const QByteArray& content, QString* error) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size()) {
+        *error = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    return true;
+}
+
+// A bundle whose executable is the stand-in app, so that it runs for real.
+bool makeBundle(const QString& bundle, const Profile& profile, const QString& build, bool binaryPlist,
+                QString* error) {
+    const QString executable = QFileInfo(bundle).completeBaseName();
     const QVariantMap info{
         {QStringLiteral("CFBundleExecutable"), executable},
-        {QStringLiteral("CFBundleIdentifier"), identifier},
+        {QStringLiteral("CFBundleIdentifier"), QString(profile.bundleIdentifier)},
         {QStringLiteral("CFBundleName"), executable},
         {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.2025.") + build},
         {QStringLiteral("CFBundleVersion"), build},
@@ -47,19 +68,12 @@ bool makeBundle(const QString& bundle, const QString& executable, const QString&
                         bundle + QStringLiteral("/Contents/MacOS/") + executable, error);
 }
 
-bool writeFile(const QString& path, const QByteArray& content, QString* error) {
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size()) {
-        *error = QStringLiteral("cannot write ") + path;
-        return false;
-    }
-    return true;
-}
-
 // The Codex apps' own lists of local projects, as the offer choice reads them:
 // a name with markup characters, two projects of the same name, mixed case.
 bool writeDemoProjects(const QString& home, QString* error) {
-    return writeFile(home + QStringLiteral("/.codex/.codex-global-state.json"), R"({
+    return writeFile(home + QLatin1Char('/') + primaryProfile.dataFolder +
+                         QStringLiteral("/.codex-global-state.json"),
+                     R"({
   "local-projects": {
     "/Users/demo/src/website": {"name": "website"},
     "/Users/demo/old/website": {"name": "website"},
@@ -72,48 +86,117 @@ bool writeDemoProjects(const QString& home, QString* error) {
   "window-state": {"width": 1200}
 })",
                      error) &&
-           writeFile(home + QStringLiteral("/.codex-alt/.codex-global-state.json"),
+           writeFile(home + QLatin1Char('/') + altProfile.dataFolder +
+                         QStringLiteral("/.codex-global-state.json"),
                      R"({"local-projects": {"/Users/demo/src/sync-tool": {"name": "sync-tool"}}})", error);
+}
+
+// When the process started, in the system's own units; none where unknown.
+// With the process id it names one process for good: an id is reused, a
+// start time with it is not.
+std::optional<QByteArray> processStartTime(pid_t pid) {
+#if defined(__linux__)
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    // The fields after the command's closing parenthesis; the start time is the 22nd field in all.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return std::nullopt;
+    return fields[19];
+#elif defined(__APPLE__)
+    int query[] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, pid};
+    struct kinfo_proc info {};
+    size_t size = sizeof info;
+    if (sysctl(query, 4, &info, &size, nullptr, 0) != 0 || size == 0)
+        return std::nullopt;
+    return QByteArray::number(qint64(info.kp_proc.p_starttime.tv_sec)) + '.' +
+           QByteArray::number(qint64(info.kp_proc.p_starttime.tv_usec));
+#else
+    (void)pid;
+    return std::nullopt;
+#endif
+}
+
+// "PID STARTTIME" of the demo that owns a sandbox.
+QByteArray ownerRecord(pid_t pid) {
+    return QByteArray::number(pid) + ' ' + processStartTime(pid).value_or("?") + '\n';
+}
+
+bool ownerIsRunning(const QByteArray& record) {
+    const QList<QByteArray> fields = record.trimmed().split(' ');
+    bool isNumber = false;
+    const pid_t pid = fields.value(0).toInt(&isNumber);
+    if (!isNumber || pid <= 1 || fields.size() != 2)
+        return false;
+    if (::kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    return ownerRecord(pid).trimmed() == record.trimmed();
+}
+
+// Sandboxes of this user's demos that have ended without removing them.
+void removeStaleSandboxes(const QString& tempPath) {
+    const QDir temp(tempPath);
+    for (const QString& name :
+         temp.entryList({QStringLiteral("veldrin-demo-*")}, QDir::Dirs | QDir::Hidden)) {
+        const QString root = temp.filePath(name);
+        struct stat st {};
+        if (::lstat(QFile::encodeName(root).constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::getuid())
+            continue;
+        QFile owner(root + QLatin1Char('/') + ownerFile);
+        // Without an owner record it may be one that another demo is just making.
+        if (!owner.open(QIODevice::ReadOnly))
+            continue;
+        if (!ownerIsRunning(owner.readAll()))
+            QDir(root).removeRecursively();
+    }
 }
 
 } // namespace
 
+bool layOutSandbox(const QString& home, const QString& systemRoot, QString* error) {
+    const auto bundle = [&](const Profile& profile) {
+        return (profile.appInHome ? home : systemRoot) + QStringLiteral("/Applications/") + profile.appBundle;
+    };
+    bool ok = copyResource(QStringLiteral(":/sim/veldrin"), home + QStringLiteral("/bin/veldrin"), error) &&
+              copyResource(QStringLiteral(":/sim/standin-app"), home + QStringLiteral("/.sim/standin-app"),
+                           error) &&
+              // Alt matches Primary, Tri lags a build behind; one list in each format.
+              makeBundle(bundle(primaryProfile), primaryProfile, QStringLiteral("27"), false, error) &&
+              makeBundle(bundle(altProfile), altProfile, QStringLiteral("27"), false, error) &&
+              makeBundle(bundle(triProfile), triProfile, QStringLiteral("26"), true, error);
+    // The stand-ins are real processes: the real kill signals them. The lid
+    // setting is simulated, and the password-less rule for it in place.
+    ok = ok && QDir().mkpath(systemRoot + QStringLiteral("/bin")) &&
+         (QFileInfo::exists(systemRoot + QStringLiteral("/bin/kill")) ||
+          QFile::link(QStringLiteral("/bin/kill"), systemRoot + QStringLiteral("/bin/kill"))) &&
+         copyResource(QStringLiteral(":/sim/pmset"), systemRoot + QStringLiteral("/usr/bin/pmset"), error) &&
+         copyResource(QStringLiteral(":/sim/sudo"), systemRoot + QStringLiteral("/usr/bin/sudo"), error);
+    for (const Profile& profile : profiles)
+        ok = ok && QDir().mkpath(home + QLatin1Char('/') + profile.dataFolder);
+    for (const char* folder : {".config", ".cache", ".local/share", ".local/state"})
+        ok = ok && QDir().mkpath(home + QLatin1Char('/') + QLatin1String(folder));
+    ok = ok && writeDemoProjects(home, error);
+    if (!ok && error->isEmpty())
+        *error = QStringLiteral("cannot lay out ") + home;
+    return ok;
+}
+
 std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
-    QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/veldrin-demo-XXXXXX";
+    removeStaleSandboxes(QDir::tempPath());
+    QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/veldrin-demo-XXXXXX";
     if (!mkdtemp(pattern.data())) {
         *error = QStringLiteral("cannot create a sandbox in ") + QDir::tempPath();
         return std::nullopt;
     }
     DemoSandbox box;
-    box.root = QString::fromLocal8Bit(pattern);
+    box.root = QFile::decodeName(pattern);
     box.home = box.root + QStringLiteral("/home");
     box.systemRoot = box.root + QStringLiteral("/system");
-
-    const QString home = box.home;
-    bool ok =
-        copyResource(QStringLiteral(":/sim/veldrin"), home + QStringLiteral("/bin/veldrin"), error) &&
-        copyResource(QStringLiteral(":/sim/standin-app"), home + QStringLiteral("/.sim/standin-app"),
-                     error) &&
-        copyResource(QStringLiteral(":/sim/start-apps"), home + QStringLiteral("/.sim/start-apps"), error) &&
-        // Alt matches Primary, Tri lags a build behind; one list in each format.
-        makeBundle(box.systemRoot + QStringLiteral("/Applications/ChatGPT.app"), QStringLiteral("ChatGPT"),
-                   QStringLiteral("com.openai.codex"), QStringLiteral("27"), false, error) &&
-        makeBundle(home + QStringLiteral("/Applications/ChatGPT Alt.app"), QStringLiteral("ChatGPT Alt"),
-                   QStringLiteral("com.openai.codex.alt"), QStringLiteral("27"), false, error) &&
-        makeBundle(home + QStringLiteral("/Applications/ChatGPT Tri.app"), QStringLiteral("ChatGPT Tri"),
-                   QStringLiteral("com.openai.codex.tri"), QStringLiteral("26"), true, error);
-    // The stand-ins are real processes: the real kill signals them. The lid
-    // setting is simulated, and the password-less rule for it in place.
-    ok = ok && QDir().mkpath(box.systemRoot + QStringLiteral("/bin")) &&
-         QFile::link(QStringLiteral("/bin/kill"), box.systemRoot + QStringLiteral("/bin/kill")) &&
-         copyResource(QStringLiteral(":/sim/pmset"), box.systemRoot + QStringLiteral("/usr/bin/pmset"),
-                      error) &&
-         copyResource(QStringLiteral(":/sim/sudo"), box.systemRoot + QStringLiteral("/usr/bin/sudo"), error);
-    for (const char* folder :
-         {".codex", ".codex-alt", ".codex-tri", ".config", ".cache", ".local/share", ".local/state"})
-        ok = ok && QDir().mkpath(home + QLatin1Char('/') + QLatin1String(folder));
-    ok = ok && writeDemoProjects(home, error);
-    if (!ok) {
+    if (!writeFile(box.root + QLatin1Char('/') + ownerFile, ownerRecord(::getpid()), error) ||
+        !layOutSandbox(box.home, box.systemRoot, error)) {
         QDir(box.root).removeRecursively();
         return std::nullopt;
     }
@@ -121,28 +204,15 @@ std::optional<DemoSandbox> prepareDemoSandbox(QString* error) {
 }
 
 void enterDemoSandbox(const DemoSandbox& box) {
-    qputenv("HOME", box.home.toLocal8Bit());
-    qputenv("VELDRIN_SYSTEM_ROOT", box.systemRoot.toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (box.home + QStringLiteral("/.config")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (box.home + QStringLiteral("/.cache")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (box.home + QStringLiteral("/.local/share")).toLocal8Bit());
-    qputenv("XDG_STATE_HOME", (box.home + QStringLiteral("/.local/state")).toLocal8Bit());
-}
-
-void startDemoApps(const DemoSandbox& box) {
-    shell({box.home + QStringLiteral("/.sim/start-apps")}, {std::chrono::seconds(10), 1024 * 1024});
+    qputenv("HOME", QFile::encodeName(box.home));
+    qputenv("VELDRIN_SYSTEM_ROOT", QFile::encodeName(box.systemRoot));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(box.home + QStringLiteral("/.config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(box.home + QStringLiteral("/.cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/share")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/state")));
 }
 
 void removeDemoSandbox(const DemoSandbox& box) {
-    // The stand-ins register themselves by process identifier; one of them
-    // ignores TERM, so they all get KILL.
-    const QDir apps(box.home + QStringLiteral("/.sim/apps"));
-    for (const QString& name : apps.entryList(QDir::Files)) {
-        bool isNumber = false;
-        const int pid = name.toInt(&isNumber);
-        if (isNumber && pid > 1)
-            kill(pid, SIGKILL);
-    }
     QDir(box.root).removeRecursively();
 }
 

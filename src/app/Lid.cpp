@@ -2,8 +2,6 @@
 
 #include "power/Lid.h"
 
-#include <QPointer>
-
 namespace veldrin {
 
 // Only a setting Veldrin turned on gets the assertion; a setting found off
@@ -22,32 +20,30 @@ void AppDelegate::applyLidKeepAwakeState(std::optional<bool> value) {
         return;
     }
     if (!lid.lidSystemActivity && platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey))
-        lid.lidSystemActivity = platform_.activities->begin(idleSystemSleepDisabled, lidActivityReason);
+        lid.lidSystemActivity =
+            platform_.activities->begin(ActivityOption::idleSystemSleepDisabled, lidActivityReason).token;
 }
 
 void AppDelegate::refreshLidKeepAwake(bool force) {
     if (lid.lidKeepAwakeChanging)
         return;
-    const TimePoint now = platform_.clock->now();
-    if (!force && secondsBetween(lid.lastLidKeepAwakeRefresh, now) < 15.0)
+    const Instant now = platform_.clock->monotonicNow();
+    if (!force && !isDue(lid.lastLidKeepAwakeRefresh, now, lidRefreshSpacing))
         return;
     lid.lastLidKeepAwakeRefresh = now;
     ++lid.lidReadingsInFlight;
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start(
-        [self, argv = lidReadingCommand(), bound = limits.lid](const StopToken& stop) mutable {
-            const LidReading reading = lidReading(shell(argv, bound, stop));
-            return BackgroundWork::HandBack([self = std::move(self), reading] {
-                if (!self)
-                    return;
-                --self->lid.lidReadingsInFlight;
-                // Readings apply in the order they come back; one that finds no
-                // value keeps the last one and says why.
-                if (reading.value)
-                    self->applyLidKeepAwakeState(reading.value);
-                self->lid.lidKeepAwakeError = reading.error;
-            });
-        });
+    inBackground([argv = lidReadingCommand(),
+                  bound = limits.lid](const StopToken& stop) { return lidReading(shell(argv, bound, stop)); },
+                 &AppDelegate::applyLidReading);
+}
+
+// Readings apply in the order they come back; one that finds no value keeps
+// the last one and says why.
+void AppDelegate::applyLidReading(const LidReading& reading) {
+    --lid.lidReadingsInFlight;
+    if (reading.value)
+        applyLidKeepAwakeState(reading.value);
+    lid.lidKeepAwakeError = reading.error;
 }
 
 void AppDelegate::toggleLidKeepAwake() {
@@ -58,21 +54,20 @@ void AppDelegate::toggleLidKeepAwake() {
         return;
     lid.lidKeepAwakeChanging = true;
     lid.lidKeepAwakeError.reset();
-    const QPointer<AppDelegate> self(this);
-    platform_.work->start([self, desired, bound = limits.lid](const StopToken& stop) mutable {
-        // The change's own status decides nothing: the reading after it does.
-        const ShellResult change = shell(lidChangingCommand(desired), bound, stop);
-        const ShellResult reading = shell(lidReadingCommand(), bound, stop);
-        return BackgroundWork::HandBack([self = std::move(self), desired, change, reading] {
-            if (self)
-                self->finishLidChange(desired, change, reading);
+    inBackground(
+        [desired, bound = limits.lid](const StopToken& stop) {
+            // The change's own status decides nothing: the reading after it does.
+            const ShellResult change = shell(lidChangingCommand(desired), bound, stop);
+            return std::pair{change, shell(lidReadingCommand(), bound, stop)};
+        },
+        [desired](AppDelegate& self, const std::pair<ShellResult, ShellResult>& results) {
+            self.finishLidChange(desired, results.first, results.second);
         });
-    });
 }
 
 void AppDelegate::finishLidChange(bool desired, const ShellResult& change, const ShellResult& reading) {
     lid.lidKeepAwakeChanging = false;
-    lid.lastLidKeepAwakeRefresh = platform_.clock->now();
+    lid.lastLidKeepAwakeRefresh = platform_.clock->monotonicNow();
     const std::optional<bool> verified = lidReading(reading).value;
     if (verified == desired) {
         // Stored first, so that turning on begins the assertion and turning off ends it.

@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "base/Paths.h"
 #include "exec/AppProcesses.h"
-#include "platform/Paths.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -45,15 +45,10 @@ void AppDelegate::refreshNow() {
 }
 
 void AppDelegate::startAppProcessQuery() {
-    const QPointer<AppDelegate> self(this);
-    indicator.appProcessQuery = platform_.work->start(
-        [self, path = controller(), queryLimits = limits.appProcesses](const StopToken& stop) mutable {
-            const AppProcessAnswer answer = queryAppProcesses(path, queryLimits, stop);
-            return BackgroundWork::HandBack([self = std::move(self), answer] {
-                if (self)
-                    self->applyAppProcessAnswer(answer);
-            });
-        });
+    indicator.appProcessQuery =
+        inBackground([path = controller(), bound = limits.appProcesses](
+                         const StopToken& stop) { return queryAppProcesses(path, bound, stop); },
+                     &AppDelegate::applyAppProcessAnswer);
 }
 
 void AppDelegate::applyAppProcessAnswer(const AppProcessAnswer& answer) {
@@ -73,26 +68,22 @@ void AppDelegate::showState(SyncState state, const std::optional<QString>& failu
 }
 
 void AppDelegate::startDueChecks() {
-    const TimePoint now = platform_.clock->now();
-    if (secondsBetween(cloud.lastCloudRefresh, now) >= 30.0)
+    const Instant now = platform_.clock->monotonicNow();
+    if (isDue(cloud.lastCloudRefresh, now, cloudRefreshSpacing))
         refreshCloudStatus(false);
-    if (secondsBetween(lid.lastLidKeepAwakeRefresh, now) >= 15.0)
+    if (isDue(lid.lastLidKeepAwakeRefresh, now, lidRefreshSpacing))
         refreshLidKeepAwake(false);
 }
 
 void AppDelegate::togglePause() {
     QStringList argv{controller()};
     argv += QFileInfo::exists(pauseFile()) ? controllerArgs::resume() : controllerArgs::pause();
-    const QPointer<AppDelegate> self(this);
-    const auto task =
-        platform_.work->start([self, argv, pauseLimits = limits.pauseSwitch](const StopToken& stop) mutable {
+    const auto task = inBackground(
+        [argv, bound = limits.pauseSwitch](const StopToken& stop) {
             // The controller makes or removes the marker; its answer is not looked at.
-            shell(argv, pauseLimits, stop);
-            return BackgroundWork::HandBack([self = std::move(self)] {
-                if (self)
-                    self->refresh();
-            });
-        });
+            return shell(argv, bound, stop).status;
+        },
+        [](AppDelegate& self, int) { self.refresh(); });
     // A controller slower than this shows its effect when it has answered.
     platform_.work->finishWithin(task, limits.mainThreadWait);
 }

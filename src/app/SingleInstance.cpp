@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +18,24 @@ InstanceLock::~InstanceLock() {
         close(fd_);
 }
 
-bool InstanceLock::acquire(QString* warning) {
+InstanceLock::Outcome InstanceLock::acquire(QString* problem) {
     const QString folder = homeFolder() + QStringLiteral("/.cache/veldrin");
     const QString path = folder + QStringLiteral("/instance.lock");
     QDir().mkpath(folder);
-    fd_ = open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a symbolic link: it could point anywhere outside the home folder.
+    fd_ = open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-        *warning = QStringLiteral("cannot make ") + path + QStringLiteral(": ") +
+        *problem = QStringLiteral("cannot open ") + path + QStringLiteral(": ") +
                    QString::fromLocal8Bit(strerror(errno));
-        return true;
+        return Outcome::unusable;
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0)
-        return true;
+        return Outcome::acquired;
     if (errno == EWOULDBLOCK)
-        return false;
-    *warning = QStringLiteral("cannot lock ") + path + QStringLiteral(": ") +
+        return Outcome::heldByAnother;
+    *problem = QStringLiteral("cannot lock ") + path + QStringLiteral(": ") +
                QString::fromLocal8Bit(strerror(errno));
-    return true;
+    return Outcome::unusable;
 }
 
 } // namespace veldrin

@@ -1,24 +1,26 @@
 #include "app/AppDelegate.h"
 
+#include "base/Profiles.h"
+#include "cloud/CloudMenu.h"
 #include "menu/MenuBuilder.h"
-#include "platform/InfoPlist.h"
-#include "platform/Paths.h"
+#include "plist/InfoPlist.h"
+#include "power/ToolsMenu.h"
 
 #include <QCoreApplication>
 
 namespace veldrin {
 
 void AppDelegate::menuWillOpen(StatusMenu& menu) {
+    refreshNow();
     rebuildMenu(menu);
 }
 
 void AppDelegate::rebuildMenu(StatusMenu& menu) {
-    refreshNow();
     MenuSnapshot s;
     // Nothing is cached between openings: an upgrade shows at the next one.
-    s.primaryBuild = build(primaryApp());
-    s.altBuild = build(altApp());
-    s.triBuild = build(triApp());
+    s.primaryBuild = build(appPath(primaryProfile));
+    s.altBuild = build(appPath(altProfile));
+    s.triBuild = build(appPath(triProfile));
     s.state = indicator.state;
     s.appProcessFailure = indicator.appProcessFailure;
     s.appVersionLabel = appVersionLabel();
@@ -26,14 +28,16 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
     s.isQuittingApps = appControl.isQuittingApps;
     s.claudeBridgeRunning = bridge.claudeBridgeRunning;
     s.claudeBridgeStatus = bridge.claudeBridgeStatus;
-    s.cloud = cloud;
-    s.power.idleDisplayActivity = idleLock.idleDisplayActivity.has_value();
-    s.power.lidKeepAwakeEnabled = lid.lidKeepAwakeEnabled;
-    s.power.lidKeepAwakeChanging = lid.lidKeepAwakeChanging;
-    s.power.lidKeepAwakeError = lid.lidKeepAwakeError;
-    s.power.lidKeepAwakeManaged = [this] {
-        return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey);
-    };
+    s.cloudSection = cloudSyncEntry(cloud, s.activeProcess);
+    PowerSnapshot power;
+    power.idleDisplayActivity = idleLock.idleDisplayActivity.has_value();
+    power.idleDisplayRefusal = idleLock.idleDisplayRefusal;
+    power.idleLockNotStored = idleLock.idleLockNotStored;
+    power.lidKeepAwakeEnabled = lid.lidKeepAwakeEnabled;
+    power.lidKeepAwakeChanging = lid.lidKeepAwakeChanging;
+    power.lidKeepAwakeError = lid.lidKeepAwakeError;
+    power.lidKeepAwakeManaged = [this] { return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey); };
+    s.toolsSection = toolsEntry(power);
     menu.setEntries(buildStatusMenu(s));
 }
 

@@ -7,20 +7,23 @@
 //                         menu as one opening would show it, and exit
 //   veldrin --autostart on|off
 //                         start at login from now on, or no longer
+//   veldrin --version     print the version label
 
 #include "app/AppDelegate.h"
 #include "app/Autostart.h"
 #include "app/Demo.h"
+#include "app/DemoApps.h"
+#include "app/DesktopPlatform.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
-#include "gui/DesktopPlatform.h"
+#include "base/Paths.h"
+#include "menu/MenuBuilder.h"
 #include "menu/MenuText.h"
-#include "platform/Paths.h"
+#include "platform/qt/CoreServices.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -41,11 +44,26 @@ struct Options {
 };
 
 void printUsage(FILE* out) {
-    std::fputs("usage: veldrin [--demo] [--print-menu] | --autostart on|off\n"
+    std::fputs("usage: veldrin [--demo] [--print-menu] | --autostart on|off | --version\n"
                "  --demo            run inside a throw-away sandbox against the simulated controller\n"
                "  --print-menu      print the status menu as it would open now, then exit\n"
-               "  --autostart on    start Veldrin at login from now on (off: no longer), then exit\n",
+               "  --autostart on    start Veldrin at login from now on (off: no longer), then exit\n"
+               "  --version         print the version and build, then exit\n",
                out);
+}
+
+void writeUtf8(FILE* out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
+void printVersion() {
+    const std::unique_ptr<veldrin::BundleInfo> info = veldrin::makeBundleInfo();
+    writeUtf8(stdout,
+              veldrin::composeVersionLabel(info->infoValue(QStringLiteral("CFBundleShortVersionString")),
+                                           info->infoValue(QStringLiteral("CFBundleVersion"))) +
+                  QLatin1Char('\n'));
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
@@ -61,6 +79,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage(stdout);
             std::exit(0);
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            printVersion();
+            std::exit(0);
         } else {
             std::fprintf(stderr, "veldrin: unknown option %s\n", argv[i]);
             printUsage(stderr);
@@ -70,10 +91,19 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
-void writeUtf8(FILE* out, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
-    std::fflush(out);
+// The program as it is installed: what started this one. Its path goes into
+// the login entry, so it must name this very file.
+std::optional<QString> installedProgram(const char* argv0, QString* problem) {
+    QByteArray path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
+    path = length > 0 ? path.left(length)
+                      : QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath());
+    if (!veldrin::isFaithfulFileName(path)) {
+        *problem = QStringLiteral("the path of this program is not valid UTF-8 (") + QString::fromUtf8(path) +
+                   QStringLiteral("); a login entry could not start it");
+        return std::nullopt;
+    }
+    return QFile::decodeName(path);
 }
 
 // The menu one opening would show, kept for printing.
@@ -107,12 +137,17 @@ int main(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options)
         return 2;
+    // Refused rather than misread: every path Veldrin reads or writes starts here.
+    if (const std::optional<QString> problem = veldrin::unusableEnvironment()) {
+        writeUtf8(stderr, QStringLiteral("veldrin: ") + *problem + QLatin1Char('\n'));
+        return 1;
+    }
     if (options->autostart) {
-        // The program as it is installed: what started this one.
-        const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).exists()
-                                    ? QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()
-                                    : QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
-        if (const std::optional<QString> error = veldrin::setAutostart(*options->autostart, program)) {
+        QString problem;
+        const std::optional<QString> program = installedProgram(argv[0], &problem);
+        const std::optional<QString> error =
+            program ? veldrin::setAutostart(*options->autostart, *program) : std::optional(problem);
+        if (error) {
             writeUtf8(stderr, QStringLiteral("veldrin: ") + *error + QLatin1Char('\n'));
             return 1;
         }
@@ -124,16 +159,22 @@ int main(int argc, char** argv) {
 
     veldrin::InstanceLock instance;
     if (!options->demo && !options->printMenu) {
-        QString warning;
-        if (!instance.acquire(&warning)) {
+        QString problem;
+        switch (instance.acquire(&problem)) {
+        case veldrin::InstanceLock::Outcome::acquired:
+            break;
+        case veldrin::InstanceLock::Outcome::heldByAnother:
             writeUtf8(
                 stderr,
                 QStringLiteral("veldrin: Veldrin is already running for ") + veldrin::homeFolder() +
                     QStringLiteral("; use its icon in the status bar, or quit it from its menu first\n"));
             return 1;
+        case veldrin::InstanceLock::Outcome::unusable:
+            writeUtf8(stderr, QStringLiteral("veldrin: ") + problem +
+                                  QStringLiteral("; without it Veldrin cannot tell whether it already runs, "
+                                                 "so it does not start\n"));
+            return 1;
         }
-        if (!warning.isEmpty())
-            writeUtf8(stderr, QStringLiteral("veldrin: ") + warning + QStringLiteral("; starting anyway\n"));
     }
 
     std::optional<veldrin::DemoSandbox> sandbox;
@@ -159,23 +200,23 @@ int main(int argc, char** argv) {
     // An accessory: no main window, and closing the last log window is not quitting.
     QApplication::setQuitOnLastWindowClosed(false);
     veldrin::quitOnTerminationSignals();
-    if (sandbox)
-        veldrin::startDemoApps(*sandbox);
+    veldrin::DemoApps demoApps;
+    if (sandbox) {
+        QString error;
+        if (!demoApps.start(&error))
+            writeUtf8(stderr,
+                      QStringLiteral("veldrin: the demo's stand-in apps: ") + error + QLatin1Char('\n'));
+    }
 
     int status = 0;
     {
         veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
+        // The demo's controller lives in its sandbox, which goes when it quits.
+        delegate.limits.runsOutliveVeldrin = !sandbox;
         if (options->printMenu) {
             delegate.applicationDidFinishLaunching({.statusItem = false, .timers = false});
-            // The menu shows what the launch's background checks handed back.
-            QElapsedTimer waited;
-            waited.start();
-            while (delegate.launchWorkPending() && waited.elapsed() < 60000) {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-                QThread::msleep(5);
-            }
             PrintedMenu menu;
-            delegate.menuWillOpen(menu);
+            delegate.openMenuAfterLaunch(menu);
             writeUtf8(stdout, veldrin::menuText(menu.entries));
         } else {
             delegate.applicationDidFinishLaunching({});
@@ -184,7 +225,9 @@ int main(int argc, char** argv) {
         }
         delegate.applicationWillTerminate();
     }
-    if (sandbox)
+    if (sandbox) {
+        demoApps.endAll();
         veldrin::removeDemoSandbox(*sandbox);
+    }
     return status;
 }

@@ -3,7 +3,7 @@
 // The Claude and sync-all operations that make the controller quit or close
 // applications: each asks first in a warning alert.
 
-#include "appcontrol/DirectOperations.h"
+#include "exec/ControllerJob.h"
 #include "platform/Alerts.h"
 
 namespace veldrin {

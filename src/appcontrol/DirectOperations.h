@@ -3,17 +3,9 @@
 // The menu operations that hand one fixed command to the controller straight
 // away, each into a log window of its own.
 
-#include <QString>
-#include <QStringList>
+#include "exec/ControllerJob.h"
 
-namespace veldrin {
-
-struct ControllerJob {
-    QStringList arguments;
-    QString title; // of the log window
-};
-
-namespace directOperations {
+namespace veldrin::directOperations {
 
 inline ControllerJob syncNow() {
     return {{QStringLiteral("now")}, QStringLiteral("Veldrin")};
@@ -31,6 +23,4 @@ inline ControllerJob showSyncLogs() {
     return {{QStringLiteral("logs"), QStringLiteral("10")}, QStringLiteral("Last 10 Veldrin Runs")};
 }
 
-} // namespace directOperations
-
-} // namespace veldrin
+} // namespace veldrin::directOperations

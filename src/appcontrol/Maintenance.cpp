@@ -89,4 +89,9 @@ QString cancellationLine(const MaintenanceOperation& operation, const QStringLis
            QStringLiteral(".\n");
 }
 
+QString notStartedLine(const MaintenanceOperation& operation, const QString& runningTitle) {
+    return operation.job.title + QStringLiteral(" did not start because another run is in progress (") +
+           runningTitle + QStringLiteral(").\n");
+}
+
 } // namespace veldrin

@@ -4,7 +4,7 @@
 // does: each is confirmed, stops the apps, and then either hands its job to
 // the controller or is cancelled, naming what survived.
 
-#include "appcontrol/DirectOperations.h"
+#include "exec/ControllerJob.h"
 #include "platform/Alerts.h"
 
 #include <QString>
@@ -38,5 +38,8 @@ AlertRequest syncIsPausedAlert();
 
 // The line that ends a cancelled operation, for a non-empty survivor list.
 QString cancellationLine(const MaintenanceOperation& operation, const QStringList& survivors);
+// The line that ends an operation whose apps stopped while another run
+// (titled `runningTitle`) had started.
+QString notStartedLine(const MaintenanceOperation& operation, const QString& runningTitle);
 
 } // namespace veldrin

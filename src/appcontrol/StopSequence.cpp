@@ -21,11 +21,6 @@ void signal(const StopSequenceSetup& setup, const QString& name, const QStringLi
 
 } // namespace
 
-QStringList codexBundleIdentifiers() {
-    return {QStringLiteral("com.openai.codex"), QStringLiteral("com.openai.codex.alt"),
-            QStringLiteral("com.openai.codex.tri")};
-}
-
 bool isSignallableProcessID(const QString& id) {
     if (id.isEmpty())
         return false;

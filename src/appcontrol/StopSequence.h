@@ -15,9 +15,6 @@
 
 namespace veldrin {
 
-// Primary, Alt and Tri, as the workspace knows them.
-QStringList codexBundleIdentifiers();
-
 struct StopSequenceSetup {
     QString controller;
     QueryLimits queryLimits; // each app-processes query

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Scheduler.h"
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace veldrin {
@@ -13,7 +14,7 @@ struct BridgeState {
     std::unique_ptr<RepeatingTimer> claudeBridgeTimer;
     bool claudeBridgeRunning = false;
     QString claudeBridgeStatus = QStringLiteral("not run yet");
-    const double claudeBridgeInterval = 600.0;
+    const std::chrono::milliseconds claudeBridgeInterval = std::chrono::minutes(10);
 };
 
 } // namespace veldrin

@@ -19,7 +19,14 @@ inline QStringList arguments() {
 
 // A sync that hangs would keep the Claude entries disabled for good: after
 // this long it is killed and counts as failed.
-inline constexpr QueryLimits limits{std::chrono::minutes(30), 4 * 1024 * 1024};
+// Quitting Veldrin leaves a running sync to finish, as it leaves streamed runs;
+// at the bound it gets TERM first, so that it can finish writing.
+inline constexpr QueryLimits limits{std::chrono::minutes(30), 4 * 1024 * 1024, std::chrono::seconds(2),
+                                    std::chrono::seconds(10), true};
+
+// The first background run comes this long after launch; the timer's period
+// (BridgeState::claudeBridgeInterval) sets the rest.
+inline constexpr std::chrono::milliseconds firstRunDelay = std::chrono::seconds(20);
 
 // The local wall-clock time as "HH:mm".
 QString timeText(TimePoint when);

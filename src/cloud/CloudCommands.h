@@ -3,8 +3,9 @@
 // The cloud operations that hand one command to the controller, each into a
 // log window of its own.
 
-#include "appcontrol/DirectOperations.h"
+#include "base/Profiles.h"
 #include "cloud/CloudStatus.h"
+#include "exec/ControllerJob.h"
 
 #include <QVariant>
 
@@ -20,7 +21,7 @@ inline std::optional<ControllerJob> setCloudMode(const QVariant& representedObje
     if (pair.size() != 2)
         return std::nullopt;
     return ControllerJob{{QStringLiteral("cloud"), QStringLiteral("mode"), pair[0], pair[1]},
-                         cloudProfileLabel(pair[0]) + QStringLiteral(" Cloud Mode")};
+                         profileForKey(pair[0]).label + QStringLiteral(" Cloud Mode")};
 }
 
 inline ControllerJob showCloudStatus() {

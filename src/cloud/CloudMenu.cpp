@@ -1,6 +1,9 @@
 #include "cloud/CloudMenu.h"
 
+#include "base/Profiles.h"
 #include "menu/TitleText.h"
+
+#include <limits>
 
 namespace veldrin {
 
@@ -11,9 +14,19 @@ qint64 countOf(const std::map<QString, qint64>& counts, const char* key) {
     return it == counts.end() ? 0 : it->second;
 }
 
-CloudProfileState profileOf(const std::map<QString, CloudProfileState>& profiles, const char* key) {
-    const auto it = profiles.find(QString::fromLatin1(key));
+CloudProfileState profileOf(const std::map<QString, CloudProfileState>& profiles, const Profile& profile) {
+    const auto it = profiles.find(profile.key);
     return it == profiles.end() ? CloudProfileState{} : it->second;
+}
+
+// Counts near the top of the range add up to the top, never past it.
+qint64 saturatingSum(std::initializer_list<qint64> counts) {
+    qint64 sum = 0;
+    for (const qint64 count : counts) {
+        if (__builtin_add_overflow(sum, count, &sum))
+            sum = count > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    }
+    return sum;
 }
 
 QString connectionLine(const CloudState& cloud) {
@@ -51,22 +64,26 @@ QString modeSymbol(const QString& mode) {
     return QStringLiteral("off");
 }
 
-QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& profiles,
+QString cloudSummaryTitle(const std::map<QString, CloudProfileState>& cloudProfiles,
                           const std::map<QString, qint64>& transfers) {
-    QString title = QStringLiteral("Cloud Sync — Pri ") + modeSymbol(profileOf(profiles, "pri").mode) +
-                    QStringLiteral(" · Alt ") + modeSymbol(profileOf(profiles, "alt").mode) +
-                    QStringLiteral(" · Tri ") + modeSymbol(profileOf(profiles, "tri").mode);
+    QString title = QStringLiteral("Cloud Sync — ");
+    for (const Profile& profile : profiles) {
+        if (&profile != &profiles.front())
+            title += QStringLiteral(" · ");
+        title += profile.shortLabel + QLatin1Char(' ') + modeSymbol(profileOf(cloudProfiles, profile).mode);
+    }
     // Applied transfers are done; everything else is still under way.
-    const qint64 active = countOf(transfers, "pending") + countOf(transfers, "available") +
-                          countOf(transfers, "downloading") + countOf(transfers, "error");
+    const qint64 active = saturatingSum({countOf(transfers, "pending"), countOf(transfers, "available"),
+                                         countOf(transfers, "downloading"), countOf(transfers, "error")});
     if (active >= 1)
         title += QStringLiteral(" · ") + QString::number(active) + QStringLiteral(" active");
     return title;
 }
 
-MenuEntry cloudProfileMenu(const QString& title, const QString& profile,
-                           const std::map<QString, CloudProfileState>& profiles) {
-    const auto current = profiles.find(profile);
+MenuEntry cloudProfileMenu(const Profile& profile,
+                           const std::map<QString, CloudProfileState>& cloudProfiles) {
+    const QString title = profile.label + QStringLiteral(" Target");
+    const auto current = cloudProfiles.find(profile.key);
     Menu submenu{title, {}};
     const std::pair<const char*, const char*> modes[] = {{"Up Sync Only", "up"},
                                                          {"Down Sync Only", "down"},
@@ -74,8 +91,8 @@ MenuEntry cloudProfileMenu(const QString& title, const QString& profile,
                                                          {"Turn Cloud Sync Off", "off"}};
     for (const auto& [itemTitle, mode] : modes) {
         MenuEntry item = MenuEntry::item(QString::fromUtf8(itemTitle), Action::setCloudMode, true);
-        item.representedObject = QStringList{profile, QString::fromLatin1(mode)};
-        item.checkmark = current != profiles.end() && current->second.mode == QLatin1String(mode)
+        item.representedObject = QStringList{profile.key, QString::fromLatin1(mode)};
+        item.checkmark = current != cloudProfiles.end() && current->second.mode == QLatin1String(mode)
                              ? Checkmark::on
                              : Checkmark::off;
         submenu.entries.push_back(item);
@@ -84,7 +101,7 @@ MenuEntry cloudProfileMenu(const QString& title, const QString& profile,
     for (const auto& [itemTitle, action] : {std::pair{"Offer Project…", Action::offerCloudProject},
                                             std::pair{"Offer Chat…", Action::offerCloudChat}}) {
         MenuEntry item = MenuEntry::item(QString::fromUtf8(itemTitle), action, true);
-        item.representedObject = profile;
+        item.representedObject = QString(profile.key);
         submenu.entries.push_back(item);
     }
     return MenuEntry::holder(title, std::move(submenu));
@@ -93,20 +110,16 @@ MenuEntry cloudProfileMenu(const QString& title, const QString& profile,
 MenuEntry cloudSyncEntry(const CloudState& cloud, bool activeProcess) {
     Menu submenu{QStringLiteral("Cloud Sync"), {}};
     auto& m = submenu.entries;
-    m.push_back(MenuEntry::info(connectionLine(cloud)));
-    m.push_back(
-        MenuEntry::info(profileLine(QStringLiteral("Primary"), profileOf(cloud.cloudProfiles, "pri"))));
-    m.push_back(MenuEntry::info(profileLine(QStringLiteral("Alt"), profileOf(cloud.cloudProfiles, "alt"))));
-    m.push_back(MenuEntry::info(profileLine(QStringLiteral("Tri"), profileOf(cloud.cloudProfiles, "tri"))));
+    m.push_back(MenuEntry::info(statusLineTitle(connectionLine(cloud))));
+    for (const Profile& profile : profiles)
+        m.push_back(MenuEntry::info(profileLine(profile.label, profileOf(cloud.cloudProfiles, profile))));
     m.push_back(MenuEntry::info(transfersLine(cloud.cloudTransfers)));
     m.push_back(
         MenuEntry::item(QStringLiteral("Run Cloud Sync Now"), Action::runCloudCycleNow, !activeProcess));
     m.push_back(MenuEntry::item(QStringLiteral("Show Cloud Status…"), Action::showCloudStatus, true));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(
-        cloudProfileMenu(QStringLiteral("Primary Target"), QStringLiteral("pri"), cloud.cloudProfiles));
-    m.push_back(cloudProfileMenu(QStringLiteral("Alt Target"), QStringLiteral("alt"), cloud.cloudProfiles));
-    m.push_back(cloudProfileMenu(QStringLiteral("Tri Target"), QStringLiteral("tri"), cloud.cloudProfiles));
+    for (const Profile& profile : profiles)
+        m.push_back(cloudProfileMenu(profile, cloud.cloudProfiles));
     m.push_back(MenuEntry::separatorEntry());
     MenuEntry login =
         MenuEntry::item(QStringLiteral("Register / Log In to Cloud Sync…"), Action::openCloudLogin, true);

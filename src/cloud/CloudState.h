@@ -26,7 +26,8 @@ struct CloudState {
     std::map<QString, qint64> cloudTransfers;
     std::optional<QString> cloudError;
     bool cloudRefreshing = false;
-    TimePoint lastCloudRefresh = distantPast;
+    // When the last refresh was handed back; none before the first.
+    std::optional<Instant> lastCloudRefresh;
     // True while the controller lists chats to offer; a second offer waits for it.
     bool listingChats = false;
 };

@@ -49,14 +49,6 @@ qint64 jsonCount(const QJsonValue& value) {
     return static_cast<qint64>(whole);
 }
 
-QString cloudProfileLabel(const QString& key) {
-    if (key == QLatin1String("pri"))
-        return QStringLiteral("Primary");
-    if (key == QLatin1String("alt"))
-        return QStringLiteral("Alt");
-    return QStringLiteral("Tri");
-}
-
 CloudModel parseCloudStatus(int status, const QString& output) {
     if (status != 0)
         return failure(output);

@@ -26,6 +26,8 @@ struct CloudModel {
 
 // A hung or flooding controller must not leave the refresh in flight for good.
 inline constexpr QueryLimits cloudStatusLimits{std::chrono::seconds(60), 4 * 1024 * 1024};
+// Refreshes that are not forced come at most this often.
+inline constexpr std::chrono::milliseconds cloudRefreshSpacing = std::chrono::seconds(30);
 
 inline QStringList cloudStatusArguments() {
     return {QStringLiteral("cloud"), QStringLiteral("status")};
@@ -37,8 +39,5 @@ CloudModel parseCloudStatus(int status, const QString& output);
 // A JSON number as a count: not a whole number is cut toward zero, one beyond
 // the signed 64-bit range is clamped; anything but a number is 0.
 qint64 jsonCount(const QJsonValue& value);
-
-// The profile a cloud profile key names: "Primary", "Alt", or "Tri" for any other key.
-QString cloudProfileLabel(const QString& key);
 
 } // namespace veldrin

@@ -46,9 +46,12 @@ QStringList osascriptArguments(const QString& commandLine) {
 
 QStringList terminalCommand(const QString& commandLine) {
     // The Debian alternative for the desktop's terminal; the command line is
-    // made for a shell, so a shell runs it.
+    // made for a shell, so a shell runs it. Such a terminal closes as soon as
+    // its command ends: the window waits for Return, so that the answer
+    // ("not found", a rejected token, success) can be read.
     return {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("/bin/sh"),
-            QStringLiteral("-c"), commandLine};
+            QStringLiteral("-c"),
+            commandLine + QStringLiteral("; printf '\\n%s' 'Press Return to close.'; read -r _")};
 }
 
 AlertRequest launchFailedAlert(const QString& launchError) {

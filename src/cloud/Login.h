@@ -25,7 +25,8 @@ QString appleScriptEscaped(const QString& text);
 // macOS: osascript's four arguments, which make Terminal run the command line.
 QStringList osascriptArguments(const QString& commandLine);
 // Elsewhere: the terminal emulator and its arguments, which run the command
-// line in a shell of a new window.
+// line in a shell of a new window, then end with "Press Return to close." and
+// keep the window open until Return.
 QStringList terminalCommand(const QString& commandLine);
 
 AlertRequest launchFailedAlert(const QString& launchError);

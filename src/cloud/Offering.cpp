@@ -1,9 +1,10 @@
 #include "cloud/Offering.h"
 
+#include "base/BoundedFile.h"
+#include "base/Paths.h"
+#include "base/Profiles.h"
 #include "cloud/CloudStatus.h"
 #include "menu/TitleText.h"
-#include "platform/BoundedFile.h"
-#include "platform/Paths.h"
 
 #include <QCollator>
 #include <QJsonArray>
@@ -18,19 +19,11 @@ namespace {
 
 constexpr int chatTitleMaxCharacters = 100;
 
-QString profileDataDirectory(const QString& profile) {
-    if (profile == QLatin1String("pri"))
-        return QStringLiteral(".codex");
-    if (profile == QLatin1String("alt"))
-        return QStringLiteral(".codex-alt");
-    return QStringLiteral(".codex-tri");
-}
-
 AlertRequest choice(const QString& message, const QString& what, const QString& profile,
                     const QString& button, QStringList items, int width) {
     AlertRequest request = confirmation(message,
                                         QStringLiteral("Choose a ") + what + QStringLiteral(" from the ") +
-                                            cloudProfileLabel(profile) +
+                                            profileForKey(profile).label +
                                             QStringLiteral(" profile. Up sync must be enabled first."),
                                         button);
     request.popUp = PopUpList{std::move(items), width};
@@ -44,8 +37,7 @@ AlertRequest nothingToOffer(const QString& message, const QString& informativeTe
 } // namespace
 
 QString globalStateFile(const QString& profile) {
-    return homeFolder() + QLatin1Char('/') + profileDataDirectory(profile) +
-           QStringLiteral("/.codex-global-state.json");
+    return dataFolderPath(profileForKey(profile)) + QStringLiteral("/.codex-global-state.json");
 }
 
 QList<OfferCandidate> parseLocalProjects(const QByteArray& json) {
@@ -85,29 +77,47 @@ QStringList listChatsArguments(const QString& profile) {
     return {QStringLiteral("cloud"), QStringLiteral("list-chats"), profile};
 }
 
-QList<OfferCandidate> parseChatList(int status, const QString& output) {
-    if (status != 0)
-        return {};
+namespace {
+
+constexpr int failureMaxCharacters = 1000;
+
+QString failureText(const QString& output, const QString& whenEmpty) {
+    const QString trimmed = output.trimmed();
+    if (trimmed.isEmpty())
+        return whenEmpty;
+    const QString cut = firstCharacters(trimmed, failureMaxCharacters);
+    return cut.size() < trimmed.size() ? cut + QStringLiteral("…") : cut;
+}
+
+} // namespace
+
+ChatListing chatListing(const QString& program, const ShellResult& result) {
+    if (result.failure != ShellFailure::none)
+        return {{}, result.output};
+    if (result.status != 0)
+        return {{},
+                failureText(result.output, program + QStringLiteral(" exited with status ") +
+                                               QString::number(result.status))};
     // A warning printed before the JSON spoils it: the output merges both streams.
-    const QJsonDocument document = QJsonDocument::fromJson(output.toUtf8());
-    if (!document.isArray())
-        return {};
+    const QJsonDocument document = QJsonDocument::fromJson(result.output.toUtf8());
     const QJsonArray chats = document.array();
-    if (!std::all_of(chats.begin(), chats.end(), [](const QJsonValue& chat) { return chat.isObject(); }))
-        return {};
-    QList<OfferCandidate> candidates;
+    if (!document.isArray() ||
+        !std::all_of(chats.begin(), chats.end(), [](const QJsonValue& chat) { return chat.isObject(); }))
+        return {{}, failureText(result.output, program + QStringLiteral(" printed no chat list"))};
+    ChatListing listing;
     for (const QJsonValue& chat : chats) {
         const QJsonValue id = chat.toObject().value(QLatin1String("id"));
         const QJsonValue title = chat.toObject().value(QLatin1String("title"));
         if (id.isString() && title.isString())
-            candidates.append({id.toString(), title.toString().replace(QLatin1Char('\n'), QLatin1Char(' '))});
+            listing.chats.append(
+                {id.toString(), title.toString().replace(QLatin1Char('\n'), QLatin1Char(' '))});
     }
-    return candidates;
+    return listing;
 }
 
-QList<OfferCandidate> localChats(const QString& profile, const QueryLimits& limits, const StopToken& stop) {
-    const ShellResult result = shell(QStringList{controller()} + listChatsArguments(profile), limits, stop);
-    return parseChatList(result.status, result.output);
+ChatListing localChats(const QString& profile, const QueryLimits& limits, const StopToken& stop) {
+    const QString program = controller();
+    return chatListing(program, shell(QStringList{program} + listChatsArguments(profile), limits, stop));
 }
 
 QString chatPopUpTitle(const QString& title) {
@@ -124,6 +134,14 @@ AlertRequest noProjectsAlert() {
 AlertRequest noChatsAlert() {
     return nothingToOffer(QStringLiteral("No chats found"),
                           QStringLiteral("The selected profile has no chats available to offer."));
+}
+
+AlertRequest chatListFailedAlert(const QString& failure) {
+    return {AlertStyle::warning,
+            QStringLiteral("Could not list chats"),
+            failure,
+            {QStringLiteral("OK")},
+            std::nullopt};
 }
 
 AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects) {

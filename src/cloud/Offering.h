@@ -3,7 +3,7 @@
 // Offering one local project or one chat of a profile to the cloud: the
 // candidates, the alerts that let the user pick one, and the offer commands.
 
-#include "appcontrol/DirectOperations.h"
+#include "exec/ControllerJob.h"
 #include "exec/Shell.h"
 #include "platform/Alerts.h"
 
@@ -38,12 +38,18 @@ void sortByName(QList<OfferCandidate>& candidates);
 QList<OfferCandidate> localProjects(const QString& profile);
 
 QStringList listChatsArguments(const QString& profile);
-// The chats of a `cloud list-chats` answer, in its order, line feeds in titles made spaces.
-QList<OfferCandidate> parseChatList(int status, const QString& output);
-// Asks the controller for the profile's chats; none when it fails or does not
-// answer within the limits. Any thread.
-QList<OfferCandidate> localChats(const QString& profile, const QueryLimits& limits,
-                                 const StopToken& stop = {});
+
+// The chats to choose from, or why there is no list.
+struct ChatListing {
+    QList<OfferCandidate> chats; // in the controller's order, line feeds in titles made spaces
+    // The bound the controller broke, or what it said instead of a list
+    // (trimmed, and cut at a thousand characters); none for a list, even an empty one.
+    std::optional<QString> failure;
+};
+// What `program`'s `cloud list-chats` answer holds.
+ChatListing chatListing(const QString& program, const ShellResult& result);
+// Asks the controller for the profile's chats. Any thread.
+ChatListing localChats(const QString& profile, const QueryLimits& limits, const StopToken& stop = {});
 
 // A chat title as the pop-up shows it: its first 100 user-perceived characters.
 QString chatPopUpTitle(const QString& title);
@@ -52,6 +58,7 @@ namespace offering {
 
 AlertRequest noProjectsAlert();
 AlertRequest noChatsAlert();
+AlertRequest chatListFailedAlert(const QString& failure);
 AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects);
 AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats);
 ControllerJob offerProject(const QString& profile, const OfferCandidate& project);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,6 +140,25 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
             until = std::min(until, Clock::now() + request.drainAfterExit);
         }
     }
+}
+
+void endChild(pid_t pid, int readFd, std::chrono::milliseconds termGrace, const StopToken& stop) {
+    if (termGrace.count() > 0) {
+        kill(-pid, SIGTERM);
+        kill(pid, SIGTERM);
+        // Its output is read and dropped meanwhile, so that it is not stuck
+        // writing into a full pipe.
+        PumpRequest request;
+        request.pid = pid;
+        request.fd = readFd;
+        request.deadline = std::chrono::steady_clock::now() + termGrace;
+        request.drainAfterExit = std::chrono::milliseconds(0);
+        request.stop = stop;
+        request.consume = [](QByteArrayView) { return true; };
+        if (pumpChildOutput(request).exited)
+            return;
+    }
+    killAndReap(pid);
 }
 
 } // namespace veldrin

@@ -4,7 +4,7 @@
 // no sleeping: the pipe, the child's exit and a stop request are waited on
 // together (pidfd on Linux, kqueue on macOS).
 
-#include "platform/StopToken.h"
+#include "base/StopToken.h"
 
 #include <QByteArrayView>
 
@@ -42,5 +42,11 @@ struct PumpRequest {
 // Never kills the child: what to do with one that is still running is the
 // caller's decision.
 PumpResult pumpChildOutput(const PumpRequest& request);
+
+// Ends a started child that is still running: TERM to its process group and,
+// `termGrace` later (at once without one, or once `stop` is requested), KILL;
+// then reaps it. Its output, read and dropped meanwhile, cannot hold it up.
+// Leaves the pipe open.
+void endChild(pid_t pid, int readFd, std::chrono::milliseconds termGrace, const StopToken& stop = {});
 
 } // namespace veldrin

@@ -14,6 +14,7 @@ namespace veldrin {
 struct ControllerProcess {
     pid_t pid = -1;
     QStringList arguments;
+    QString title; // of its log window
 };
 
 // Streamed controller runs: at most one at a time.

@@ -51,15 +51,23 @@ ShellResult shell(const QStringList& argv, const QueryLimits& limits, const Stop
         return output.size() <= limits.outputCap;
     };
     const PumpResult pumped = pumpChildOutput(request);
-    close(child.readFd);
 
     using Outcome = PumpResult::Outcome;
-    if (pumped.outcome == Outcome::finished)
+    if (pumped.outcome == Outcome::finished) {
+        close(child.readFd);
         return {pumped.status, decode(output, invalid), ShellFailure::none};
-    // A helper left behind after the exit is not ours to kill; the program
+    }
+    if (pumped.outcome == Outcome::stopped && !pumped.exited && limits.outlivesStop) {
+        leaveOutputToADrain(child.readFd);
+        return {1, program + QStringLiteral(" was left running because Veldrin is quitting"),
+                ShellFailure::stopped};
+    }
+    // A helper left behind after the exit is not ours to end; the program
     // itself, still running, is.
     if (!pumped.exited)
-        killAndReap(child.pid);
+        endChild(child.pid, child.readFd,
+                 pumped.outcome == Outcome::stopped ? std::chrono::milliseconds(0) : limits.termGrace, stop);
+    close(child.readFd);
     switch (pumped.outcome) {
     case Outcome::refused:
         return {1,

@@ -4,7 +4,7 @@
 // it within a time bound and an output cap, and hands back its exit status and
 // merged output.
 
-#include "platform/StopToken.h"
+#include "base/StopToken.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +19,12 @@ struct QueryLimits {
     // Once the program has exited, how long a helper it left holding the
     // output may keep the answer waiting.
     std::chrono::milliseconds drainAfterExit = std::chrono::seconds(2);
+    // A program past a limit gets TERM, and KILL this much later if it is
+    // still there (time to finish writing); without a grace KILL comes at once.
+    std::chrono::milliseconds termGrace{0};
+    // A program still running when stop is requested (Veldrin quitting) is
+    // killed, or with this set left to finish on its own, its output drained.
+    bool outlivesStop = false;
 };
 
 enum class ShellFailure {
@@ -26,7 +32,7 @@ enum class ShellFailure {
     couldNotStart, // the output is the launch error's description
     noAnswer,      // not finished within the time bound; killed
     tooMuchOutput, // printed more than the cap; killed
-    stopped,       // the application is quitting; killed
+    stopped,       // the application is quitting; killed, or left running where it outlives that
 };
 
 struct ShellResult {
@@ -42,9 +48,9 @@ enum class InvalidUtf8 { empty, replace };
 // Reads the merged stdout/stderr until the program has exited (and its output
 // has ended, or the drain time has passed). A program that cannot start gives
 // status 1 and the launch error's description; one that breaks a limit, or is
-// still running when `stop` is requested, is killed with its process group
-// and reaped, and gives status 1 with a description of what happened. Safe to
-// call from any thread.
+// still running when `stop` is requested, is ended with its process group
+// (see termGrace and outlivesStop) and gives status 1 with a description of
+// what happened. Safe to call from any thread.
 ShellResult shell(const QStringList& argv, const QueryLimits& limits, const StopToken& stop = {},
                   InvalidUtf8 invalid = InvalidUtf8::empty);
 

@@ -107,31 +107,80 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     return result;
 }
 
+namespace {
+
+// A session of its own, where the system has one to give; a process group otherwise.
+short newSessionFlag() {
+#if defined(POSIX_SPAWN_SETSID)
+    return POSIX_SPAWN_SETSID;
+#else
+    return POSIX_SPAWN_SETPGROUP;
+#endif
+}
+
+void closeTheRest(posix_spawn_file_actions_t* actions) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
+#else
+    (void)actions;
+#endif
+}
+
+void defaultSignals(posix_spawnattr_t* attributes) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(attributes, &signals);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD})
+        sigaddset(&signals, sig);
+    posix_spawnattr_setsigdefault(attributes, &signals);
+}
+
+} // namespace
+
+pid_t spawnInOwnSession(const QStringList& argv, int* error) {
+    std::vector<QByteArray> storage;
+    std::vector<char*> cargv;
+    for (const QString& arg : argv)
+        storage.push_back(arg.toUtf8());
+    for (QByteArray& arg : storage)
+        cargv.push_back(arg.data());
+    cargv.push_back(nullptr);
+    FileActions files;
+    posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
+    closeTheRest(&files.actions);
+    SpawnAttributes attrs;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | newSessionFlag();
+#if defined(__APPLE__)
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
+    posix_spawnattr_setflags(&attrs.attributes, flags);
+    defaultSignals(&attrs.attributes);
+    pid_t pid = -1;
+    const int rc = cargv[0]
+                       ? posix_spawn(&pid, cargv[0], &files.actions, &attrs.attributes, cargv.data(), environ)
+                       : EINVAL;
+    if (rc != 0) {
+        *error = rc;
+        return -1;
+    }
+    return pid;
+}
+
 void leaveOutputToADrain(int readFd) {
     FileActions files;
     posix_spawn_file_actions_adddup2(&files.actions, readFd, STDIN_FILENO);
     posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1);
-#endif
+    closeTheRest(&files.actions);
     SpawnAttributes attrs;
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | newSessionFlag();
 #if defined(__APPLE__)
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
 #endif
-#if defined(POSIX_SPAWN_SETSID)
-    flags |= POSIX_SPAWN_SETSID;
-#else
-    flags |= POSIX_SPAWN_SETPGROUP;
-#endif
     posix_spawnattr_setflags(&attrs.attributes, flags);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attrs.attributes, &signals);
-    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGPIPE})
-        sigaddset(&signals, sig);
-    posix_spawnattr_setsigdefault(&attrs.attributes, &signals);
+    defaultSignals(&attrs.attributes);
     char cat[] = "/bin/cat";
     char* argv[] = {cat, nullptr};
     pid_t pid = -1;

@@ -23,6 +23,12 @@ struct SpawnResult {
 // passed unchanged. Environment, working directory and standard input are inherited.
 SpawnResult spawnWithPipe(const QStringList& argv);
 
+// Starts a program in a session of its own, its standard input, output and
+// error on /dev/null and no other descriptor of ours. It stays our child, to
+// be reaped by the caller. Answers its process id, or -1 and the errno value
+// in `error`.
+pid_t spawnInOwnSession(const QStringList& argv, int* error);
+
 // The text a failed start reports, e.g. "/home/a/bin/veldrin: No such file or directory".
 QString launchErrorDescription(const QString& program, int error);
 

@@ -9,7 +9,8 @@ namespace veldrin {
 
 std::optional<int> streamChildOutput(const SpawnResult& child,
                                      const std::function<void(const QString&)>& sink,
-                                     std::chrono::milliseconds drainAfterExit, const StopToken& stop) {
+                                     std::chrono::milliseconds drainAfterExit, const StopToken& stop,
+                                     bool outlivesStop) {
     Utf8StreamDecoder decoder;
     PumpRequest request;
     request.pid = child.pid;
@@ -24,10 +25,13 @@ std::optional<int> streamChildOutput(const SpawnResult& child,
     };
     const PumpResult pumped = pumpChildOutput(request);
     if (pumped.outcome == PumpResult::Outcome::stopped) {
-        if (pumped.exited)
-            close(child.readFd);
-        else
+        if (!pumped.exited && outlivesStop) {
             leaveOutputToADrain(child.readFd);
+            return std::nullopt;
+        }
+        if (!pumped.exited)
+            endChild(child.pid, child.readFd, std::chrono::milliseconds(0));
+        close(child.readFd);
         return std::nullopt;
     }
     close(child.readFd);

@@ -28,6 +28,8 @@ namespace {
 constexpr int windowWidth = 760;
 constexpr int windowHeight = 440;
 constexpr int fontPointSize = 12;
+// How far each window sits from the one before: about a title bar.
+constexpr int cascadeStep = 28;
 
 // The most one turn of the event loop inserts: a character cap, and a time
 // budget checked between pieces. Together they bound how long the menu bar
@@ -249,7 +251,7 @@ void ThemeAwareTextView::applySystemColours() {
     setPalette(pal);
 }
 
-QtLogWindow::QtLogWindow(const QString& title) {
+QtLogWindow::QtLogWindow(const QString& title, const QWidget* previous) {
     keepLargeBuffersMapped();
     auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
@@ -267,8 +269,17 @@ QtLogWindow::QtLogWindow(const QString& title) {
 
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, windowWidth, windowHeight);
-    window->setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(windowWidth, windowHeight), area));
+    // Centred; or, while the previous window is on screen, cascaded below and
+    // right of it (from the top left corner again where there is no room), so
+    // that a new run never hides the last one exactly.
+    const QSize size(windowWidth, windowHeight);
+    QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area);
+    if (previous && previous->isVisible()) {
+        frame = QRect(previous->geometry().topLeft() + QPoint(cascadeStep, cascadeStep), size);
+        if (!area.contains(frame))
+            frame.moveTopLeft(area.topLeft());
+    }
+    window->setGeometry(frame);
 
     window_ = window;
     textView_ = view;
@@ -312,7 +323,9 @@ QString QtLogWindow::transcript() const {
 }
 
 std::shared_ptr<LogWindow> QtLogWindows::create(const QString& title) {
-    return std::make_shared<QtLogWindow>(title);
+    auto window = std::make_shared<QtLogWindow>(title, previous_.data());
+    previous_ = window->window();
+    return window;
 }
 
 } // namespace veldrin

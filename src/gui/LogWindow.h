@@ -1,7 +1,7 @@
 #pragma once
 
 // The log window on the desktop: a plain window around a read-only,
-// monospaced text view, 760 x 440, centred.
+// monospaced text view, 760 x 440.
 
 #include "platform/LogWindow.h"
 
@@ -32,8 +32,9 @@ class LogBuffer;
 
 class QtLogWindow : public LogWindow {
 public:
-    // Main thread. Builds the window without showing it.
-    explicit QtLogWindow(const QString& title);
+    // Main thread. Builds the window without showing it: 760 x 440, centred,
+    // or cascaded from `previous` while that is on screen.
+    explicit QtLogWindow(const QString& title, const QWidget* previous = nullptr);
     // Main thread. A window still on screen stays there, with its transcript,
     // until the user closes it.
     ~QtLogWindow() override;
@@ -59,6 +60,9 @@ private:
 class QtLogWindows : public LogWindows {
 public:
     std::shared_ptr<LogWindow> create(const QString& title) override;
+
+private:
+    QPointer<QWidget> previous_; // the window made last, while it exists
 };
 
 } // namespace veldrin

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace veldrin {
 
@@ -63,8 +65,11 @@ std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& request) {
     box->setText(request.message);
     box->setInformativeText(request.informativeText);
     // The informative label does not follow textFormat on every Qt version.
-    for (QLabel* label : box->findChildren<QLabel*>())
+    for (QLabel* label : box->findChildren<QLabel*>()) {
         label->setTextFormat(Qt::PlainText);
+        if (request.fixedPitchInformativeText && label->text() == request.informativeText)
+            label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
     box->setWindowModality(Qt::ApplicationModal);
     box->setWindowFlag(Qt::WindowStaysOnTopHint);
 
@@ -91,12 +96,20 @@ AlertResponse QtAlerts::runModal(const AlertRequest& request) {
     box->show();
     box->raise();
     box->activateWindow();
+    // The box gives its default button the focus as it shows; the list takes
+    // it once the box is up, so that arrows choose and Return still confirms.
+    auto* popUp = box->findChild<QComboBox*>(QStringLiteral("alertPopUp"));
+    if (popUp)
+        QTimer::singleShot(0, popUp, [popUp] { popUp->setFocus(Qt::OtherFocusReason); });
     box->exec();
-    const auto* popUp = box->findChild<QComboBox*>(QStringLiteral("alertPopUp"));
     const qsizetype selected = popUp ? popUp->currentIndex() : 0;
     const QAbstractButton* chosen = box->clickedButton();
     const QVariant index = chosen ? chosen->property(indexProperty) : QVariant();
     return {index.isValid() ? static_cast<AlertAnswer>(index.toLongLong()) : -1, selected};
+}
+
+void QtAlerts::beep() {
+    QApplication::beep();
 }
 
 } // namespace veldrin

@@ -17,6 +17,7 @@ std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& request);
 class QtAlerts : public Alerts {
 public:
     AlertResponse runModal(const AlertRequest& request) override;
+    void beep() override;
 };
 
 } // namespace veldrin

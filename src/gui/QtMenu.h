@@ -1,7 +1,7 @@
 #pragma once
 
 #include "menu/MenuEntry.h"
-#include "platform/StatusItem.h"
+#include "menu/StatusItem.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StatusItem.h"
+#include "menu/StatusItem.h"
 
 #include <QObject>
 

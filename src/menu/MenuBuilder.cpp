@@ -73,9 +73,9 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     m.push_back(MenuEntry::item(QStringLiteral("Upgrade to Latest"), Action::updateAllApps, maintenanceFree,
                                 QStringLiteral("u")));
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(cloudSyncEntry(s.cloud, running));
+    m.push_back(s.cloudSection);
     m.push_back(MenuEntry::separatorEntry());
-    m.push_back(toolsEntry(s.power));
+    m.push_back(s.toolsSection);
     m.push_back(MenuEntry::separatorEntry());
     m.push_back(
         MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true, QStringLiteral("a")));

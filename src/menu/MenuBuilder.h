@@ -1,12 +1,10 @@
 #pragma once
 
-// Pure builders: a snapshot of the fields in, the whole menu model out.
+// Pure builders: a snapshot of the fields in, the whole menu model out. The
+// cloud and tools sections come built by their own subsystems.
 
-#include "cloud/CloudMenu.h"
-#include "cloud/CloudState.h"
 #include "menu/MenuEntry.h"
 #include "menu/SyncState.h"
-#include "power/ToolsMenu.h"
 
 #include <optional>
 
@@ -23,8 +21,8 @@ struct MenuSnapshot {
     bool isQuittingApps = false;
     bool claudeBridgeRunning = false;
     QString claudeBridgeStatus;
-    CloudState cloud;
-    PowerSnapshot power;
+    MenuEntry cloudSection; // the "Cloud Sync — …" summary with its submenu
+    MenuEntry toolsSection; // "Tools" with its submenu
 };
 
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);

@@ -63,9 +63,6 @@ struct MenuEntry {
     QVariant representedObject;
     std::shared_ptr<const Menu> submenu;
 
-    // The delegate, for every item with an action but the quit item.
-    bool targetsDelegate() const { return action != Action::none && action != Action::terminate; }
-
     static MenuEntry separatorEntry() {
         MenuEntry e;
         e.separator = true;

@@ -110,11 +110,23 @@ QString firstCharacters(const QString& text, int count) {
     return text.left(characters.position());
 }
 
-QString menuTitle(const QString& title) {
+namespace {
+
+QString cutTitle(const QString& title, int maxCharacters) {
     const QString line = controlsToSpaces(title);
-    if (line.size() <= menuTitleMaxCharacters || firstCharacters(line, menuTitleMaxCharacters) == line)
+    if (line.size() <= maxCharacters || firstCharacters(line, maxCharacters) == line)
         return line;
-    return balanceBidi(firstCharacters(line, menuTitleMaxCharacters - 1)) + QStringLiteral("…");
+    return balanceBidi(firstCharacters(line, maxCharacters - 1)) + QStringLiteral("…");
+}
+
+} // namespace
+
+QString menuTitle(const QString& title) {
+    return cutTitle(title, menuTitleMaxCharacters);
+}
+
+QString statusLineTitle(const QString& line) {
+    return cutTitle(line, statusLineMaxCharacters);
 }
 
 } // namespace veldrin

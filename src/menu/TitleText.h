@@ -10,6 +10,9 @@
 namespace veldrin {
 
 inline constexpr int menuTitleMaxCharacters = 200;
+// Status lines inside submenus stay shorter, so that a long reason cannot
+// stretch the submenu across the screen; the whole text goes to the alert.
+inline constexpr int statusLineMaxCharacters = 100;
 
 // For inserting an untrusted text into a title: control characters and line
 // breaks become spaces, bidirectional controls that close nothing are dropped
@@ -25,5 +28,7 @@ QString firstCharacters(const QString& text, int count);
 // longer than menuTitleMaxCharacters user-perceived characters is cut, never
 // inside one, and ends with "…".
 QString menuTitle(const QString& title);
+// The same for a status line of a submenu, cut at statusLineMaxCharacters.
+QString statusLineTitle(const QString& line);
 
 } // namespace veldrin

@@ -25,6 +25,9 @@ struct AlertRequest {
     // only button, is the one Escape chooses.
     QStringList buttons;
     std::optional<PopUpList> popUp;
+    // For an informative text that holds a program's listing, whose columns
+    // only line up in a fixed-width font.
+    bool fixedPitchInformativeText = false;
 };
 
 // The index of the chosen button in AlertRequest::buttons; -1 when the alert
@@ -41,8 +44,12 @@ struct AlertResponse {
 class Alerts {
 public:
     virtual ~Alerts() = default;
-    // Main thread. Waits until the user has answered.
+    // Main thread. Waits until the user has answered. With a pop-up list the
+    // list has the focus, so that arrows choose and Return confirms.
     virtual AlertResponse runModal(const AlertRequest& request) = 0;
+    // Main thread. The system's alert sound: a request that has to wait for
+    // one already under way is heard, not lost.
+    virtual void beep() = 0;
 };
 
 inline const QString cancelButton = QStringLiteral("Cancel");

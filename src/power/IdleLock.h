@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Activities.h"
+#include "platform/Defaults.h"
 
 #include <QString>
 
@@ -11,6 +12,10 @@ namespace veldrin {
 // Keeping the display from sleeping (and so from locking) while idle.
 struct IdleLockState {
     std::optional<ActivityToken> idleDisplayActivity;
+    // Why the desktop did not take the display activity that is held.
+    std::optional<QString> idleDisplayRefusal;
+    // Why the last choice could not be stored for the next launch.
+    std::optional<QString> idleLockNotStored;
     const QString preventIdleScreenLockKey = QStringLiteral("preventIdleScreenLock");
 };
 

@@ -1,6 +1,6 @@
 #include "power/Lid.h"
 
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
 #include <QRegularExpression>
 
@@ -70,7 +70,8 @@ AlertRequest changeFailed(const QString& detail) {
             QStringLiteral("Could not change lid sleep mode"),
             detail + QStringLiteral("\n\nReinstall Veldrin to restore its restricted system permission."),
             {QStringLiteral("OK")},
-            std::nullopt};
+            std::nullopt,
+            true};
 }
 
 } // namespace lidAlerts

@@ -10,7 +10,6 @@
 #include <QStringList>
 
 #include <chrono>
-#include <cstdint>
 #include <optional>
 
 namespace veldrin {
@@ -18,8 +17,11 @@ namespace veldrin {
 // Each reading or change may take this long and print this much.
 inline constexpr QueryLimits lidCommandLimits{std::chrono::seconds(15), 1024 * 1024};
 
-// The assertion that keeps the system from idle sleep while Veldrin keeps it awake.
-inline constexpr std::uint64_t idleSystemSleepDisabled = std::uint64_t(1) << 20;
+// Readings come at most this often, unless forced.
+inline constexpr std::chrono::milliseconds lidRefreshSpacing = std::chrono::seconds(15);
+
+// The reason given with the assertion that keeps the system from idle sleep
+// while Veldrin keeps it awake.
 inline const QString lidActivityReason =
     QStringLiteral("Veldrin user enabled Keep Mac Running with Lid Closed");
 

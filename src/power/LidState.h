@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Activities.h"
+#include "platform/Clock.h"
 
 #include <QString>
 
@@ -14,7 +15,8 @@ struct LidState {
     std::optional<bool> lidKeepAwakeEnabled; // none until the first reading answers
     bool lidKeepAwakeChanging = false;
     std::optional<QString> lidKeepAwakeError;
-    TimePoint lastLidKeepAwakeRefresh = distantPast;
+    // When the last reading started or the last change ended; none before the first.
+    std::optional<Instant> lastLidKeepAwakeRefresh;
     int lidReadingsInFlight = 0; // launch starts two
     const QString lidKeepAwakeManagedKey = QStringLiteral("lidKeepAwakeManaged");
 };

@@ -4,11 +4,23 @@
 
 namespace veldrin {
 
+QString idleStatusLine(const PowerSnapshot& power) {
+    const QString state = power.idleDisplayActivity ? QStringLiteral("On") : QStringLiteral("Off");
+    if (power.idleDisplayActivity && power.idleDisplayRefusal)
+        return statusLineTitle(QStringLiteral("On — the desktop refused: ") +
+                               untrustedText(*power.idleDisplayRefusal));
+    if (power.idleLockNotStored)
+        return statusLineTitle(state + QStringLiteral(" — not saved for the next launch: ") +
+                               untrustedText(*power.idleLockNotStored));
+    return power.idleDisplayActivity ? QStringLiteral("On — the display will stay awake")
+                                     : QStringLiteral("Off — normal display timeout applies");
+}
+
 QString lidStatusLine(const PowerSnapshot& power) {
     if (power.lidKeepAwakeChanging)
         return QStringLiteral("Changing lid sleep mode…");
     if (power.lidKeepAwakeError)
-        return QStringLiteral("Unavailable — ") + untrustedText(*power.lidKeepAwakeError);
+        return statusLineTitle(QStringLiteral("Unavailable — ") + untrustedText(*power.lidKeepAwakeError));
     if (!power.lidKeepAwakeEnabled)
         return QStringLiteral("Checking lid sleep mode…");
     if (!*power.lidKeepAwakeEnabled)
@@ -27,9 +39,7 @@ MenuEntry toolsEntry(const PowerSnapshot& power) {
     idle.checkmark = power.idleDisplayActivity ? Checkmark::on : Checkmark::off;
     idle.toolTip = QStringLiteral("Keeps the display awake while Veldrin is running");
     m.push_back(idle);
-    m.push_back(MenuEntry::info(power.idleDisplayActivity
-                                    ? QStringLiteral("On — the display will stay awake")
-                                    : QStringLiteral("Off — normal display timeout applies")));
+    m.push_back(MenuEntry::info(idleStatusLine(power)));
     m.push_back(MenuEntry::info(QStringLiteral("Manual Lock Screen still works")));
     m.push_back(MenuEntry::separatorEntry());
     MenuEntry lid =

@@ -13,13 +13,18 @@ namespace veldrin {
 
 struct PowerSnapshot {
     bool idleDisplayActivity = false;
-    std::optional<bool> lidKeepAwakeEnabled; // none until the first reading
+    std::optional<QString> idleDisplayRefusal; // why the desktop did not take it
+    std::optional<QString> idleLockNotStored;  // why the choice was not stored
+    std::optional<bool> lidKeepAwakeEnabled;   // none until the first reading
     bool lidKeepAwakeChanging = false;
     std::optional<QString> lidKeepAwakeError;
     // The stored "lidKeepAwakeManaged"; asked only when the line depends on it.
     std::function<bool()> lidKeepAwakeManaged;
 };
 
+// The status lines under the two switches, each one line of at most
+// statusLineMaxCharacters.
+QString idleStatusLine(const PowerSnapshot& power);
 QString lidStatusLine(const PowerSnapshot& power);
 
 MenuEntry toolsEntry(const PowerSnapshot& power);

@@ -1,9 +1,11 @@
 // Stopping the Codex apps, the maintenance jobs and the other menu operations
 // that run the controller: scripted alert answers, instant pauses, real processes.
+#include "app/DemoApps.h"
 #include "app/Harness.h"
 
 #include "appcontrol/StopSequence.h"
 #include "exec/Shell.h"
+#include "menu/MenuText.h"
 
 #include <QDir>
 
@@ -42,10 +44,10 @@ TEST(StopSequence, OnlyPlainNumbersAboveOneReachKill) {
 TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     test::Harness h;
     test::installSimulator(h.home);
-    const ShellResult started = shell({h.home.home() + "/.sim/start-apps"}, {10s, 1 << 20});
-    ASSERT_EQ(started.status, 0) << started.output.toStdString();
-    const QStringList pids = QDir(h.home.home() + "/.sim/apps").entryList(QDir::Files);
-    ASSERT_EQ(pids.size(), 3);
+    DemoApps apps;
+    QString error;
+    ASSERT_TRUE(apps.start(&error)) << error.toStdString();
+    const std::vector<pid_t> pids = apps.running();
     test::FakeStatusItem& item = h.statusItem();
     h.fakes.sleepScale = 0.25; // time for TERM to take effect before the next look
     h.fakes.alertAnswers = {firstButton};
@@ -67,8 +69,8 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
               "Requesting a normal quit…\nTerminating 3 lingering process(es)…\n"
               "Force-quitting 1 process(es) that did not stop…\nAll ChatGPT processes have stopped.\n");
     EXPECT_EQ(h.fakes.sleeps(), (QList<qint64>{2000, 2000, 1000}));
-    for (const QString& pid : pids)
-        EXPECT_FALSE(test::processAlive(pid.toLongLong())) << pid.toStdString();
+    for (const pid_t pid : pids)
+        EXPECT_FALSE(test::processAlive(pid)) << pid;
     EXPECT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
 }
 
@@ -177,10 +179,43 @@ TEST(AppControl, OperationsAskWhereTheyMustStopTheAppsWhereTheyMustAndRunTheirVe
         ASSERT_TRUE(h.runFinished());
         for (const auto& window : h.fakes.windows)
             EXPECT_TRUE(window->title == c.title && window->shown);
-        EXPECT_EQ(h.fakes.windows[0]->transcript(), windows == 2 ? c.stopTranscript : h.transcript());
+        if (windows == 2) {
+            EXPECT_EQ(h.fakes.windows[0]->transcript(), c.stopTranscript);
+        }
         EXPECT_EQ(h.transcript(), "\nFinished with exit code 0.\n");
         EXPECT_EQ(h.calls().count(c.arguments), 1);
     }
+}
+
+TEST(AppControl, AJobWhoseAppsStoppedWhileAnotherRunStartedSaysItDidNotStart) {
+    // The audit holds its run open until released.
+    test::Harness h("[ \"$1\" = audit ] && while [ ! -f \"$HOME/release\" ]; do sleep 0.02; done; exit 0");
+    h.fakes.alertAnswers = {firstButton};
+    h.delegate->repairAlt();
+    h.delegate->auditProfiles(); // stays enabled while the apps stop
+    ASSERT_TRUE(stopFinished(h));
+    EXPECT_EQ(h.fakes.windows[0]->transcript(),
+              "Closing Primary, Alt, and Tri before repairing project data…\n"
+              "Repair Alt did not start because another run is in progress (Veldrin Audit).\n");
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_EQ(h.fakes.windows.size(), 2u);
+    EXPECT_FALSE(h.calls().contains({"repair-projects", "alt"}));
+}
+
+TEST(AppControl, TheSimulatedUpgradeBringsTriToPrimarysBuild) {
+    test::Harness h;
+    test::installSimulator(h.home);
+    h.home.writeScript(".sim/fast", "");
+    test::FakeStatusItem& item = h.statusItem();
+    const auto builds = [&] { return menuText(item.open().entries).section('\n', 2, 3); };
+    EXPECT_EQ(builds(), "Alt up to date (build 27) [disabled]\nTri behind (build 26 → 27) [disabled]");
+    h.fakes.alertAnswers = {firstButton};
+    h.delegate->updateAllApps();
+    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.windows.size() == 2; }));
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_TRUE(h.transcript().contains("Both copies now carry build 27.\n")) << h.transcript().toStdString();
+    EXPECT_EQ(builds(), "Alt up to date (build 27) [disabled]\nTri up to date (build 27) [disabled]");
 }
 
 TEST(AppControl, SurvivorsCancelTheJob) {

@@ -63,3 +63,35 @@ TEST(ClaudeBridge, RunsInTheBackgroundOneAtATimeAndNotBesideAStreamedRun) {
     ASSERT_TRUE(h.runFinished());
     EXPECT_EQ(h.calls().count({"claude", "sync"}), 1);
 }
+
+TEST(ClaudeBridge, AtItsBoundTermComesFirstAndKillOnlyAfterTheGrace) {
+    // On TERM it goes on writing for a moment, then would run for ever.
+    test::Harness h("[ \"$1\" = claude ] || exit 0\necho $$ > \"$HOME/pid\"\n"
+                    "trap 'echo TERM >> \"$HOME/log\"; sleep 0.3; echo wrote >> \"$HOME/log\"' TERM\n"
+                    "while :; do sleep 0.05; done");
+    h.delegate->limits.claudeBridge.timeout = 300ms;
+    h.delegate->limits.claudeBridge.termGrace = 1500ms;
+    setMorning(h.fakes);
+    h.delegate->runClaudeBridgeInBackground();
+    ASSERT_TRUE(test::waitUntil([&] { return !h.delegate->bridge.claudeBridgeRunning; }));
+    EXPECT_EQ(h.home.readFile("log"), "TERM\nwrote\n");
+    EXPECT_FALSE(test::processAlive(h.home.readFile("pid").trimmed().toLongLong()));
+    EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus,
+              "failed at 09:05 — choose Sync with Claude Code for details");
+}
+
+TEST(ClaudeBridge, QuittingLeavesARunningSyncToFinishUnlessRunsEndWithVeldrin) {
+    for (const bool outlives : {true, false}) {
+        test::Harness h("[ \"$1\" = claude ] || exit 0\necho $$ > \"$HOME/pid\"; sleep 0.5; echo done > "
+                        "\"$HOME/result\"");
+        h.delegate->limits.runsOutliveVeldrin = outlives; // off in the demo
+        h.delegate->runClaudeBridgeInBackground();
+        ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("pid").isEmpty(); }));
+        const qint64 pid = h.home.readFile("pid").trimmed().toLongLong();
+        h.delegate.reset();
+        EXPECT_EQ(test::processAlive(pid), outlives);
+        if (outlives) {
+            EXPECT_TRUE(test::waitUntil([&] { return h.home.readFile("result") == "done\n"; }));
+        }
+    }
+}

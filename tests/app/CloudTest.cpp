@@ -26,19 +26,21 @@ TEST(CloudRefresh, SpacedThirtySecondsFromTheLastAnswerAndNeverTwoAtOnce) {
     test::Harness h(
         "[ \"$1\" = cloud ] && { while [ ! -f \"$HOME/release\" ]; do sleep 0.02; done; "
         "rm \"$HOME/release\"; echo '{\"profiles\": [{\"profile\": \"pri\", \"name\": \"Mac\"}]}'; }");
-    h.delegate->refreshCloudStatus(false); // the distant past: at once
+    h.delegate->refreshCloudStatus(false); // never refreshed: at once
     h.delegate->refreshCloudStatus(false);
     h.delegate->refreshCloudStatus(true); // in flight: dropped, not queued
     h.home.writeScript("release", "");
     ASSERT_TRUE(refreshed(h));
     EXPECT_EQ(h.delegate->cloud.cloudDeviceName, "Mac");
-    EXPECT_EQ(h.delegate->cloud.lastCloudRefresh, h.fakes.now);
+    EXPECT_EQ(h.delegate->cloud.lastCloudRefresh, h.fakes.monotonicNow);
     EXPECT_EQ(statusCalls(h), 1);
 
-    h.fakes.now += 29900ms;
+    // The spacing goes by the monotonic clock: a wall clock jumping a day ahead changes nothing.
+    h.fakes.now += 24h;
+    h.fakes.monotonicNow += 29900ms;
     h.delegate->refresh();
     EXPECT_FALSE(h.delegate->cloud.cloudRefreshing);
-    h.fakes.now += 100ms;
+    h.fakes.advance(100ms);
     h.delegate->refresh();
     EXPECT_TRUE(h.delegate->cloud.cloudRefreshing);
     h.home.writeScript("release", "");
@@ -90,13 +92,16 @@ TEST(Offering, ProjectsSortedByNameOnlyThoseWithOneAndTheChosenOneOffered) {
     EXPECT_EQ(h.fakes.windows.size(), 1u);
 }
 
-TEST(Offering, ChatsAreListedInTheBackgroundAndASlowListOffersNothing) {
+TEST(Offering, ChatsAreListedInTheBackgroundAndAListThatFailsSaysWhy) {
     test::Harness h(
         "[ \"$2\" = list-chats ] && [ \"$3\" = pri ] && printf '[{\"id\": \"c-1\", \"title\": \"%s\"}]' "
-        "\"$(printf 'x%.0s' $(seq 150))\"\n[ \"$2\" = list-chats ] && [ \"$3\" = tri ] && sleep 30\nexit 0");
+        "\"$(printf 'x%.0s' $(seq 150))\"\n[ \"$2\" = list-chats ] && [ \"$3\" = tri ] && sleep 30\n"
+        "[ \"$2\" = list-chats ] && [ \"$3\" = alt ] && { echo 'cloud: not registered' >&2; exit 4; }\nexit "
+        "0");
     h.fakes.alertAnswers = {{firstButton, 0}};
     h.delegate->offerCloudChat(QString("pri"));
-    h.delegate->offerCloudChat(QString("pri")); // while listing: nothing more
+    h.delegate->offerCloudChat(QString("alt")); // while listing: heard, not queued
+    EXPECT_EQ(h.fakes.events.filter("beep").size(), 1);
     ASSERT_TRUE(test::waitUntil([&] { return !h.fakes.windows.empty(); }));
     ASSERT_TRUE(h.runFinished());
     ASSERT_EQ(h.fakes.alerts.size(), 1u);
@@ -104,25 +109,37 @@ TEST(Offering, ChatsAreListedInTheBackgroundAndASlowListOffersNothing) {
     EXPECT_EQ(h.fakes.alerts[0].popUp->width, 460);
     EXPECT_EQ(h.fakes.lastWindow()->title, "Offer Chat");
     EXPECT_TRUE(h.calls().contains({"cloud", "offer-chat", "pri", "c-1"}));
+    EXPECT_FALSE(h.calls().contains({"cloud", "list-chats", "alt"}));
 
     h.delegate->limits.chatList.timeout = 300ms;
-    h.delegate->offerCloudChat(QString("tri"));
-    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.alerts.size() == 2; }));
-    EXPECT_EQ(h.fakes.alerts[1].message, "No chats found");
+    const std::pair<QString, QString> failures[] = {
+        {"tri", h.home.home() + "/bin/veldrin did not answer within 0.3 seconds"},
+        {"alt", "cloud: not registered"},
+    };
+    for (const auto& [profile, reason] : failures) {
+        const std::size_t shown = h.fakes.alerts.size();
+        h.delegate->offerCloudChat(profile);
+        ASSERT_TRUE(test::waitUntil([&] { return h.fakes.alerts.size() == shown + 1; }));
+        EXPECT_EQ(h.fakes.alerts.back().message, "Could not list chats");
+        EXPECT_EQ(h.fakes.alerts.back().informativeText, reason);
+    }
 }
 
-TEST(CloudLogin, OpensATerminalRunningTheCommandOrSaysWhyNot) {
-    test::Harness h;
+TEST(CloudLogin, OpensATerminalThatRunsTheCommandAndWaitsOrSaysWhyNot) {
+    test::Harness h("echo \"not found: $*\"");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", (h.home.home() + "/terminal:" + path).toUtf8());
+    // The terminal runs its command with Return already typed.
     h.home.writeScript("terminal/x-terminal-emulator",
-                       "#!/bin/sh\nprintf '%s|' \"$@\" > \"$HOME/terminal.args\"\n");
+                       "#!/bin/sh\nprintf '%s|' \"$@\" > \"$HOME/terminal.args\"\n"
+                       "shift; echo | \"$@\" > \"$HOME/terminal.screen\" 2>&1\n");
     h.fakes.alertAnswers = {1, 2};
     h.delegate->openCloudLogin();
     h.delegate->openCloudLogin(); // Cancel
-    ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("terminal.args").isEmpty(); }));
-    EXPECT_EQ(h.home.readFile("terminal.args"),
-              "-e|/bin/sh|-c|'" + h.home.home().toUtf8() + "/bin/veldrin' cloud login|");
+    ASSERT_TRUE(test::waitUntil([&] { return h.home.readFile("terminal.screen").endsWith("close."); }));
+    EXPECT_TRUE(h.home.readFile("terminal.args")
+                    .startsWith("-e|/bin/sh|-c|'" + h.home.home().toUtf8() + "/bin/veldrin' cloud login; "));
+    EXPECT_EQ(h.home.readFile("terminal.screen"), "not found: cloud login\n\nPress Return to close.");
     EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{"Register by Email", "Use Existing Token", "Cancel"}));
 
     qputenv("PATH", "/nonexistent");

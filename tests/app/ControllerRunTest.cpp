@@ -1,7 +1,7 @@
 // Streamed controller runs, through a real controller script into a log window.
 #include "app/Harness.h"
 
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -91,14 +91,23 @@ TEST(ControllerRun, EndsWhenTheControllerExitsEvenIfAHelperHoldsItsOutput) {
     test::killProcess(h.home.readFile("helper").trimmed().toLongLong());
 }
 
-TEST(ControllerRun, QuittingLeavesARunningControllerToFinishOnItsOwn) {
-    // It goes on writing after Veldrin has stopped reading.
-    test::Harness h("echo $$ > \"$HOME/pid\"; sleep 1; echo still talking; echo finished > \"$HOME/result\"");
-    h.delegate->syncNow();
-    ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("pid").isEmpty(); }));
-    QElapsedTimer t;
-    t.start();
-    h.delegate.reset();
-    EXPECT_LT(t.elapsed(), 1000);
-    EXPECT_TRUE(test::waitUntil([&] { return !h.home.readFile("result").isEmpty(); }, 10s));
+TEST(ControllerRun, QuittingLeavesARunningControllerToFinishUnlessRunsEndWithVeldrin) {
+    for (const bool outlives : {true, false}) {
+        // It goes on writing after Veldrin has stopped reading.
+        test::Harness h(
+            "[ \"$1\" = now ] || exit 0\n"
+            "echo $$ > \"$HOME/pid\"; sleep 1; echo still talking; echo finished > \"$HOME/result\"");
+        h.delegate->limits.runsOutliveVeldrin = outlives; // off in the demo
+        h.delegate->syncNow();
+        ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("pid").isEmpty(); }));
+        const qint64 pid = h.home.readFile("pid").trimmed().toLongLong();
+        QElapsedTimer t;
+        t.start();
+        h.delegate.reset();
+        EXPECT_LT(t.elapsed(), 1000);
+        EXPECT_EQ(test::processAlive(pid), outlives);
+        if (outlives) {
+            EXPECT_TRUE(test::waitUntil([&] { return !h.home.readFile("result").isEmpty(); }, 10s));
+        }
+    }
 }

@@ -4,13 +4,24 @@
 // a temporary HOME.
 
 #include "app/AppDelegate.h"
+#include "app/Demo.h"
 
 #include "support/Fakes.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 namespace veldrin::test {
+
+// The demo's sandbox in this home: the simulated controller, pmset and sudo,
+// the stand-in app bundles, the data folders.
+inline void installSimulator(const TempHome& home) {
+    QString error;
+    if (!layOutSandbox(home.home(), home.systemRoot(), &error))
+        ADD_FAILURE() << error.toStdString();
+}
 
 struct Harness {
     TempHome home;

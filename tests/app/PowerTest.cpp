@@ -11,7 +11,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString lidActivity = "begin:1048576:Veldrin user enabled Keep Mac Running with Lid Closed";
+const QString lidActivity = "begin:system:Veldrin user enabled Keep Mac Running with Lid Closed";
+const QString idleActivity = "begin:display:Veldrin user enabled Prevent Idle Screen Lock";
 
 struct Lid : test::Harness {
     test::FakeStatusItem& item = statusItem();
@@ -24,35 +25,19 @@ struct Lid : test::Harness {
     bool changed() {
         return test::waitUntil([&] { return !delegate->lid.lidKeepAwakeChanging; });
     }
-    // The switch and its status line, as the Tools submenu shows them.
-    std::pair<MenuEntry, QString> tools() {
-        for (const MenuEntry& e : item.open().entries)
-            if (e.title == "Tools")
-                return {e.submenu->entries[4], e.submenu->entries[5].title};
+    // A switch and the status line under it, as the Tools submenu shows them.
+    std::pair<MenuEntry, QString> tools(Action action = Action::toggleLidKeepAwake) {
+        for (const MenuEntry& e : item.open().entries) {
+            const auto& sub = e.submenu ? e.submenu->entries : std::vector<MenuEntry>{};
+            for (std::size_t i = 0; i + 1 < sub.size(); ++i)
+                if (sub[i].action == action)
+                    return {sub[i], sub[i + 1].title};
+        }
         return {};
     }
 };
 
 } // namespace
-
-TEST(Lid, SleepDisabledIsTheFirstMatchingLinesLastPiece) {
-    const std::pair<QString, std::optional<bool>> cases[] = {
-        {"Settings:\n SleepDisabled\t\t1\n", true},
-        {"disablesleep 0", false},
-        {"SLEEPDISABLED 1", true},
-        {"SleepDisabled 2", std::nullopt},
-        {"SleepDisabled", std::nullopt},
-        {"SleepDisabled 1.0", std::nullopt},
-        {"sleep 1\nstandby 0", std::nullopt},
-        {"\n\nSleepDisabled 0\nSleepDisabled 1", false},
-        {"SleepDisabledX 1\nSleepDisabled 1", true},
-        {"", std::nullopt},
-    };
-    for (const auto& [listing, value] : cases)
-        EXPECT_EQ(parseSleepDisabled(listing), value) << listing.toStdString();
-    EXPECT_EQ(lidFailureDetail({1, ""}, {0, " \n"}),
-              "pmset exited with status 1; verification exited with status 0.");
-}
 
 TEST(Lid, TurningOnAndOffAsksWhereItMustAndHoldsTheAssertionOnlyForItsOwnSetting) {
     Lid h;
@@ -61,7 +46,7 @@ TEST(Lid, TurningOnAndOffAsksWhereItMustAndHoldsTheAssertionOnlyForItsOwnSetting
     EXPECT_EQ(h.tools().second, "Checking lid sleep mode…");
     ASSERT_TRUE(h.read());
     EXPECT_EQ(h.tools().second, "Off — normal lid sleep applies");
-    h.fakes.now += 14s; // readings are 15 s apart unless forced
+    h.fakes.advance(14s); // readings are 15 s apart unless forced
     h.delegate->refreshLidKeepAwake(false);
     EXPECT_EQ(h.delegate->lid.lidReadingsInFlight, 0);
 
@@ -108,7 +93,10 @@ TEST(Lid, RefusedOrUnconfirmedChangeSaysWhyWithTheRemedy) {
         "sudo: a password is required\n\nSystem-wide power settings:"));
     EXPECT_TRUE(h.fakes.alerts[1].informativeText.endsWith(
         "displaysleep         10\n\nReinstall Veldrin to restore its restricted system permission."));
-    EXPECT_TRUE(h.tools().second.startsWith("Unavailable — sudo: a password is required"));
+    EXPECT_TRUE(h.fakes.alerts[1].fixedPitchInformativeText); // the listing's columns line up
+    // The submenu keeps one line of a hundred characters.
+    EXPECT_TRUE(h.tools().second.startsWith("Unavailable — sudo: a password is required  System-wide"));
+    EXPECT_EQ(h.tools().second.size(), 100);
     EXPECT_EQ(h.delegate->lid.lidKeepAwakeEnabled, false);
 
     QFile::remove(h.home.systemRoot() + "/usr/bin/pmset");
@@ -117,13 +105,35 @@ TEST(Lid, RefusedOrUnconfirmedChangeSaysWhyWithTheRemedy) {
               "Unavailable — " + h.home.systemRoot() + "/usr/bin/pmset: No such file or directory");
 }
 
+TEST(IdleLock, AtMostOneAssertionTheChoiceAlwaysStoredAndAProblemShownNotHidden) {
+    Lid h;
+    const auto idle = [&] { return h.tools(Action::togglePreventIdleScreenLock); };
+    h.delegate->setPreventIdleScreenLock(true);
+    h.delegate->setPreventIdleScreenLock(true);
+    EXPECT_EQ(h.fakes.heldActivities.size(), 1u);
+    EXPECT_EQ(idle().second, "On — the display will stay awake");
+    h.delegate->togglePreventIdleScreenLock();
+    EXPECT_TRUE(h.fakes.heldActivities.empty());
+
+    // The desktop refuses and the store cannot keep the choice: the switch
+    // still follows the user, and its line says what went wrong.
+    h.fakes.activityRefusal = "no session bus";
+    h.fakes.defaultsWriteProblem = "cannot write /x/Veldrin.conf";
+    h.delegate->togglePreventIdleScreenLock();
+    EXPECT_EQ(idle().first.checkmark, Checkmark::on);
+    EXPECT_EQ(idle().second, "On — the desktop refused: no session bus");
+    h.delegate->togglePreventIdleScreenLock();
+    EXPECT_EQ(idle().first.checkmark, Checkmark::off);
+    EXPECT_EQ(idle().second, "Off — not saved for the next launch: cannot write /x/Veldrin.conf");
+    EXPECT_EQ(h.fakes.events.filter("write:preventIdleScreenLock").size(), 5);
+}
+
 TEST(Power, BothSettingsComeBackAtLaunchAndOnlyTheirAssertionsEndAtQuit) {
     Lid h;
     h.setSystem("1");
     h.fakes.defaults = {{"lidKeepAwakeManaged", true}, {"preventIdleScreenLock", true}};
     h.delegate->applicationDidFinishLaunching({.statusItem = false, .timers = false});
     ASSERT_TRUE(test::waitUntil([&] { return !h.delegate->launchWorkPending(); }));
-    const QString idleActivity = "begin:1099511627776:Veldrin user enabled Prevent Idle Screen Lock";
     EXPECT_EQ(h.fakes.events.filter("begin:"), (QStringList{idleActivity, lidActivity}));
     // Restored before anything else is looked at.
     EXPECT_EQ(h.fakes.events.indexOf(idleActivity), h.fakes.events.indexOf("read:preventIdleScreenLock") + 1);

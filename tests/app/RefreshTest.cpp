@@ -2,8 +2,8 @@
 // bounded waits of menu opening, and the pause switch.
 #include "app/Harness.h"
 
+#include "base/Paths.h"
 #include "exec/AppProcesses.h"
-#include "platform/Paths.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,10 +2,11 @@
 #include "cloud/CloudStatus.h"
 #include "cloud/CloudMenu.h"
 #include "menu/MenuText.h"
-#include "power/ToolsMenu.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 using namespace veldrin;
@@ -81,59 +82,37 @@ TEST(CloudMenu, LinesFollowTheModel) {
     EXPECT_EQ(lines[1], "Connected — \u2068Mac \u202Eevil\u202C\u2069");
     EXPECT_EQ(lines[2], "Primary: off · 1 projects · 1 chats");
     cloud.cloudTransfers = {{"error", 2}};
-    cloud.cloudError = "no network";
-    EXPECT_EQ(
-        infoLines(cloudSyncEntry(cloud, false)).mid(0, 2),
-        (QStringList{"Cloud Sync — Pri off · Alt off · Tri ↓ · 2 active", "Cloud unavailable — no network"}));
+    cloud.cloudError = "no network\n" + QString(100, 'x');
+    EXPECT_EQ(infoLines(cloudSyncEntry(cloud, false)).mid(0, 2),
+              (QStringList{"Cloud Sync — Pri off · Alt off · Tri ↓ · 2 active",
+                           "Cloud unavailable — no network " + QString(68, 'x') + "…"}));
     EXPECT_EQ(
         cloudSummaryTitle({{"pri", {"Up", 0, 0}}}, {{"pending", 2}, {"available", 3}, {"downloading", 4}}),
         "Cloud Sync — Pri off · Alt off · Tri off · 9 active");
+    // Counts near the top of the range add up to the top, not past it.
+    const qint64 max = std::numeric_limits<qint64>::max();
+    EXPECT_EQ(cloudSummaryTitle({}, {{"pending", max}, {"error", max}, {"available", -5}}),
+              "Cloud Sync — Pri off · Alt off · Tri off · 9223372036854775807 active");
     cloud.cloudRefreshing = true;
     const MenuEntry entry = cloudSyncEntry(cloud, true);
     EXPECT_EQ(infoLines(entry)[1], "Refreshing cloud status…");
-    EXPECT_FALSE(entry.submenu->entries[5].enabled); // Run Cloud Sync Now, during a run
+    const auto& items = entry.submenu->entries;
+    EXPECT_FALSE(std::find_if(items.begin(), items.end(), [](const MenuEntry& e) {
+                     return e.action == Action::runCloudCycleNow;
+                 })->enabled); // during a run
 }
 
 TEST(CloudMenu, ProfileSubmenuChecksTheCurrentModeAndCarriesItsValues) {
-    const MenuEntry pri = cloudProfileMenu("Primary Target", "pri", {{"pri", {"both", 0, 0}}});
+    const MenuEntry pri = cloudProfileMenu(primaryProfile, {{"pri", {"both", 0, 0}}});
     EXPECT_EQ(menuText({pri}), "Primary Target\n"
                                "  Up Sync Only [off]\n  Down Sync Only [off]\n  Up + Down Sync [on]\n"
                                "  Turn Cloud Sync Off [off]\n  ---\n  Offer Project…\n  Offer Chat…\n");
-    EXPECT_EQ(pri.submenu->entries[3].representedObject, QStringList({"pri", "off"}));
-    EXPECT_EQ(pri.submenu->entries[6].representedObject, "pri");
-    const MenuEntry alt = cloudProfileMenu("Alt Target", "alt", {{"pri", {"both", 0, 0}}});
+    QList<QVariant> carried;
+    for (const MenuEntry& e : pri.submenu->entries)
+        carried << e.representedObject;
+    EXPECT_EQ(carried, (QList<QVariant>{QStringList{"pri", "up"}, QStringList{"pri", "down"},
+                                        QStringList{"pri", "both"}, QStringList{"pri", "off"}, QVariant(),
+                                        "pri", "pri"}));
+    const MenuEntry alt = cloudProfileMenu(altProfile, {{"pri", {"both", 0, 0}}});
     EXPECT_FALSE(menuText({alt}).contains("[on]"));
-}
-
-TEST(ToolsMenu, LidLineSwitchAndWhenTheStoredChoiceIsRead) {
-    const struct {
-        std::optional<bool> enabled;
-        bool changing;
-        std::optional<QString> error;
-        bool managed;
-        QString line;
-        bool switchEnabled, checked, asked;
-    } cases[] = {
-        {std::nullopt, false, std::nullopt, true, "Checking lid sleep mode…", false, false, false},
-        {false, true, std::nullopt, true, "Changing lid sleep mode…", false, false, false},
-        {true, false, QString("pmset: denied"), true, "Unavailable — pmset: denied", true, true, false},
-        {true, false, std::nullopt, true, "On — Veldrin is keeping the Mac active", true, true, true},
-        {true, false, std::nullopt, false, "On externally — click above to turn it off", true, true, true},
-        {false, false, std::nullopt, true, "Off — normal lid sleep applies", true, false, false},
-    };
-    for (const auto& c : cases) {
-        bool asked = false;
-        const MenuEntry tools =
-            toolsEntry({false, c.enabled, c.changing, c.error, [&] { return asked = true, c.managed; }});
-        const auto& e = tools.submenu->entries;
-        EXPECT_EQ(e[5].title, c.line);
-        EXPECT_EQ(e[4].enabled, c.switchEnabled) << c.line.toStdString();
-        EXPECT_EQ(e[4].checkmark, c.checked ? Checkmark::on : Checkmark::off) << c.line.toStdString();
-        EXPECT_EQ(asked, c.asked) << c.line.toStdString();
-    }
-    const MenuEntry on = toolsEntry({true, std::nullopt, false, std::nullopt, {}});
-    EXPECT_EQ(menuText({on}).section('\n', 1, 2),
-              "  Prevent Idle Screen Lock [on] [tip: Keeps the display awake "
-              "while Veldrin is running]\n  On — the display will stay awake "
-              "[disabled]");
 }

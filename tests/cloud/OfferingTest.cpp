@@ -11,16 +11,31 @@
 using namespace veldrin;
 using namespace std::chrono_literals;
 
-TEST(Offering, ChatsInTheControllersOrderWithLineFeedsMadeSpaces) {
-    EXPECT_EQ(
-        parseChatList(0, R"([{"id": "c2", "title": "two\nlines\r"}, {"id": "c1"}, {"id": 3, "title": "x"},
-                                  {"id": "c0", "title": "R&D <b>"}])"),
-        (QList<OfferCandidate>{{"c2", "two lines\r"}, {"c0", "R&D <b>"}}));
-    for (const auto& [status, output] : {std::pair{1, R"([{"id": "c", "title": "t"}])"},
-                                         {0, "warning: cache\n[]"},
-                                         {0, R"([{"id": "c", "title": "t"}, 1])"},
-                                         {0, R"({"id": "c", "title": "t"})"}})
-        EXPECT_TRUE(parseChatList(status, output).isEmpty()) << output;
+TEST(Offering, ChatsInTheControllersOrderOrWhyThereIsNoList) {
+    const ChatListing listed =
+        chatListing("/h/bin/veldrin",
+                    {0, R"([{"id": "c2", "title": "two\nlines\r"}, {"id": "c1"}, {"id": 3, "title": "x"},
+                                 {"id": "c0", "title": "R&D <b>"}])"});
+    EXPECT_EQ(listed.chats, (QList<OfferCandidate>{{"c2", "two lines\r"}, {"c0", "R&D <b>"}}));
+    EXPECT_EQ(listed.failure, std::nullopt);
+    const struct {
+        ShellResult result;
+        QString failure;
+    } failures[] = {
+        {{1, "  cloud: not registered\n", ShellFailure::none}, "cloud: not registered"},
+        {{3, "", ShellFailure::none}, "/h/bin/veldrin exited with status 3"},
+        {{0, "warning: cache\n[]", ShellFailure::none}, "warning: cache\n[]"},
+        {{0, R"([{"id": "c", "title": "t"}, 1])", ShellFailure::none}, R"([{"id": "c", "title": "t"}, 1])"},
+        {{0, " \n", ShellFailure::none}, "/h/bin/veldrin printed no chat list"},
+        {{1, "/h/bin/veldrin did not answer within 15 seconds", ShellFailure::noAnswer},
+         "/h/bin/veldrin did not answer within 15 seconds"},
+        {{0, QString(1500, 'z'), ShellFailure::none}, QString(1000, 'z') + "…"},
+    };
+    for (const auto& f : failures) {
+        const ChatListing listing = chatListing("/h/bin/veldrin", f.result);
+        EXPECT_TRUE(listing.chats.isEmpty());
+        EXPECT_EQ(listing.failure, f.failure);
+    }
 }
 
 TEST(Offering, ChatTitlesAreCutAtAHundredCharactersNeverInsideOne) {
@@ -67,7 +82,7 @@ TEST(CloudLogin, AnyHomeFolderReachesItsOwnController) {
         const QString prefix = "tell application \"Terminal\" to do script \"";
         ASSERT_TRUE(script.startsWith(prefix) && script.endsWith('"'));
         const QString commandLine = unescapeAppleScript(script.mid(prefix.size()).chopped(1));
-        ASSERT_EQ(commandLine, cloudLogin::terminalCommand(commandLine).last());
+        ASSERT_TRUE(cloudLogin::terminalCommand(commandLine).last().startsWith(commandLine + "; "));
         ASSERT_EQ(shell({"/bin/sh", "-c", commandLine}, {10s, 4096}).status, 0) << name.toStdString();
         ASSERT_EQ(temp.readFile(name + "/bin/veldrin.args"), "cloud|" + subcommand.toUtf8() + "|")
             << name.toStdString();

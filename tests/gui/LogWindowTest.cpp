@@ -57,6 +57,15 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
     log.show();
     EXPECT_TRUE(w->isVisible());
     closeAndReap(w);
+
+    // While one is on screen, the next sits a title bar below and right of it.
+    veldrin::QtLogWindows windows;
+    const auto first = std::static_pointer_cast<QtLogWindow>(windows.create("first"));
+    first->window()->move(first->window()->screen()->availableGeometry().topLeft());
+    first->show();
+    const auto second = std::static_pointer_cast<QtLogWindow>(windows.create("second"));
+    EXPECT_EQ(second->window()->geometry().topLeft(), first->window()->geometry().topLeft() + QPoint(28, 28));
+    closeAndReap(first->window());
 }
 
 TEST(LogWindow, PiecesAreShownLiterallyBackToBackAndTheEndStaysInView) {

@@ -20,6 +20,9 @@ MenuSnapshot snapshot(SyncState state = SyncState::ready) {
     s.altBuild = QStringLiteral("27");
     s.triBuild = QStringLiteral("26");
     s.claudeBridgeStatus = QStringLiteral("not run yet");
+    // The subsystems build these; the builder only puts them in place.
+    s.cloudSection = MenuEntry::holder(QStringLiteral("Cloud Sync — the cloud's section"), {});
+    s.toolsSection = MenuEntry::holder(QStringLiteral("Tools"), {});
     return s;
 }
 
@@ -63,19 +66,13 @@ TEST(MenuBuilder, ReadyMenuInFull) {
                                                       "Pause Sync [key p]\n"
                                                       "Upgrade to Latest [key u]\n"
                                                       "---\n"
-                                                      "Cloud Sync — Pri off · Alt off · Tri off\n"
+                                                      "Cloud Sync — the cloud's section\n"
                                                       "---\n"
                                                       "Tools\n"
                                                       "---\n"
                                                       "Audit Profiles [key a]\n"
                                                       "Last 10 Sync Runs… [key l]\n"
                                                       "Quit Veldrin [key q]\n"));
-    for (const MenuEntry& e : menu) {
-        EXPECT_EQ(e.checkmark, Checkmark::notSet);
-        EXPECT_FALSE(e.toolTip);
-        EXPECT_FALSE(e.representedObject.isValid());
-        EXPECT_EQ(e.targetsDelegate(), e.action != Action::none && e.action != Action::terminate);
-    }
     EXPECT_EQ(menu.back().action, Action::terminate);
 }
 

@@ -38,13 +38,19 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/veldrin-test");
     std::unique_ptr<Activities> activities = makeDBusActivities();
 
+    // Nobody serves the screen saver yet: the bus's own answer says so.
+    const ActivityGrant refused = activities->begin(ActivityOption::idleDisplaySleepDisabled, "early");
+    EXPECT_TRUE(refused.refused && refused.refused->contains("org.freedesktop.ScreenSaver"));
+    activities->end(refused.token);
+
     QTemporaryDir dir;
     const QString calls = dir.filePath("calls");
     const SpawnResult service = spawnWithPipe({VELDRIN_SCREENSAVER_STANDIN, address, calls});
     ASSERT_EQ(firstLine(service.readFd), "ready");
-    const ActivityToken held =
-        activities->begin(std::uint64_t(1) << 40, "Veldrin user enabled Prevent Idle Screen Lock");
-    activities->end(held);
+    const ActivityGrant held = activities->begin(ActivityOption::idleDisplaySleepDisabled,
+                                                 "Veldrin user enabled Prevent Idle Screen Lock");
+    EXPECT_EQ(held.refused, std::nullopt);
+    activities->end(held.token);
     QFile called(calls);
     ASSERT_TRUE(called.open(QIODevice::ReadOnly));
     EXPECT_EQ(called.readAll(),
@@ -55,4 +61,14 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
         waitForExit(child.pid);
         ::close(child.readFd);
     }
+}
+
+// No address and no per-user bus socket (the test's runtime folder is empty):
+// no bus is started, and the answer is plainly that there is none.
+TEST(DBusActivities, WithoutASessionBusTheDesktopRefusesWithoutLaunchingOne) {
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::unique_ptr<Activities> activities = makeDBusActivities();
+    const ActivityGrant grant = activities->begin(ActivityOption::idleDisplaySleepDisabled, "reason");
+    EXPECT_EQ(grant.refused, "no session bus");
+    activities->end(grant.token);
 }

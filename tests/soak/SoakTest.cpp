@@ -102,7 +102,7 @@ struct Soak : test::Harness {
         cycle(
             300 * scale, {"ready", "apps", "garbage"},
             [&](std::size_t) {
-                fakes.now += 5s; // cloud and lid readings fall due every few refreshes
+                fakes.advance(5s); // cloud and lid readings fall due every few refreshes
                 delegate->refresh();
             },
             [&](std::size_t m) {

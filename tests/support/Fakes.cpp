@@ -79,41 +79,45 @@ struct DefaultsFake : Fake<Defaults> {
         p.events << "read:" + key;
         return p.defaults.contains(key) && p.defaults.at(key);
     }
-    void setBool(const QString& key, bool value) override {
+    std::optional<QString> setBool(const QString& key, bool value) override {
         p.events << "write:" + key + (value ? "=true" : "=false");
-        p.defaults[key] = value;
+        p.defaults[key] = value; // kept for the run, stored or not
+        return p.defaultsWriteProblem;
     }
 };
 
 struct ClockFake : Fake<Clock> {
     using Fake::Fake;
     TimePoint now() const override { return p.now; }
+    Instant monotonicNow() const override { return p.monotonicNow; }
 };
 
 struct SchedulerFake : Fake<Scheduler> {
     using Fake::Fake;
     struct FixedTimer : RepeatingTimer {
-        explicit FixedTimer(double s) : seconds(s) {}
-        double interval() const override { return seconds; }
-        double seconds;
+        explicit FixedTimer(std::chrono::milliseconds p) : period(p) {}
+        std::chrono::milliseconds interval() const override { return period; }
+        std::chrono::milliseconds period;
     };
-    std::unique_ptr<RepeatingTimer> scheduleRepeating(double seconds, std::function<void()> tick) override {
-        p.events << "repeat:" + QString::number(seconds);
-        p.repeating.push_back({seconds, std::move(tick)});
-        return std::make_unique<FixedTimer>(seconds);
+    std::unique_ptr<RepeatingTimer> scheduleRepeating(std::chrono::milliseconds period,
+                                                      std::function<void()> tick) override {
+        p.events << "repeat:" + QString::number(period.count());
+        p.repeating.push_back({period, std::move(tick)});
+        return std::make_unique<FixedTimer>(period);
     }
-    void after(double seconds, std::function<void()> call) override {
-        p.events << "after:" + QString::number(seconds);
-        p.delayed.push_back({seconds, std::move(call)});
+    void after(std::chrono::milliseconds delay, std::function<void()> call) override {
+        p.events << "after:" + QString::number(delay.count());
+        p.delayed.push_back({delay, std::move(call)});
     }
 };
 
 struct ActivitiesFake : Fake<Activities> {
     using Fake::Fake;
-    ActivityToken begin(std::uint64_t options, const QString& reason) override {
-        p.events << "begin:" + QString::number(options) + ':' + reason;
+    ActivityGrant begin(ActivityOption option, const QString& reason) override {
+        const bool display = option == ActivityOption::idleDisplaySleepDisabled;
+        p.events << QStringLiteral("begin:") + (display ? "display:" : "system:") + reason;
         p.heldActivities.push_back(++next);
-        return ActivityToken{next};
+        return {ActivityToken{next}, display ? p.activityRefusal : std::nullopt};
     }
     void end(ActivityToken token) override {
         p.events << "end:" + QString::number(token.id);
@@ -132,6 +136,7 @@ struct AlertsFake : Fake<Alerts> {
         p.alertAnswers.pop_front();
         return answer;
     }
+    void beep() override { p.events << "beep"; }
 };
 
 struct WorkspaceFake : Fake<Workspace> {

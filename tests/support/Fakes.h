@@ -5,7 +5,7 @@
 // FakePlatform, which must outlive the delegate. Background work is the real
 // thing: jobs run on threads and hand back through the event loop.
 
-#include "platform/Platform.h"
+#include "app/Platform.h"
 
 #include <QMutex>
 #include <QStringList>
@@ -13,6 +13,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace veldrin::test {
@@ -59,16 +60,27 @@ struct FakeStatusItem : StatusItem {
 
 struct FakePlatform {
     struct Timer {
-        double seconds;
+        std::chrono::milliseconds period;
         std::function<void()> tick;
     };
     // In order: "statusItem", "toolTip:…", "menu", "indicator", "read:key",
-    // "write:key=true", "repeat:5", "after:20", "begin:options:reason", "end:id".
+    // "write:key=true", "repeat:5000", "after:20000", "begin:option:reason",
+    // "end:id", "beep".
     QStringList events;
     FakeStatusItem* statusItem = nullptr;
     std::vector<std::shared_ptr<FakeLogWindow>> windows;
     std::map<QString, bool> defaults;
+    // What a write to the defaults answers (why the store could not keep it).
+    std::optional<QString> defaultsWriteProblem;
+    // What the desktop answers to a display activity (why it refused).
+    std::optional<QString> activityRefusal;
+    // Both clocks move together, and only when the test says so.
     TimePoint now = TimePoint{} + std::chrono::hours(24 * 365 * 56);
+    Instant monotonicNow = Instant{} + std::chrono::hours(1);
+    void advance(std::chrono::milliseconds by) {
+        now += by;
+        monotonicNow += by;
+    }
     // Timers fire only when the test says so, also after the delegate is gone.
     std::vector<Timer> repeating;
     std::vector<Timer> delayed;

@@ -1,6 +1,13 @@
-// Every test program runs with a real QApplication on the offscreen platform,
-// so log windows and menus are real widgets without a display.
+// Every test program runs with a real Qt application object: a QApplication
+// on the offscreen platform where widgets are tested (log windows and menus
+// are real widgets without a display), a QCoreApplication for the core.
+#if defined(VELDRIN_TEST_WIDGETS)
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -12,8 +19,12 @@ int main(int argc, char** argv) {
     // a runtime folder of its own and says so on stderr.
     const QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
+    TestApplication::setOrganizationName(QStringLiteral("Veldrin"));
+    TestApplication::setApplicationName(QStringLiteral("Veldrin"));
+#if defined(VELDRIN_TEST_WIDGETS)
     QApplication::setQuitOnLastWindowClosed(false);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -62,21 +62,6 @@ QByteArray TempHome::readFile(const QString& relativePath) const {
     return f.readAll();
 }
 
-void installSimulator(const TempHome& home) {
-    for (const auto& [file, target] : {std::pair{"veldrin", "bin/veldrin"},
-                                       {"standin-app", ".sim/standin-app"},
-                                       {"start-apps", ".sim/start-apps"},
-                                       {"pmset", "../root/usr/bin/pmset"},
-                                       {"sudo", "../root/usr/bin/sudo"}}) {
-        QFile source(QStringLiteral(VELDRIN_SIM_DIR "/") + file);
-        if (!source.open(QIODevice::ReadOnly))
-            std::abort();
-        home.writeScript(target, source.readAll());
-    }
-    QDir().mkpath(home.systemRoot() + "/bin");
-    QFile::link("/bin/kill", home.systemRoot() + "/bin/kill");
-}
-
 QByteArray recordingController(const QByteArray& body) {
     // Fields are separated by US (0x1f) and calls by RS (0x1e), so arguments
     // may hold anything, line feeds included.

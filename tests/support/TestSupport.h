@@ -17,6 +17,9 @@
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << "{\"" << texts.join("\", \"").toStdString() << "\"}";
+}
 
 namespace veldrin::test {
 
@@ -40,11 +43,6 @@ private:
     QByteArray oldRoot_;
     bool hadRoot_ = false;
 };
-
-// Installs the simulated controller as the controller, the stand-in apps
-// beside it, and below the system root the real kill and the simulated pmset
-// and sudo, as the demo does.
-void installSimulator(const TempHome& home);
 
 // A controller script that records every argument vector it receives (in
 // $HOME/calls) and then runs `body` (sh).

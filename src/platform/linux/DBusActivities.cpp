@@ -3,17 +3,17 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
+#include <QFile>
 
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 
 namespace veldrin {
 
 namespace {
 
-constexpr std::uint64_t idleDisplay = std::uint64_t(1) << 40;
-constexpr std::uint64_t idleSystem = std::uint64_t(1) << 20;
 // The menu bar waits for these calls; a desktop that does not answer by then has refused.
 constexpr int callTimeoutMs = 2000;
 
@@ -24,25 +24,49 @@ void warn(const QString& what, const QString& why) {
     std::fprintf(stderr, "veldrin: %s: %s\n", qUtf8Printable(what), qUtf8Printable(why));
 }
 
-QDBusMessage call(const QDBusConnection& bus, const QDBusMessage& message) {
-    if (!bus.isConnected())
+// The session bus, if there is one. With no address set and no per-user bus
+// socket, libdbus would autolaunch a dbus-daemon of its own, which outlives
+// Veldrin; no bus is then simply no service.
+std::optional<QDBusConnection> sessionBus() {
+    bool found = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    if (!found && !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        struct stat st {};
+        const QByteArray socket = QFile::encodeName(qEnvironmentVariable("XDG_RUNTIME_DIR")) + "/bus";
+        found = ::stat(socket.constData(), &st) == 0 && S_ISSOCK(st.st_mode);
+    }
+    if (!found)
+        return std::nullopt;
+    return QDBusConnection::sessionBus();
+}
+
+QDBusMessage call(const std::optional<QDBusConnection>& bus, const QDBusMessage& message) {
+    if (!bus)
         return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
-                                        bus.lastError().isValid() ? bus.lastError().message()
-                                                                  : QStringLiteral("no bus to ask"));
-    return bus.call(message, QDBus::Block, callTimeoutMs);
+                                        QStringLiteral("no session bus"));
+    if (!bus->isConnected())
+        return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
+                                        bus->lastError().isValid() ? bus->lastError().message()
+                                                                   : QStringLiteral("no bus to ask"));
+    return bus->call(message, QDBus::Block, callTimeoutMs);
+}
+
+QString refusal(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage()
+                                                      : QStringLiteral("unexpected answer");
 }
 
 class DBusActivities : public Activities {
 public:
-    ActivityToken begin(std::uint64_t options, const QString& reason) override {
+    ActivityGrant begin(ActivityOption option, const QString& reason) override {
         Held held;
-        if (options & idleDisplay)
-            held.screenSaverCookie = inhibitScreenSaver(reason);
-        if (options & idleSystem)
-            held.sleepLock = inhibitIdleSleep(reason);
+        std::optional<QString> refused;
+        if (option == ActivityOption::idleDisplaySleepDisabled)
+            refused = inhibitScreenSaver(reason, held);
+        else
+            refused = inhibitIdleSleep(reason, held);
         const ActivityToken token{++next_};
         held_[token.id] = std::move(held);
-        return token;
+        return {token, refused};
     }
 
     void end(ActivityToken token) override {
@@ -53,7 +77,7 @@ public:
             QDBusMessage message = QDBusMessage::createMethodCall(
                 screenSaverService, screenSaverPath, screenSaverService, QStringLiteral("UnInhibit"));
             message << *it->second.screenSaverCookie;
-            const QDBusMessage reply = call(QDBusConnection::sessionBus(), message);
+            const QDBusMessage reply = call(sessionBus(), message);
             if (reply.type() == QDBusMessage::ErrorMessage)
                 warn(QStringLiteral("could not end keeping the display awake"), reply.errorMessage());
         }
@@ -66,35 +90,33 @@ private:
         QDBusUnixFileDescriptor sleepLock;
     };
 
-    static std::optional<uint> inhibitScreenSaver(const QString& reason) {
+    static std::optional<QString> inhibitScreenSaver(const QString& reason, Held& held) {
         QDBusMessage message = QDBusMessage::createMethodCall(screenSaverService, screenSaverPath,
                                                               screenSaverService, QStringLiteral("Inhibit"));
         message << QStringLiteral("Veldrin") << reason;
-        const QDBusMessage reply = call(QDBusConnection::sessionBus(), message);
+        const QDBusMessage reply = call(sessionBus(), message);
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
-            reply.arguments().first().canConvert<uint>())
-            return reply.arguments().first().toUInt();
-        warn(QStringLiteral("the desktop did not agree to keep the display awake"),
-             reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage()
-                                                        : QStringLiteral("unexpected answer"));
-        return std::nullopt;
+            reply.arguments().first().canConvert<uint>()) {
+            held.screenSaverCookie = reply.arguments().first().toUInt();
+            return std::nullopt;
+        }
+        warn(QStringLiteral("the desktop did not agree to keep the display awake"), refusal(reply));
+        return refusal(reply);
     }
 
-    static QDBusUnixFileDescriptor inhibitIdleSleep(const QString& reason) {
+    static std::optional<QString> inhibitIdleSleep(const QString& reason, Held& held) {
         QDBusMessage message = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
         message << QStringLiteral("idle") << QStringLiteral("Veldrin") << reason << QStringLiteral("block");
         const QDBusMessage reply = call(QDBusConnection::systemBus(), message);
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
-            const auto descriptor = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().first());
-            if (descriptor.isValid())
-                return descriptor;
+            held.sleepLock = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().first());
+            if (held.sleepLock.isValid())
+                return std::nullopt;
         }
-        warn(QStringLiteral("the system did not agree to stay awake"),
-             reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage()
-                                                        : QStringLiteral("unexpected answer"));
-        return {};
+        warn(QStringLiteral("the system did not agree to stay awake"), refusal(reply));
+        return refusal(reply);
     }
 
     std::map<std::uint64_t, Held> held_;

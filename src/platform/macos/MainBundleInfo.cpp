@@ -1,5 +1,5 @@
 // The application's own Info.plist values on macOS, read through CoreFoundation.
-#include "platform/Platform.h"
+#include "platform/BundleInfo.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 

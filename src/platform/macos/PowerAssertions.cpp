@@ -1,30 +1,28 @@
 // Activities as IOKit power assertions, released by their identifiers.
-#include "platform/Platform.h"
+#include "platform/Activities.h"
 
 #include <IOKit/pwr_mgt/IOPMLib.h>
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace veldrin {
 
 namespace {
 
-constexpr std::uint64_t idleDisplay = std::uint64_t(1) << 40;
-constexpr std::uint64_t idleSystem = std::uint64_t(1) << 20;
-
 class PowerAssertions : public Activities {
 public:
-    ActivityToken begin(std::uint64_t options, const QString& reason) override {
+    ActivityGrant begin(ActivityOption option, const QString& reason) override {
         std::vector<IOPMAssertionID> ids;
-        if (options & idleDisplay)
-            assertion(kIOPMAssertionTypePreventUserIdleDisplaySleep, reason, ids);
-        if (options & idleSystem)
-            assertion(kIOPMAssertionTypePreventUserIdleSystemSleep, reason, ids);
+        const std::optional<QString> refused = assertion(option == ActivityOption::idleDisplaySleepDisabled
+                                                             ? kIOPMAssertionTypePreventUserIdleDisplaySleep
+                                                             : kIOPMAssertionTypePreventUserIdleSystemSleep,
+                                                         reason, ids);
         const ActivityToken token{++next_};
         held_[token.id] = ids;
-        return token;
+        return {token, refused};
     }
 
     void end(ActivityToken token) override {
@@ -37,16 +35,20 @@ public:
     }
 
 private:
-    static void assertion(CFStringRef type, const QString& reason, std::vector<IOPMAssertionID>& ids) {
+    static std::optional<QString> assertion(CFStringRef type, const QString& reason,
+                                            std::vector<IOPMAssertionID>& ids) {
         CFStringRef name = reason.toCFString();
         IOPMAssertionID id = kIOPMNullAssertionID;
         const IOReturn result = IOPMAssertionCreateWithName(type, kIOPMAssertionLevelOn, name, &id);
         CFRelease(name);
-        if (result == kIOReturnSuccess)
+        if (result == kIOReturnSuccess) {
             ids.push_back(id);
-        else
-            std::fprintf(stderr, "veldrin: the system did not accept a power assertion (IOKit error 0x%x)\n",
-                         static_cast<unsigned>(result));
+            return std::nullopt;
+        }
+        const QString why = QStringLiteral("IOKit error 0x") + QString::number(uint(result), 16);
+        std::fprintf(stderr, "veldrin: the system did not accept a power assertion (%s)\n",
+                     qUtf8Printable(why));
+        return why;
     }
 
     std::map<std::uint64_t, std::vector<IOPMAssertionID>> held_;

@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <cstdio>
 #include <poll.h>
 
 namespace veldrin {
@@ -14,6 +15,7 @@ public:
     TimePoint now() const override {
         return std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
     }
+    Instant monotonicNow() const override { return std::chrono::steady_clock::now(); }
 };
 
 class SettingsDefaults : public Defaults {
@@ -26,37 +28,49 @@ public:
         // else is not a Boolean and reads as false.
         return value.typeId() == QMetaType::QString && value.toString() == QLatin1String("true");
     }
-    void setBool(const QString& key, bool value) override {
+    // A store that cannot be written keeps the value in memory for this run;
+    // standard error hears about it once.
+    std::optional<QString> setBool(const QString& key, bool value) override {
         settings_.setValue(key, value);
         settings_.sync();
+        if (settings_.status() == QSettings::NoError)
+            return std::nullopt;
+        const QString problem = QStringLiteral("cannot write ") + settings_.fileName();
+        if (!warned_) {
+            warned_ = true;
+            std::fprintf(stderr, "veldrin: %s; settings are kept only until Veldrin quits\n",
+                         qUtf8Printable(problem));
+        }
+        return problem;
     }
 
 private:
     mutable QSettings settings_;
+    bool warned_ = false;
 };
 
 class QtRepeatingTimer : public RepeatingTimer {
 public:
-    QtRepeatingTimer(double seconds, std::function<void()> tick) : seconds_(seconds) {
+    QtRepeatingTimer(std::chrono::milliseconds period, std::function<void()> tick) {
         timer_.setTimerType(Qt::CoarseTimer);
-        timer_.setInterval(std::chrono::milliseconds(qRound64(seconds * 1000)));
+        timer_.setInterval(period);
         QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
         timer_.start();
     }
-    double interval() const override { return seconds_; }
+    std::chrono::milliseconds interval() const override { return timer_.intervalAsDuration(); }
 
 private:
-    double seconds_;
     QTimer timer_;
 };
 
 class QtScheduler : public Scheduler {
 public:
-    std::unique_ptr<RepeatingTimer> scheduleRepeating(double seconds, std::function<void()> tick) override {
-        return std::make_unique<QtRepeatingTimer>(seconds, std::move(tick));
+    std::unique_ptr<RepeatingTimer> scheduleRepeating(std::chrono::milliseconds period,
+                                                      std::function<void()> tick) override {
+        return std::make_unique<QtRepeatingTimer>(period, std::move(tick));
     }
-    void after(double seconds, std::function<void()> call) override {
-        QTimer::singleShot(std::chrono::milliseconds(qRound64(seconds * 1000)), std::move(call));
+    void after(std::chrono::milliseconds delay, std::function<void()> call) override {
+        QTimer::singleShot(delay, std::move(call));
     }
 };
 

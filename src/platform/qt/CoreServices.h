@@ -2,7 +2,12 @@
 
 // The real implementations of the seams that need no widgets.
 
-#include "platform/Platform.h"
+#include "platform/BundleInfo.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/Scheduler.h"
+#include "platform/Sleeper.h"
+#include "platform/Workspace.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "platform/PlistGuard.h"
+#include "plist/PlistGuard.h"
 
-#include "platform/BoundedFile.h"
+#include "base/BoundedFile.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "platform/PlistWriter.h"
+#include "plist/PlistWriter.h"
 
-#include "platform/LibPlist.h"
+#include "plist/LibPlist.h"
 
 #include <QByteArray>
 #include <QDir>

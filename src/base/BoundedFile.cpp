@@ -1,4 +1,4 @@
-#include "platform/BoundedFile.h"
+#include "base/BoundedFile.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "gui/DesktopPlatform.h"
+#include "app/DesktopPlatform.h"
 
 #include "gui/LogWindow.h"
 #include "gui/QtAlerts.h"

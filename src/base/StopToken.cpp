@@ -1,4 +1,4 @@
-#include "platform/StopToken.h"
+#include "base/StopToken.h"
 
 #include <atomic>
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 // Builds read from Info.plist files: every value kind, every format, and
 // hostile files that are too large, too deep, cyclic or lying about their own
 // layout. A failure always reads as build "0", never as harm.
-#include "platform/InfoPlist.h"
-#include "platform/PlistGuard.h"
-#include "platform/PlistWriter.h"
+#include "plist/InfoPlist.h"
+#include "plist/PlistGuard.h"
+#include "plist/PlistWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "platform/InfoPlist.h"
+#include "plist/InfoPlist.h"
 
-#include "platform/LibPlist.h"
-#include "platform/PlistGuard.h"
+#include "plist/LibPlist.h"
+#include "plist/PlistGuard.h"
 
 #include <QByteArrayView>
 #include <QLocale>
