@@ -4,7 +4,6 @@
 #include "exec/AppProcesses.h"
 
 #include <QFileInfo>
-#include <QPointer>
 
 #include <algorithm>
 

@@ -7,8 +7,6 @@
 #include "exec/Shell.h"
 #include "menu/MenuText.h"
 
-#include <QDir>
-
 #include <gtest/gtest.h>
 
 using namespace veldrin;
@@ -47,8 +45,6 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     DemoApps apps;
     QString error;
     ASSERT_TRUE(apps.start(&error)) << error.toStdString();
-    const std::vector<pid_t> pids = apps.running();
-    test::FakeStatusItem& item = h.statusItem();
     h.fakes.sleepScale = 0.25; // time for TERM to take effect before the next look
     h.fakes.alertAnswers = {firstButton};
 
@@ -58,31 +54,18 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
               "This closes ChatGPT, ChatGPT Alt, ChatGPT Tri, and any helper processes they left behind.");
     EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{"Quit All", "Cancel"}));
     EXPECT_EQ(h.delegate->indicator.state, SyncState::working);
-    EXPECT_FALSE(item.open().find(Action::quitAllChatGPTProcesses)->enabled);
     EXPECT_EQ(h.fakes.terminateRequests,
               (QList<QStringList>{{"com.openai.codex", "com.openai.codex.alt", "com.openai.codex.tri"}}));
 
     ASSERT_TRUE(stopFinished(h));
-    ASSERT_EQ(h.fakes.windows.size(), 1u);
-    EXPECT_EQ(h.fakes.windows[0]->title, "Quit All ChatGPT Processes");
+    EXPECT_EQ(h.fakes.lastWindow()->title, "Quit All ChatGPT Processes");
     EXPECT_EQ(h.transcript(),
               "Requesting a normal quit…\nTerminating 3 lingering process(es)…\n"
               "Force-quitting 1 process(es) that did not stop…\nAll ChatGPT processes have stopped.\n");
     EXPECT_EQ(h.fakes.sleeps(), (QList<qint64>{2000, 2000, 1000}));
-    for (const pid_t pid : pids)
+    for (const pid_t pid : apps.running())
         EXPECT_FALSE(test::processAlive(pid)) << pid;
     EXPECT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
-}
-
-TEST(StopSequence, SurvivorsInQueryOrderAndOddIdentifiersNeverSignalled) {
-    WithApps h("4242\\tChatGPT\\n-1\\tx\\n--help\\n12abc\\nNo such file or directory\\n");
-    h.delegate->quitAllChatGPTProcesses();
-    ASSERT_TRUE(stopFinished(h));
-    EXPECT_EQ(h.transcript(),
-              "Requesting a normal quit…\nTerminating 5 lingering process(es)…\n"
-              "Force-quitting 5 process(es) that did not stop…\n"
-              "Could not stop 5 process(es): 4242, -1, --help, 12abc, No such file or directory.\n");
-    EXPECT_EQ(h.home.readFile("kills"), "-TERM -- 4242\n-KILL -- 4242\n");
 }
 
 TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
@@ -127,10 +110,8 @@ TEST(AppControl, RepairWhilePausedOnlySaysSoButTheOthersStillAsk) {
     h.delegate->repairTri();
     h.delegate->fixUnreadableChats();
     ASSERT_EQ(h.fakes.alerts.size(), 2u);
-    EXPECT_EQ(h.fakes.alerts[0].message, "Sync is paused");
-    EXPECT_EQ(h.fakes.alerts[0].informativeText,
-              "Choose Resume Sync first, then run Repair Projects & Sync again.");
-    EXPECT_EQ(h.fakes.alerts[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(h.fakes.alerts[0].message + "|" + h.fakes.alerts[0].informativeText,
+              "Sync is paused|Choose Resume Sync first, then run Repair Projects & Sync again.");
     EXPECT_EQ(h.fakes.alerts[1].message, "Fix unreadable chats in Primary, Alt, and Tri?");
     EXPECT_TRUE(h.fakes.windows.empty());
 }
@@ -148,15 +129,12 @@ TEST(AppControl, OperationsAskWhereTheyMustStopTheAppsWhereTheyMustAndRunTheirVe
         {&AppDelegate::updateAllApps, "Upgrade Alt and Tri to the latest Primary build?", "Quit Apps and Upgrade",
          "Upgrade to Latest", "Closing Primary, Alt, and Tri before upgrading…\n"
          "All ChatGPT processes stopped. Starting verified upgrade…\n", {"update-all"}},
+        {&AppDelegate::syncAllNow, "Close apps and sync everything between Codex and Claude Code?",
+         "Close Apps and Sync All", "Sync All — Codex ↔ Claude Code", {}, {"sync-all"}},
         {&AppDelegate::closeClaudeAndSync, "Quit Claude and sync with Codex?", "Quit Claude and Sync",
          "Quit Claude, Sync & Reopen", {}, {"claude", "close-sync"}},
         {&AppDelegate::quitClaude, "Quit the Claude app?", "Quit Claude", "Quit Claude", {}, {"claude", "quit"}},
-        {&AppDelegate::syncAllNow, "Close apps and sync everything between Codex and Claude Code?",
-         "Close Apps and Sync All", "Sync All — Codex ↔ Claude Code", {}, {"sync-all"}},
-        {&AppDelegate::syncNow, {}, {}, "Veldrin", {}, {"now"}},
-        {&AppDelegate::syncClaudeNow, {}, {}, "Claude Code Sync", {}, {"claude", "sync"}},
         {&AppDelegate::importIntoClaudeNow, {}, {}, "Import into Claude Code", {}, {"claude", "import"}},
-        {&AppDelegate::auditProfiles, {}, {}, "Veldrin Audit", {}, {"audit"}},
         {&AppDelegate::showSyncLogs, {}, {}, "Last 10 Veldrin Runs", {}, {"logs", "10"}},
         // clang-format on
     };
@@ -165,10 +143,8 @@ TEST(AppControl, OperationsAskWhereTheyMustStopTheAppsWhereTheyMustAndRunTheirVe
         test::Harness h;
         h.fakes.alertAnswers = {firstButton};
         (h.delegate.get()->*c.action)();
-        if (c.message.isEmpty()) {
-            EXPECT_TRUE(h.fakes.alerts.empty());
-        } else {
-            ASSERT_EQ(h.fakes.alerts.size(), 1u);
+        ASSERT_EQ(h.fakes.alerts.size(), c.message.isEmpty() ? 0u : 1u);
+        if (!c.message.isEmpty()) {
             EXPECT_EQ(h.fakes.alerts[0].style, AlertStyle::warning);
             EXPECT_EQ(h.fakes.alerts[0].message, c.message);
             EXPECT_EQ(h.fakes.alerts[0].buttons, (QStringList{c.button, "Cancel"}));
@@ -212,26 +188,33 @@ TEST(AppControl, TheSimulatedUpgradeBringsTriToPrimarysBuild) {
     EXPECT_EQ(builds(), "Alt up to date (build 27) [disabled]\nTri behind (build 26 → 27) [disabled]");
     h.fakes.alertAnswers = {firstButton};
     h.delegate->updateAllApps();
-    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.windows.size() == 2; }));
-    ASSERT_TRUE(h.runFinished());
+    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.windows.size() == 2; }) && h.runFinished());
     EXPECT_TRUE(h.transcript().contains("Both copies now carry build 27.\n")) << h.transcript().toStdString();
     EXPECT_EQ(builds(), "Alt up to date (build 27) [disabled]\nTri up to date (build 27) [disabled]");
 }
 
-TEST(AppControl, SurvivorsCancelTheJob) {
-    const std::pair<Operation, QString> cases[] = {
+TEST(StopSequence, SurvivorsInQueryOrderCancelTheJobAndOddIdentifiersAreNeverSignalled) {
+    WithApps h("4242\\tChatGPT\\n-1\\tx\\n--help\\n12abc\\nNo such file or directory\\n");
+    h.delegate->quitAllChatGPTProcesses();
+    ASSERT_TRUE(stopFinished(h));
+    EXPECT_EQ(h.transcript(),
+              "Requesting a normal quit…\nTerminating 5 lingering process(es)…\n"
+              "Force-quitting 5 process(es) that did not stop…\n"
+              "Could not stop 5 process(es): 4242, -1, --help, 12abc, No such file or directory.\n");
+    EXPECT_EQ(h.home.readFile("kills"), "-TERM -- 4242\n-KILL -- 4242\n");
+
+    const std::pair<Operation, QString> jobs[] = {
         {&AppDelegate::resolveRolloutConflicts,
          "Resolution cancelled because 1 process(es) could not be stopped: 4242.\n"},
         {&AppDelegate::repairPrimary, "Repair cancelled because 1 process(es) could not be stopped: 4242.\n"},
         {&AppDelegate::updateAllApps, "Upgrade cancelled because genuine processes remain: 4242.\n"},
     };
-    for (const auto& [action, cancellation] : cases) {
-        WithApps h("4242\\tChatGPT\\n");
-        (h.delegate.get()->*action)();
-        ASSERT_TRUE(stopFinished(h));
-        EXPECT_TRUE(h.transcript().endsWith("did not stop…\n" + cancellation))
-            << h.transcript().toStdString();
-        EXPECT_EQ(h.fakes.windows.size(), 1u);
-        EXPECT_EQ(h.calls().count(), h.calls().count({"app-processes"}));
+    for (const auto& [action, cancellation] : jobs) {
+        WithApps job("4242\\tChatGPT\\n");
+        (job.delegate.get()->*action)();
+        ASSERT_TRUE(stopFinished(job));
+        EXPECT_TRUE(job.transcript().endsWith("did not stop…\n" + cancellation))
+            << job.transcript().toStdString();
+        EXPECT_EQ(job.calls().count(), job.calls().count({"app-processes"}));
     }
 }

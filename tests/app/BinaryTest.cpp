@@ -1,14 +1,17 @@
 // The veldrin program itself: --print-menu and --version, one instance per
-// home folder, the environments it refuses, quitting on TERM, and the login
-// entry.
+// home folder, the environments it refuses, quitting on TERM, the login entry,
+// and --demo with its sandbox and stand-ins.
+
 #include "app/Autostart.h"
+#include "app/Demo.h"
+#include "app/DemoApps.h"
 #include "exec/Shell.h"
 #include "exec/Spawn.h"
 #include "plist/PlistWriter.h"
-
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -46,21 +49,18 @@ ShellResult veldrinWith(const std::vector<std::pair<const char*, QByteArray>>& v
 
 } // namespace
 
-TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
+TEST(PrintMenu, PrintsOneOpeningAtOnceShowingWhatHasNotAnsweredAsPending) {
     test::TempHome home;
     home.writeController(test::recordingController());
     setBuild(home.systemRoot() + "/Applications/ChatGPT.app", "27", false);
     setBuild(home.home() + "/Applications/ChatGPT Alt.app", "27\n\u202Eevil", false);
     setBuild(home.home() + "/Applications/ChatGPT Tri.app", 26, true);
-
-    const ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
-    ASSERT_EQ(r.status, 0) << r.output.toStdString();
-    EXPECT_TRUE(r.output.startsWith("Ready — click Sync Now [disabled]\n"
-                                    "Veldrin 0.1.0 (build 1) [disabled]\n"
-                                    "Alt behind (build \u2068" // the file's text on one line, isolated
-                                    "27 \u202E"
-                                    "evil\u202C\u2069 → 27) [disabled]\n"
-                                    "Tri behind (build 26 → 27) [disabled]\n"))
+    ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
+    EXPECT_TRUE(
+        r.output.startsWith("Ready — click Sync Now [disabled]\nVeldrin 0.1.0 (build 1) [disabled]\n"
+                            "Alt behind (build \u2068" // the file's text on one line, isolated
+                            "27 \u202E"
+                            "evil\u202C\u2069 → 27) [disabled]\nTri behind (build 26 → 27) [disabled]\n"))
         << r.output.toStdString();
     EXPECT_TRUE(r.output.endsWith("\nQuit Veldrin [key q]\n"));
     // The launch's checks; the opening that follows at once uses their answers.
@@ -68,38 +68,29 @@ TEST(PrintMenu, PrintsOneOpeningOneLinePerEntryAndExits) {
     std::sort(calls.begin(), calls.end());
     EXPECT_EQ(calls, (QList<QStringList>{{"app-processes"}, {"cloud", "status"}}));
     EXPECT_EQ(shell({VELDRIN_BINARY, "--version"}, aMinute).output, "Veldrin 0.1.0 (build 1)\n");
-}
 
-TEST(PrintMenu, AHungControllerShowsAsPendingAsSoonAsAnOpeningWouldShowIt) {
-    test::TempHome home;
+    // A hung controller: two seconds of waiting, as an opening waits.
     home.writeController(test::recordingController("exec sleep 60"));
     QElapsedTimer t;
     t.start();
-    const ShellResult r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
-    // Two seconds of waiting, as an opening waits, and the start and the exit.
+    r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
     EXPECT_LT(t.elapsed(), 2500);
     EXPECT_TRUE(r.output.startsWith("Cannot sync — " + home.home() +
-                                    "/bin/veldrin did not answer within 2 seconds [disabled]\n"))
-        << r.output.toStdString();
-    EXPECT_TRUE(r.output.contains("\n  Refreshing cloud status… [disabled]\n"));
+                                    "/bin/veldrin did not answer within 2 seconds [disabled]\n"));
+    EXPECT_TRUE(r.output.contains("\n  Refreshing cloud status… [disabled]\n")) << r.output.toStdString();
 }
 
-TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
+TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTheStart) {
     test::TempHome home;
     // A controller that never lists the apps must not hold up quitting.
     home.writeController(test::recordingController(
         "[ \"$1\" = cloud ] && exit 1; echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
     const SpawnResult first = spawnWithPipe({VELDRIN_BINARY});
-    ASSERT_TRUE(first.started());
     ASSERT_TRUE(test::waitUntil([&] { return !home.readFile("pids").isEmpty(); }));
-
-    const ShellResult second = shell({VELDRIN_BINARY}, aMinute);
-    EXPECT_EQ(second.status, 1);
-    EXPECT_EQ(second.output, "veldrin: Veldrin is already running for " + home.home() +
-                                 "; use its icon in the status bar, or quit it from its menu first\n");
-    // A menu print is not a second instance.
-    EXPECT_EQ(shell({VELDRIN_BINARY, "--print-menu"}, aMinute).failure, ShellFailure::none);
-
+    EXPECT_EQ(shell({VELDRIN_BINARY}, aMinute).output,
+              "veldrin: Veldrin is already running for " + home.home() +
+                  "; use its icon in the status bar, or quit it from its menu first\n");
+    EXPECT_EQ(shell({VELDRIN_BINARY, "--print-menu"}, aMinute).failure, ShellFailure::none); // not a second
     QElapsedTimer t;
     t.start();
     kill(first.pid, SIGTERM);
@@ -108,70 +99,56 @@ TEST(Instance, SecondOneForTheSameHomeLeavesAtOnceAndTermQuitsPromptly) {
     close(first.readFd);
     for (const QString& pid : QString::fromUtf8(home.readFile("pids")).split('\n', Qt::SkipEmptyParts))
         EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s))
-            << "query " << pid.toStdString();
-}
+            << pid.toStdString();
 
-TEST(Instance, ALockThatCannotBeTakenRefusesTheStartAndFollowsNoLink) {
-    test::TempHome home;
-    home.writeController(test::recordingController());
+    // A dangling link in the lock's place is not followed; a folder there cannot be locked.
     const QString lock = home.home() + "/.cache/veldrin/instance.lock";
-    const QString outside = home.home() + "/../outside";
-    QDir().mkpath(home.home() + "/.cache/veldrin");
-    ASSERT_TRUE(QFile::link(outside, lock)); // dangling
+    ASSERT_TRUE(QFile::remove(lock) && QFile::link(home.home() + "/../outside", lock));
     ShellResult r = shell({VELDRIN_BINARY}, aMinute);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.output.startsWith("veldrin: cannot open " + lock + ": Too many levels of symbolic links;"))
-        << r.output.toStdString();
-    EXPECT_FALSE(QFile::exists(outside));
-
-    QFile::remove(lock);
-    QDir().mkpath(lock); // a folder in its place
+    EXPECT_TRUE(r.output.startsWith("veldrin: cannot open " + lock + ": Too many levels of symbolic links;"));
+    EXPECT_FALSE(QFile::exists(home.home() + "/../outside"));
+    ASSERT_TRUE(QFile::remove(lock) && QDir().mkpath(lock));
     r = shell({VELDRIN_BINARY}, aMinute);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.output.endsWith("; without it Veldrin cannot tell whether it already runs, so it does not "
-                                  "start\n"))
+    EXPECT_TRUE(
+        r.output.endsWith("; without it Veldrin cannot tell whether it already runs, so it does not start\n"))
         << r.output.toStdString();
-    EXPECT_TRUE(test::recordedCalls(home).isEmpty());
 }
 
 TEST(Environment, AnUnusableHomeOrProgramPathIsRefusedAndNothingIsWritten) {
     test::TempHome home;
     const QByteArray odd = QFile::encodeName(home.home()) + "/h\xff";
     ASSERT_EQ(::mkdir(odd.constData(), 0700), 0);
-    const QStringList before =
-        QDir(home.home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    const struct {
-        QByteArray home;
-        QString said;
-    } cases[] = {
+    const auto listing = [&] {
+        return QDir(home.home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = listing();
+    const std::pair<QByteArray, QString> cases[] = {
         {{}, "veldrin: HOME is not set; Veldrin needs a home folder\n"},
         {"relative/home", "veldrin: HOME is not an absolute path: relative/home\n"},
         {odd, "veldrin: HOME is not valid UTF-8 (" + QString::fromUtf8(odd) +
                   "); Veldrin would misread the folder it names\n"},
     };
-    for (const auto& c : cases) {
-        for (const QStringList& args : {QStringList{}, QStringList{"--autostart", "on"}}) {
-            const ShellResult r = veldrinWith({{"HOME", c.home}}, args);
-            EXPECT_EQ(r.status, 1);
-            EXPECT_EQ(r.output, c.said);
-        }
+    for (const auto& [value, said] : cases) {
+        for (const QStringList& args : {QStringList{}, QStringList{"--autostart", "on"}})
+            EXPECT_EQ(veldrinWith({{"HOME", value}}, args).output, said);
     }
-    EXPECT_EQ(QDir(home.home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    EXPECT_EQ(listing(), before);
 
     // A program whose own path would be misread gets no login entry. (The
     // shell spells the path's bytes: a QString cannot hold them.)
     const QByteArray program = odd + "/veldrin";
     ASSERT_TRUE(
         ::link(VELDRIN_BINARY, program.constData()) == 0 ||
-        shell({"/bin/sh", "-c", "cp \"$1\" \"$HOME/$(printf 'h\\377')/veldrin\"", "sh", VELDRIN_BINARY},
-              aMinute)
-                .status == 0);
+        shell({"/bin/sh", "-c", "cp \"$0\" \"$HOME/$(printf 'h\\377')/\"", VELDRIN_BINARY}, aMinute).status ==
+            0);
     const ShellResult r =
         shell({"/bin/sh", "-c", "exec \"$HOME/$(printf 'h\\377')/veldrin\" --autostart on"}, aMinute);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.output.contains("the path of this program is not valid UTF-8")) << r.output.toStdString();
+    EXPECT_TRUE(r.status == 1 && r.output.contains("the path of this program is not valid UTF-8"))
+        << r.output.toStdString();
     EXPECT_FALSE(QFile::exists(home.home() + "/.config/autostart/veldrin.desktop"));
-    ::unlink(program.constData()); // a name QTemporaryDir could not remove
+    ::unlink(program.constData()); // names QTemporaryDir could not remove
     ::rmdir(odd.constData());
 }
 
@@ -188,4 +165,85 @@ TEST(Autostart, OnWritesALoginEntryThatRunsThisBinaryAndOffRemovesIt) {
         entry.contains("\nExec=\"" + QFileInfo(VELDRIN_BINARY).canonicalFilePath().toUtf8() + "\"\n"));
     EXPECT_EQ(veldrinWith({{"XDG_CONFIG_HOME", config}}, {"--autostart", "off"}).status, 0);
     EXPECT_FALSE(QFile::exists(home.home() + "/config/autostart/veldrin.desktop"));
+}
+
+namespace {
+
+QStringList listTree(const QString& root) {
+    QStringList out;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        it.next();
+        out << it.filePath() + ' ' + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
+    }
+    out.sort();
+    return out;
+}
+
+void pointInto(const QString& home, const QString& systemRoot) {
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("VELDRIN_SYSTEM_ROOT", QFile::encodeName(systemRoot));
+}
+
+} // namespace
+
+TEST(Demo, RunsInItsOwnSandboxEndsOnlyWhatItStartedAndClearsWhatDeadDemosLeft) {
+    test::TempHome realHome;
+    realHome.writeScript("bin/veldrin", "#!/bin/sh\necho real controller must not run >&2\nexit 9\n");
+    const QStringList before = listTree(realHome.home());
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+
+    // A demo killed with SIGKILL: its owner is gone, its stand-ins still run.
+    const QString dead = tmp.path() + "/veldrin-demo-dead";
+    const SpawnResult gone = spawnWithPipe({"/bin/true"});
+    waitForExit(gone.pid);
+    close(gone.readFd);
+    QString error;
+    ASSERT_TRUE(layOutSandbox(dead + "/home", dead + "/system", &error)) << error.toStdString();
+    test::writeFile(dead + "/owner", QByteArray::number(gone.pid) + " 1\n");
+    pointInto(dead + "/home", dead + "/system");
+    DemoApps orphans;
+    ASSERT_TRUE(orphans.start(&error)) << error.toStdString();
+    pointInto(realHome.home(), realHome.systemRoot());
+
+    // A running demo, with an unrelated process planted among its stand-ins.
+    const SpawnResult running = spawnWithPipe({VELDRIN_BINARY, "--demo"});
+    const QString sandbox =
+        test::firstLine(running.readFd).section(' ', 4, 4); // "Veldrin demo: sandbox in …"
+    QStringList standIns;
+    ASSERT_TRUE(test::waitUntil([&] {
+        standIns = QDir(sandbox + "/home/.sim/apps").entryList(QDir::Files);
+        return standIns.size() == 3;
+    }));
+    const SpawnResult bystander = spawnWithPipe({"/bin/sleep", "60"});
+    test::writeFile(sandbox + "/home/.sim/apps/" + QString::number(bystander.pid), "ChatGPT\n");
+
+    // A second demo clears the dead one's sandbox (whose stand-ins then
+    // leave), not the running one's.
+    const ShellResult printed = shell({VELDRIN_BINARY, "--demo", "--print-menu"}, {60s, 1 << 20});
+    EXPECT_TRUE(printed.output.contains("\nTri behind (build 26 → 27) [disabled]\n"))
+        << printed.output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    for (const pid_t pid : orphans.running())
+        EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid); }, 5s)) << pid;
+    EXPECT_TRUE(QFileInfo::exists(sandbox));
+
+    // Quitting ends its own stand-ins and removes its sandbox; the planted one lives on.
+    ::kill(running.pid, SIGTERM);
+    EXPECT_EQ(waitForExit(running.pid), 0);
+    EXPECT_FALSE(QFileInfo::exists(sandbox));
+    for (const QString& pid : standIns)
+        EXPECT_FALSE(test::processAlive(pid.toLongLong())) << pid.toStdString();
+    EXPECT_TRUE(test::processAlive(bystander.pid));
+    test::killProcess(bystander.pid);
+    waitForExit(bystander.pid);
+    for (const int fd : {running.readFd, bystander.readFd})
+        close(fd);
+
+    qputenv("TMPDIR", oldTmp);
+    EXPECT_EQ(listTree(realHome.home()), before);
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }

@@ -1,5 +1,5 @@
-// The sync state: its rules, the app-processes query off the main thread, the
-// bounded waits of menu opening, and the pause switch.
+// Launch and its timers, the sync state: its rules, the app-processes query
+// off the main thread, the bounded waits of menu opening, and the pause switch.
 #include "app/Harness.h"
 
 #include "base/Paths.h"
@@ -147,14 +147,15 @@ TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
     EXPECT_EQ(f.calls().last(), QStringList{"resume"});
 }
 
-TEST(PauseSwitch, SlowControllerHoldsTheMainThreadTwoSecondsAtMost) {
-    Fixture f;
-    f.home.writeController(
-        test::recordingController("sleep 4; mkdir -p \"$HOME/.codex\"; : > \"$HOME/.codex/.sync-paused\""));
-    QElapsedTimer t;
-    t.start();
-    f.delegate->togglePause();
-    EXPECT_LT(t.elapsed(), 2500);
-    // Its effect shows once it has answered.
-    EXPECT_TRUE(test::waitUntil([&] { return f.delegate->indicator.state == SyncState::paused; }, 8s));
+TEST(Launch, FirstLaunchRunsTheStepsInOrder) {
+    test::Harness h;
+    h.delegate->applicationDidFinishLaunching({});
+    EXPECT_EQ(h.fakes.events,
+              (QStringList{"statusItem", "toolTip:Veldrin 0.1.0 (build 1)", "menu",
+                           "read:preventIdleScreenLock", "repeat:5000", "repeat:600000", "after:20000"}));
+    // The state shows as soon as the controller has answered, once.
+    ASSERT_TRUE(test::waitUntil([&] { return h.fakes.events.contains("indicator"); }));
+    EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
+    EXPECT_TRUE(h.fakes.heldActivities.empty());
+    EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus, "not run yet");
 }

@@ -70,11 +70,6 @@ NEW_CALLS=$(tail -n +"$((BEFORE + 1))" "$CALLS" | grep -v '^app-processes$' | gr
 [ "$NEW_CALLS" = "audit" ] || fail "the controller received: $NEW_CALLS"
 hide_windows "Veldrin Audit"
 
-# The background Claude sync runs 20 s after the start, when no other run is
-# going on, without a window; the next menu shows its outcome (e2e-menu-8.png).
-wait_for 250 grep -q "^claude	sync$" "$CALLS" || fail "no background Claude sync 20 s after the start"
-sleep 1
-
 # Quit All ChatGPT Processes…, 8 up: the stand-in that ignores TERM needs KILL.
 pick 8 Return
 wait_for 100 has_window "Quit All ChatGPT Processes" || fail "no Quit All window appeared"

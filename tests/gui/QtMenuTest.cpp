@@ -30,9 +30,8 @@ TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     EXPECT_FALSE(actions[0]->isEnabled());
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(actions[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
-    ASSERT_NE(actions[3]->menu(), nullptr);
     EXPECT_EQ(actions[3]->iconText(), "Cloud & Co");
-    QAction* sw = actions[3]->menu()->actions().value(0);
+    QAction* sw = actions[3]->menu() ? actions[3]->menu()->actions().value(0) : nullptr;
     ASSERT_NE(sw, nullptr);
     EXPECT_TRUE(sw->isCheckable() && sw->isChecked());
     // Escaped, so that Qt cannot take the tooltip for markup.
@@ -56,8 +55,7 @@ TEST(QtMenu, RefillingReusesOrReplacesItemsAndChoicesArriveAfterTheMenuCloses) {
     EXPECT_TRUE(menu.actions()[0]->menu()->actions()[0]->isChecked());
     menu.actions()[0]->menu()->actions()[0]->trigger();
     EXPECT_TRUE(chosen.empty());
-    test::waitUntil([] { return false; }, std::chrono::milliseconds(50));
-    ASSERT_EQ(chosen.size(), 1u);
+    ASSERT_TRUE(test::waitUntil([&] { return !chosen.empty(); }));
     EXPECT_EQ(chosen[0].first, Action::setCloudMode);
     EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "down"}));
 

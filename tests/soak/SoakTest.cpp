@@ -2,7 +2,7 @@
 // hundreds of streamed runs and stop sequences, cloud and lid readings against
 // controllers that hang, flood or answer garbage, and background Claude syncs
 // beside them. Afterwards nothing may be left over: descriptors, threads,
-// children, memory.
+// children. (Memory over a day is bench_idle's to measure.)
 #include "app/Harness.h"
 
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <malloc.h>
 #include <random>
 #include <sys/wait.h>
 
@@ -43,16 +42,6 @@ esac
 )";
 qsizetype entries(const char* folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
-}
-
-// Pages written by this process alone, in kB, after handing free heap back
-// to the system. (Clean pages of shared libraries count as private only while
-// no other process maps them, so they are left out.)
-long privateKb() {
-    malloc_trim(0);
-    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
-    const QByteArray text = rollup.open(QIODevice::ReadOnly) ? rollup.readAll() : QByteArray();
-    return text.mid(text.indexOf("Private_Dirty:") + 14).trimmed().split(' ').first().toLong();
 }
 
 const QString closing0 = QStringLiteral("\nFinished with exit code 0.\n");
@@ -156,16 +145,11 @@ struct Soak : test::Harness {
 } // namespace
 
 TEST(Soak, ADayOfWorkLeavesNothingBehind) {
-    // Each worker thread would otherwise leave pages in an allocator arena of
-    // its own (up to 8 per core): growth that stops at that bound and says
-    // nothing about what the application keeps.
-    mallopt(M_ARENA_MAX, 1);
     Soak soak;
     soak.statusItem();
     soak.round(1); // the first round settles what is made once and kept
     ASSERT_FALSE(testing::Test::HasFailure());
     const qsizetype fds = entries("/proc/self/fd"), threads = entries("/proc/self/task");
-    const long memory = privateKb();
 
     soak.round(10);
     ASSERT_FALSE(testing::Test::HasFailure());
@@ -174,8 +158,4 @@ TEST(Soak, ADayOfWorkLeavesNothingBehind) {
         << entries("/proc/self/task") << " threads, " << threads << " before";
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1); // no child, running or unreaped
     EXPECT_EQ(errno, ECHILD);
-#if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(privateKb() - memory, 1024) << memory << " kB private after the first round";
-#endif
-    std::printf("soak: %ld kB private after the first round, %ld kB at the end\n", memory, privateKb());
 }

@@ -7,43 +7,16 @@
 
 namespace veldrin::test {
 
-const MenuEntry* CapturedMenu::find(Action action) const {
-    for (const MenuEntry& e : entries) {
-        if (e.action == action)
-            return &e;
-    }
-    return nullptr;
-}
-
-void FakeLogWindow::append(const QString& text) {
-    QMutexLocker lock(&mutex_);
-    text_ += text;
-}
-
-QString FakeLogWindow::transcript() const {
-    QMutexLocker lock(&mutex_);
-    return text_;
-}
-
 void FakeStatusItem::setToolTip(const QString& text) {
-    toolTip = text;
     p.events << "toolTip:" + text;
 }
-
 void FakeStatusItem::setIndicator(SyncState state) {
     indicators.push_back(state);
     p.events << "indicator";
 }
-
 void FakeStatusItem::setMenuDelegate(MenuDelegate* d) {
     delegate = d;
     p.events << "menu";
-}
-
-CapturedMenu FakeStatusItem::open() const {
-    CapturedMenu menu;
-    delegate->menuWillOpen(menu);
-    return menu;
 }
 
 namespace {
@@ -54,16 +27,14 @@ template <class Interface> struct Fake : Interface {
     FakePlatform& p;
 };
 
-struct StatusBarFake : StatusBar {
-    StatusBarFake(FakePlatform& platform, bool b) : p(platform), button(b) {}
+struct StatusBarFake : Fake<StatusBar> {
+    using Fake::Fake;
     std::unique_ptr<StatusItem> createStatusItem() override {
         p.events << "statusItem";
-        auto item = std::make_unique<FakeStatusItem>(p, button);
+        auto item = std::make_unique<FakeStatusItem>(p);
         p.statusItem = item.get();
         return item;
     }
-    FakePlatform& p;
-    bool button;
 };
 
 struct LogWindowsFake : Fake<LogWindows> {
@@ -164,9 +135,9 @@ QList<qint64> FakePlatform::sleeps() const {
     return sleptMs;
 }
 
-Platform FakePlatform::make(bool statusButton) {
+Platform FakePlatform::make() {
     Platform platform;
-    platform.statusBar = std::make_unique<StatusBarFake>(*this, statusButton);
+    platform.statusBar = std::make_unique<StatusBarFake>(*this);
     platform.logWindows = std::make_unique<LogWindowsFake>(*this);
     platform.defaults = std::make_unique<DefaultsFake>(*this);
     platform.clock = std::make_unique<ClockFake>(*this);

@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -21,7 +22,11 @@ namespace veldrin::test {
 // The entries one opening set.
 struct CapturedMenu : StatusMenu {
     void setEntries(const std::vector<MenuEntry>& shown) override { entries = shown; }
-    const MenuEntry* find(Action action) const;
+    const MenuEntry* find(Action action) const {
+        const auto it =
+            std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.action == action; });
+        return it == entries.end() ? nullptr : &*it;
+    }
     std::vector<MenuEntry> entries;
 };
 
@@ -30,8 +35,14 @@ class FakeLogWindow : public LogWindow {
 public:
     explicit FakeLogWindow(QString t) : title(std::move(t)) {}
     void show() override { shown = true; }
-    void append(const QString& text) override;
-    QString transcript() const;
+    void append(const QString& text) override {
+        const QMutexLocker lock(&mutex_);
+        text_ += text;
+    }
+    QString transcript() const {
+        const QMutexLocker lock(&mutex_);
+        return text_;
+    }
     const QString title;
     bool shown = false;
 
@@ -43,17 +54,19 @@ private:
 struct FakePlatform;
 
 struct FakeStatusItem : StatusItem {
-    FakeStatusItem(FakePlatform& platform, bool withButton) : p(platform), button(withButton) {}
-    bool hasButton() const override { return button; }
+    explicit FakeStatusItem(FakePlatform& platform) : p(platform) {}
+    bool hasButton() const override { return true; }
     void setToolTip(const QString& text) override;
     void setIndicator(SyncState state) override;
     void setMenuDelegate(MenuDelegate* d) override;
     // What a click on the icon shows.
-    CapturedMenu open() const;
+    CapturedMenu open() const {
+        CapturedMenu menu;
+        delegate->menuWillOpen(menu);
+        return menu;
+    }
 
     FakePlatform& p;
-    const bool button;
-    QString toolTip;
     std::vector<SyncState> indicators;
     MenuDelegate* delegate = nullptr;
 };
@@ -97,7 +110,7 @@ struct FakePlatform {
     mutable QMutex sleepMutex;
     QList<qint64> sleptMs;
 
-    Platform make(bool statusButton = true);
+    Platform make();
     std::shared_ptr<FakeLogWindow> lastWindow() const { return windows.empty() ? nullptr : windows.back(); }
 };
 

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace veldrin::test {
 
@@ -38,17 +39,27 @@ QString TempHome::systemRoot() const {
 }
 
 QString TempHome::writeScript(const QString& relativePath, const QByteArray& content) const {
-    const QString path = QDir(home()).filePath(relativePath);
+    return writeFile(QDir(home()).filePath(relativePath), content, true);
+}
+
+QString writeFile(const QString& path, const QByteArray& content, bool executable) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         std::abort();
-    f.write(content);
     f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                     QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                     QFileDevice::ExeOther);
+    if (executable)
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                         QFileDevice::ExeOther);
     return path;
+}
+
+QString firstLine(int fd) {
+    QByteArray line;
+    char c = 0;
+    while (::read(fd, &c, 1) == 1 && c != '\n')
+        line += c;
+    return QString::fromUtf8(line);
 }
 
 QString TempHome::writeController(const QByteArray& content) const {

@@ -44,6 +44,11 @@ private:
     bool hadRoot_ = false;
 };
 
+// Writes `content` at `path` (folders made as needed), executable or not.
+QString writeFile(const QString& path, const QByteArray& content, bool executable = false);
+// The first line a child prints on its output pipe, without the line feed.
+QString firstLine(int fd);
+
 // A controller script that records every argument vector it receives (in
 // $HOME/calls) and then runs `body` (sh).
 QByteArray recordingController(const QByteArray& body = {});

@@ -1,14 +1,84 @@
-// The background Claude Code sync: its status texts and when it is skipped.
-#include "app/Harness.h"
+// Streamed controller runs into log windows, and the background Claude Code
+// sync: real controller scripts, what they leave, and when they are skipped.
 
+#include "app/Harness.h"
+#include "base/Paths.h"
 #include "bridge/ClaudeBridge.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
 using namespace veldrin;
 using namespace std::chrono_literals;
+
+namespace {
+
+const QString closing0 = QStringLiteral("\nFinished with exit code 0.\n");
+
+} // namespace
+
+TEST(ControllerRun, WorkingWhileItLastsASecondIsDroppedAndEveryByteArrivesInOrder) {
+    test::Harness h(
+        "[ \"$1\" = now ] && { echo go; echo err >&2; while [ ! -f \"$HOME/release\" ]; do sleep 0.05; "
+        "done; echo out; exit 5; }; exit 0");
+    test::FakeStatusItem& item = h.statusItem();
+    h.delegate->syncNow();
+    ASSERT_TRUE(h.delegate->runs.activeProcess);
+    EXPECT_EQ(h.delegate->indicator.state, SyncState::working);
+
+    h.delegate->auditProfiles();
+    h.delegate->showSyncLogs();
+    EXPECT_EQ(h.fakes.windows.size(), 1u);
+    const test::CapturedMenu menu = item.open();
+    EXPECT_EQ(menu.entries.front().title, "Working…");
+    EXPECT_FALSE(menu.find(Action::showSyncLogs)->enabled);
+    EXPECT_TRUE(menu.find(Action::auditProfiles)->enabled);
+
+    h.home.writeScript("release", "");
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_EQ(h.transcript(), "go\nerr\nout\n\nFinished with exit code 5.\n");
+    ASSERT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
+    EXPECT_EQ(h.calls(), (QList<QStringList>{{"now"}, {"app-processes"}}));
+}
+
+TEST(ControllerRun, MissingControllerSaysSoAndTheNextRunStartsNormally) {
+    test::Harness h;
+    test::FakeStatusItem& item = h.statusItem();
+    QFile::remove(controller());
+    h.delegate->runController({"audit"}, "Veldrin Audit");
+    EXPECT_FALSE(h.delegate->runs.activeProcess);
+    EXPECT_TRUE(item.indicators.empty());
+    EXPECT_EQ(h.transcript(), "Could not start: " + controller() + ": No such file or directory\n");
+
+    h.home.writeController(test::recordingController("echo fine"));
+    h.delegate->syncNow();
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_EQ(h.transcript(), QStringLiteral("fine\n") + closing0);
+}
+
+// A streamed run and a background sync both go on writing after Veldrin has
+// stopped reading; the demo ends them instead.
+TEST(ControllerRun, QuittingLeavesRunsToFinishUnlessTheyEndWithVeldrin) {
+    for (const bool outlives : {true, false}) {
+        for (const auto& [command, start] : {std::pair{"now", &AppDelegate::syncNow},
+                                             {"claude", &AppDelegate::runClaudeBridgeInBackground}}) {
+            test::Harness h("[ \"$1\" = " + QByteArray(command) +
+                            " ] || exit 0\necho $$ > \"$HOME/pid\"; sleep 0.5; echo done > \"$HOME/result\"");
+            h.delegate->limits.runsOutliveVeldrin = outlives;
+            (h.delegate.get()->*start)();
+            ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("pid").isEmpty(); }));
+            QElapsedTimer t;
+            t.start();
+            h.delegate.reset();
+            EXPECT_LT(t.elapsed(), 1000);
+            EXPECT_EQ(test::processAlive(h.home.readFile("pid").trimmed().toLongLong()), outlives) << command;
+            EXPECT_TRUE(!outlives || test::waitUntil([&] { return !h.home.readFile("result").isEmpty(); }));
+        }
+    }
+}
 
 namespace {
 
@@ -78,20 +148,4 @@ TEST(ClaudeBridge, AtItsBoundTermComesFirstAndKillOnlyAfterTheGrace) {
     EXPECT_FALSE(test::processAlive(h.home.readFile("pid").trimmed().toLongLong()));
     EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus,
               "failed at 09:05 — choose Sync with Claude Code for details");
-}
-
-TEST(ClaudeBridge, QuittingLeavesARunningSyncToFinishUnlessRunsEndWithVeldrin) {
-    for (const bool outlives : {true, false}) {
-        test::Harness h("[ \"$1\" = claude ] || exit 0\necho $$ > \"$HOME/pid\"; sleep 0.5; echo done > "
-                        "\"$HOME/result\"");
-        h.delegate->limits.runsOutliveVeldrin = outlives; // off in the demo
-        h.delegate->runClaudeBridgeInBackground();
-        ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("pid").isEmpty(); }));
-        const qint64 pid = h.home.readFile("pid").trimmed().toLongLong();
-        h.delegate.reset();
-        EXPECT_EQ(test::processAlive(pid), outlives);
-        if (outlives) {
-            EXPECT_TRUE(test::waitUntil([&] { return h.home.readFile("result") == "done\n"; }));
-        }
-    }
 }

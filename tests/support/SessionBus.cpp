@@ -1,0 +1,40 @@
+#include "support/SessionBus.h"
+
+#include "exec/Spawn.h"
+#include "support/TestSupport.h"
+
+#include <QStandardPaths>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace veldrin::test {
+
+SessionBus::SessionBus() {
+    const SpawnResult bus = spawnWithPipe(
+        {QStandardPaths::findExecutable("dbus-daemon"), "--session", "--nofork", "--print-address=1"});
+    daemon_ = bus.pid;
+    output_ = bus.readFd;
+    address_ = bus.started() ? firstLine(bus.readFd) : QString();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+    services_.start();
+}
+
+SessionBus::~SessionBus() {
+    services_.quit();
+    services_.wait();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (daemon_ > 0) {
+        ::kill(daemon_, SIGTERM);
+        waitForExit(daemon_);
+        ::close(output_);
+    }
+}
+
+bool SessionBus::serve(QObject* service, const QString& name, const QString& path) {
+    service->moveToThread(&services_);
+    QDBusConnection bus = QDBusConnection::connectToBus(address_, name);
+    return bus.registerObject(path, service, QDBusConnection::ExportAllSlots) && bus.registerService(name);
+}
+
+} // namespace veldrin::test
