@@ -109,7 +109,7 @@ public:
 
     // Stops the three Codex apps (polite quit, TERM, KILL), reporting into
     // `window`; `completion` gets the identifiers still listed at the end, on
-    // the main thread. Returns at once.
+    // the main thread, while the delegate exists. Returns at once.
     void stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
                               std::function<void(const QStringList& survivors)> completion);
     void repairProjects(const Profile& profile);

@@ -28,7 +28,7 @@ struct CloudState {
     bool cloudRefreshing = false;
     // When the last refresh was handed back; none before the first.
     std::optional<Instant> lastCloudRefresh;
-    // True while the controller lists chats to offer; a second offer waits for it.
+    // True while the controller lists chats to offer; a second request only beeps.
     bool listingChats = false;
 };
 

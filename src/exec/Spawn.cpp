@@ -41,6 +41,74 @@ bool makePipe(int fds[2]) {
 #endif
 }
 
+// An argument vector as posix_spawn takes it, kept alive with its strings.
+struct CArgv {
+    explicit CArgv(const QStringList& argv) {
+        for (const QString& arg : argv)
+            storage.push_back(arg.toUtf8());
+        for (QByteArray& arg : storage)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+    }
+    char* const* data() { return pointers.data(); }
+    std::vector<QByteArray> storage;
+    std::vector<char*> pointers;
+};
+
+void closeTheRest(posix_spawn_file_actions_t* actions) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Belt and braces for descriptors a library opened without close-on-exec.
+    posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
+#else
+    (void)actions;
+#endif
+}
+
+// No signal blocked, and the usual actions for those a parent may ignore.
+void defaultSignals(posix_spawnattr_t* attributes) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(attributes, &signals);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD})
+        sigaddset(&signals, sig);
+    posix_spawnattr_setsigdefault(attributes, &signals);
+}
+
+// Starts `argv` in a session of its own (a process group where the system has
+// no sessions to give), reading `input` (/dev/null for -1) and writing to
+// /dev/null, with no other descriptor of ours. Answers the pid, or -1 with the
+// reason in `error`.
+pid_t spawnInSession(char* const* argv, int input, int* error) {
+    FileActions files;
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&files.actions, input, STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
+    closeTheRest(&files.actions);
+    SpawnAttributes attrs;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#if defined(POSIX_SPAWN_SETSID)
+    flags |= POSIX_SPAWN_SETSID;
+#else
+    flags |= POSIX_SPAWN_SETPGROUP;
+#endif
+#if defined(__APPLE__)
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
+    posix_spawnattr_setflags(&attrs.attributes, flags);
+    defaultSignals(&attrs.attributes);
+    pid_t pid = -1;
+    const int rc =
+        argv[0] ? posix_spawn(&pid, argv[0], &files.actions, &attrs.attributes, argv, environ) : EINVAL;
+    if (rc != 0) {
+        *error = rc;
+        return -1;
+    }
+    return pid;
+}
+
 } // namespace
 
 SpawnResult spawnWithPipe(const QStringList& argv) {
@@ -49,17 +117,7 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
         result.error = EINVAL;
         return result;
     }
-
-    std::vector<QByteArray> storage;
-    storage.reserve(argv.size());
-    for (const QString& arg : argv)
-        storage.push_back(arg.toUtf8());
-    std::vector<char*> cargv;
-    cargv.reserve(storage.size() + 1);
-    for (QByteArray& arg : storage)
-        cargv.push_back(arg.data());
-    cargv.push_back(nullptr);
-
+    CArgv cargv(argv);
     int fds[2];
     if (!makePipe(fds)) {
         result.error = errno;
@@ -70,11 +128,7 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     // dup2 clears close-on-exec on the copies, so only 1 and 2 carry the pipe.
     posix_spawn_file_actions_adddup2(&files.actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&files.actions, fds[1], STDERR_FILENO);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Belt and braces for descriptors a library opened without close-on-exec.
-    posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1);
-#endif
-
+    closeTheRest(&files.actions);
     SpawnAttributes attrs;
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP;
 #if defined(__APPLE__)
@@ -83,19 +137,11 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
 #endif
     posix_spawnattr_setflags(&attrs.attributes, flags);
     posix_spawnattr_setpgroup(&attrs.attributes, 0);
-    sigset_t empty;
-    sigemptyset(&empty);
-    posix_spawnattr_setsigmask(&attrs.attributes, &empty);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGCHLD);
-    posix_spawnattr_setsigdefault(&attrs.attributes, &defaults);
+    defaultSignals(&attrs.attributes);
 
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, cargv[0], &files.actions, &attrs.attributes, cargv.data(), environ);
+    const int rc =
+        posix_spawn(&pid, cargv.data()[0], &files.actions, &attrs.attributes, cargv.data(), environ);
     close(fds[1]);
     if (rc != 0) {
         close(fds[0]);
@@ -107,84 +153,15 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     return result;
 }
 
-namespace {
-
-// A session of its own, where the system has one to give; a process group otherwise.
-short newSessionFlag() {
-#if defined(POSIX_SPAWN_SETSID)
-    return POSIX_SPAWN_SETSID;
-#else
-    return POSIX_SPAWN_SETPGROUP;
-#endif
-}
-
-void closeTheRest(posix_spawn_file_actions_t* actions) {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
-#else
-    (void)actions;
-#endif
-}
-
-void defaultSignals(posix_spawnattr_t* attributes) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(attributes, &signals);
-    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD})
-        sigaddset(&signals, sig);
-    posix_spawnattr_setsigdefault(attributes, &signals);
-}
-
-} // namespace
-
 pid_t spawnInOwnSession(const QStringList& argv, int* error) {
-    std::vector<QByteArray> storage;
-    std::vector<char*> cargv;
-    for (const QString& arg : argv)
-        storage.push_back(arg.toUtf8());
-    for (QByteArray& arg : storage)
-        cargv.push_back(arg.data());
-    cargv.push_back(nullptr);
-    FileActions files;
-    posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
-    closeTheRest(&files.actions);
-    SpawnAttributes attrs;
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | newSessionFlag();
-#if defined(__APPLE__)
-    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
-#endif
-    posix_spawnattr_setflags(&attrs.attributes, flags);
-    defaultSignals(&attrs.attributes);
-    pid_t pid = -1;
-    const int rc = cargv[0]
-                       ? posix_spawn(&pid, cargv[0], &files.actions, &attrs.attributes, cargv.data(), environ)
-                       : EINVAL;
-    if (rc != 0) {
-        *error = rc;
-        return -1;
-    }
-    return pid;
+    CArgv cargv(argv);
+    return spawnInSession(cargv.data(), -1, error);
 }
 
 void leaveOutputToADrain(int readFd) {
-    FileActions files;
-    posix_spawn_file_actions_adddup2(&files.actions, readFd, STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
-    closeTheRest(&files.actions);
-    SpawnAttributes attrs;
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | newSessionFlag();
-#if defined(__APPLE__)
-    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
-#endif
-    posix_spawnattr_setflags(&attrs.attributes, flags);
-    defaultSignals(&attrs.attributes);
-    char cat[] = "/bin/cat";
-    char* argv[] = {cat, nullptr};
-    pid_t pid = -1;
-    posix_spawn(&pid, cat, &files.actions, &attrs.attributes, argv, environ);
+    CArgv cat({QStringLiteral("/bin/cat")});
+    int error = 0;
+    spawnInSession(cat.data(), readFd, &error);
     close(readFd);
 }
 

@@ -4,7 +4,6 @@
 #include "app/Harness.h"
 
 #include "appcontrol/StopSequence.h"
-#include "exec/Shell.h"
 #include "menu/MenuText.h"
 
 #include <gtest/gtest.h>
@@ -30,14 +29,6 @@ bool stopFinished(test::Harness& h) {
 using Operation = void (AppDelegate::*)();
 
 } // namespace
-
-TEST(StopSequence, OnlyPlainNumbersAboveOneReachKill) {
-    EXPECT_EQ(killCommand("/bin/kill", "-TERM",
-                          {"-1", "0", "1", "--help", "12abc", " 12", "", "٣٤", "007", "4242"}),
-              (QStringList{"/bin/kill", "-TERM", "--", "007", "4242"}));
-    EXPECT_EQ(killCommand("/bin/kill", "-KILL", {"-1", "0", "00", "1", "--help", "error: no answer"}),
-              std::nullopt);
-}
 
 TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     test::Harness h;
@@ -82,7 +73,7 @@ TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
         // clang-format on
     };
     enum Busy { idle, running, quitting, bridge };
-    for (const Busy busy : {idle, running, quitting, bridge}) {
+    for (const Busy busy : {idle, running, quitting, bridge})
         for (const auto& g : guarded) {
             test::Harness h;
             h.delegate->refreshNow();
@@ -101,7 +92,6 @@ TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
             EXPECT_EQ(h.delegate->appControl.isQuittingApps, busy == quitting);
             EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
         }
-    }
 }
 
 TEST(AppControl, RepairWhilePausedOnlySaysSoButTheOthersStillAsk) {
@@ -155,9 +145,7 @@ TEST(AppControl, OperationsAskWhereTheyMustStopTheAppsWhereTheyMustAndRunTheirVe
         ASSERT_TRUE(h.runFinished());
         for (const auto& window : h.fakes.windows)
             EXPECT_TRUE(window->title == c.title && window->shown);
-        if (windows == 2) {
-            EXPECT_EQ(h.fakes.windows[0]->transcript(), c.stopTranscript);
-        }
+        EXPECT_EQ(windows == 2 ? h.fakes.windows[0]->transcript() : QString(), c.stopTranscript);
         EXPECT_EQ(h.transcript(), "\nFinished with exit code 0.\n");
         EXPECT_EQ(h.calls().count(c.arguments), 1);
     }
@@ -194,6 +182,11 @@ TEST(AppControl, TheSimulatedUpgradeBringsTriToPrimarysBuild) {
 }
 
 TEST(StopSequence, SurvivorsInQueryOrderCancelTheJobAndOddIdentifiersAreNeverSignalled) {
+    EXPECT_EQ(killCommand("/bin/kill", "-TERM",
+                          {"-1", "0", "1", "--help", "12abc", " 12", "", "٣٤", "007", "4242"}),
+              (QStringList{"/bin/kill", "-TERM", "--", "007", "4242"}));
+    EXPECT_EQ(killCommand("/bin/kill", "-KILL", {"-1", "0", "00", "1", "--help", "error: no answer"}),
+              std::nullopt);
     WithApps h("4242\\tChatGPT\\n-1\\tx\\n--help\\n12abc\\nNo such file or directory\\n");
     h.delegate->quitAllChatGPTProcesses();
     ASSERT_TRUE(stopFinished(h));

@@ -32,19 +32,22 @@ void setBuild(const QString& bundle, const QVariant& build, bool binary) {
     ASSERT_TRUE(writeInfoPlist(bundle + "/Contents/Info.plist", {{"CFBundleVersion", build}}, binary));
 }
 
-// Runs veldrin with these variables changed (an empty value unsets one), as raw bytes.
-ShellResult veldrinWith(const std::vector<std::pair<const char*, QByteArray>>& variables,
-                        const QStringList& args) {
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
-    for (const auto& [name, value] : variables) {
-        saved.emplace_back(name,
-                           qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-        value.isEmpty() ? qunsetenv(name) : qputenv(name, value);
+// Runs a sh script with this binary as $0 and `args` after it; sh spells the
+// bytes a QString cannot hold.
+ShellResult sh(const QString& script, const QStringList& args = {}) {
+    return shell(QStringList{"/bin/sh", "-c", script, VELDRIN_BINARY} + args, aMinute);
+}
+
+QStringList listTree(const QString& root) {
+    QStringList out;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        it.next();
+        out << it.filePath() + ' ' + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
     }
-    const ShellResult result = shell(QStringList{VELDRIN_BINARY} + args, aMinute);
-    for (const auto& [name, value] : saved)
-        value ? qputenv(name, *value) : qunsetenv(name);
-    return result;
+    out.sort();
+    return out;
 }
 
 } // namespace
@@ -120,31 +123,23 @@ TEST(Environment, AnUnusableHomeOrProgramPathIsRefusedAndNothingIsWritten) {
     test::TempHome home;
     const QByteArray odd = QFile::encodeName(home.home()) + "/h\xff";
     ASSERT_EQ(::mkdir(odd.constData(), 0700), 0);
-    const auto listing = [&] {
-        return QDir(home.home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before = listTree(home.home());
+    const QString oddInSh = "\"$HOME/$(printf 'h\\377')\"";
+    const std::pair<QString, QString> cases[] = {
+        {"unset HOME", "veldrin: HOME is not set; Veldrin needs a home folder\n"},
+        {"HOME=relative/home", "veldrin: HOME is not an absolute path: relative/home\n"},
+        {"HOME=" + oddInSh, "veldrin: HOME is not valid UTF-8 (" + QString::fromUtf8(odd) +
+                                "); Veldrin would misread the folder it names\n"},
     };
-    const QStringList before = listing();
-    const std::pair<QByteArray, QString> cases[] = {
-        {{}, "veldrin: HOME is not set; Veldrin needs a home folder\n"},
-        {"relative/home", "veldrin: HOME is not an absolute path: relative/home\n"},
-        {odd, "veldrin: HOME is not valid UTF-8 (" + QString::fromUtf8(odd) +
-                  "); Veldrin would misread the folder it names\n"},
-    };
-    for (const auto& [value, said] : cases) {
+    for (const auto& [setHome, said] : cases)
         for (const QStringList& args : {QStringList{}, QStringList{"--autostart", "on"}})
-            EXPECT_EQ(veldrinWith({{"HOME", value}}, args).output, said);
-    }
-    EXPECT_EQ(listing(), before);
+            EXPECT_EQ(sh(setHome + "; exec \"$0\" \"$@\"", args).output, said);
+    EXPECT_EQ(listTree(home.home()), before);
 
-    // A program whose own path would be misread gets no login entry. (The
-    // shell spells the path's bytes: a QString cannot hold them.)
+    // A program whose own path would be misread gets no login entry.
     const QByteArray program = odd + "/veldrin";
-    ASSERT_TRUE(
-        ::link(VELDRIN_BINARY, program.constData()) == 0 ||
-        shell({"/bin/sh", "-c", "cp \"$0\" \"$HOME/$(printf 'h\\377')/\"", VELDRIN_BINARY}, aMinute).status ==
-            0);
-    const ShellResult r =
-        shell({"/bin/sh", "-c", "exec \"$HOME/$(printf 'h\\377')/veldrin\" --autostart on"}, aMinute);
+    ASSERT_TRUE(::link(VELDRIN_BINARY, program.constData()) == 0 || sh("cp \"$0\" " + oddInSh).status == 0);
+    const ShellResult r = sh("exec " + oddInSh + "/veldrin --autostart on");
     EXPECT_TRUE(r.status == 1 && r.output.contains("the path of this program is not valid UTF-8"))
         << r.output.toStdString();
     EXPECT_FALSE(QFile::exists(home.home() + "/.config/autostart/veldrin.desktop"));
@@ -155,38 +150,17 @@ TEST(Environment, AnUnusableHomeOrProgramPathIsRefusedAndNothingIsWritten) {
 TEST(Autostart, OnWritesALoginEntryThatRunsThisBinaryAndOffRemovesIt) {
     EXPECT_EQ(desktopExecValue("/opt/my apps/ve$ld`r\"n\\x%1"), R"("/opt/my apps/ve\\$ld\\`r\\"n\\\\x%%1")");
     test::TempHome home;
-    const QByteArray config = (home.home() + "/config").toUtf8();
-    const ShellResult on = veldrinWith({{"XDG_CONFIG_HOME", config}}, {"--autostart", "on"});
+    const QString withConfig = "XDG_CONFIG_HOME=\"$HOME/config\" exec \"$0\" --autostart ";
+    const ShellResult on = sh(withConfig + "on");
     const QByteArray entry = home.readFile("config/autostart/veldrin.desktop");
     EXPECT_EQ(on.output,
               "Veldrin will start at login: " + home.home() + "/config/autostart/veldrin.desktop\n");
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\nName=Veldrin\n"));
     EXPECT_TRUE(
         entry.contains("\nExec=\"" + QFileInfo(VELDRIN_BINARY).canonicalFilePath().toUtf8() + "\"\n"));
-    EXPECT_EQ(veldrinWith({{"XDG_CONFIG_HOME", config}}, {"--autostart", "off"}).status, 0);
+    EXPECT_EQ(sh(withConfig + "off").status, 0);
     EXPECT_FALSE(QFile::exists(home.home() + "/config/autostart/veldrin.desktop"));
 }
-
-namespace {
-
-QStringList listTree(const QString& root) {
-    QStringList out;
-    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-         it.hasNext();) {
-        it.next();
-        out << it.filePath() + ' ' + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
-    }
-    out.sort();
-    return out;
-}
-
-void pointInto(const QString& home, const QString& systemRoot) {
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("VELDRIN_SYSTEM_ROOT", QFile::encodeName(systemRoot));
-}
-
-} // namespace
 
 TEST(Demo, RunsInItsOwnSandboxEndsOnlyWhatItStartedAndClearsWhatDeadDemosLeft) {
     test::TempHome realHome;
@@ -204,10 +178,12 @@ TEST(Demo, RunsInItsOwnSandboxEndsOnlyWhatItStartedAndClearsWhatDeadDemosLeft) {
     QString error;
     ASSERT_TRUE(layOutSandbox(dead + "/home", dead + "/system", &error)) << error.toStdString();
     test::writeFile(dead + "/owner", QByteArray::number(gone.pid) + " 1\n");
-    pointInto(dead + "/home", dead + "/system");
+    qputenv("HOME", QFile::encodeName(dead + "/home"));
+    qputenv("VELDRIN_SYSTEM_ROOT", QFile::encodeName(dead + "/system"));
     DemoApps orphans;
     ASSERT_TRUE(orphans.start(&error)) << error.toStdString();
-    pointInto(realHome.home(), realHome.systemRoot());
+    qputenv("HOME", QFile::encodeName(realHome.home()));
+    qputenv("VELDRIN_SYSTEM_ROOT", QFile::encodeName(realHome.systemRoot()));
 
     // A running demo, with an unrelated process planted among its stand-ins.
     const SpawnResult running = spawnWithPipe({VELDRIN_BINARY, "--demo"});

@@ -19,8 +19,7 @@ namespace veldrin::test {
 // the stand-in app bundles, the data folders.
 inline void installSimulator(const TempHome& home) {
     QString error;
-    if (!layOutSandbox(home.home(), home.systemRoot(), &error))
-        ADD_FAILURE() << error.toStdString();
+    EXPECT_TRUE(layOutSandbox(home.home(), home.systemRoot(), &error)) << error.toStdString();
 }
 
 struct Harness {

@@ -7,18 +7,6 @@
 
 namespace veldrin::test {
 
-void FakeStatusItem::setToolTip(const QString& text) {
-    p.events << "toolTip:" + text;
-}
-void FakeStatusItem::setIndicator(SyncState state) {
-    indicators.push_back(state);
-    p.events << "indicator";
-}
-void FakeStatusItem::setMenuDelegate(MenuDelegate* d) {
-    delegate = d;
-    p.events << "menu";
-}
-
 namespace {
 
 // A fake of one interface, recording into the platform.
@@ -31,7 +19,7 @@ struct StatusBarFake : Fake<StatusBar> {
     using Fake::Fake;
     std::unique_ptr<StatusItem> createStatusItem() override {
         p.events << "statusItem";
-        auto item = std::make_unique<FakeStatusItem>(p);
+        auto item = std::make_unique<FakeStatusItem>(p.events);
         p.statusItem = item.get();
         return item;
     }
@@ -71,14 +59,12 @@ struct SchedulerFake : Fake<Scheduler> {
         std::chrono::milliseconds period;
     };
     std::unique_ptr<RepeatingTimer> scheduleRepeating(std::chrono::milliseconds period,
-                                                      std::function<void()> tick) override {
+                                                      std::function<void()>) override {
         p.events << "repeat:" + QString::number(period.count());
-        p.repeating.push_back({period, std::move(tick)});
         return std::make_unique<FixedTimer>(period);
     }
-    void after(std::chrono::milliseconds delay, std::function<void()> call) override {
+    void after(std::chrono::milliseconds delay, std::function<void()>) override {
         p.events << "after:" + QString::number(delay.count());
-        p.delayed.push_back({delay, std::move(call)});
     }
 };
 
@@ -130,25 +116,18 @@ struct InstantSleeper : Fake<Sleeper> {
 
 } // namespace
 
-QList<qint64> FakePlatform::sleeps() const {
-    QMutexLocker lock(&sleepMutex);
-    return sleptMs;
-}
-
 Platform FakePlatform::make() {
-    Platform platform;
-    platform.statusBar = std::make_unique<StatusBarFake>(*this);
-    platform.logWindows = std::make_unique<LogWindowsFake>(*this);
-    platform.defaults = std::make_unique<DefaultsFake>(*this);
-    platform.clock = std::make_unique<ClockFake>(*this);
-    platform.scheduler = std::make_unique<SchedulerFake>(*this);
-    platform.activities = std::make_unique<ActivitiesFake>(*this);
-    platform.bundleInfo = makeBundleInfo();
-    platform.work = std::make_unique<ThreadedWork>();
-    platform.alerts = std::make_unique<AlertsFake>(*this);
-    platform.workspace = std::make_unique<WorkspaceFake>(*this);
-    platform.sleeper = std::make_unique<InstantSleeper>(*this);
-    return platform;
+    return {.statusBar = std::make_unique<StatusBarFake>(*this),
+            .logWindows = std::make_unique<LogWindowsFake>(*this),
+            .defaults = std::make_unique<DefaultsFake>(*this),
+            .clock = std::make_unique<ClockFake>(*this),
+            .scheduler = std::make_unique<SchedulerFake>(*this),
+            .activities = std::make_unique<ActivitiesFake>(*this),
+            .bundleInfo = makeBundleInfo(),
+            .work = std::make_unique<ThreadedWork>(),
+            .alerts = std::make_unique<AlertsFake>(*this),
+            .workspace = std::make_unique<WorkspaceFake>(*this),
+            .sleeper = std::make_unique<InstantSleeper>(*this)};
 }
 
 } // namespace veldrin::test

@@ -23,16 +23,14 @@ namespace veldrin::test {
 struct CapturedMenu : StatusMenu {
     void setEntries(const std::vector<MenuEntry>& shown) override { entries = shown; }
     const MenuEntry* find(Action action) const {
-        const auto it =
-            std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.action == action; });
+        const auto it = std::ranges::find(entries, action, &MenuEntry::action);
         return it == entries.end() ? nullptr : &*it;
     }
     std::vector<MenuEntry> entries;
 };
 
 // A log window that keeps its transcript; append() may come from any thread.
-class FakeLogWindow : public LogWindow {
-public:
+struct FakeLogWindow : LogWindow {
     explicit FakeLogWindow(QString t) : title(std::move(t)) {}
     void show() override { shown = true; }
     void append(const QString& text) override {
@@ -51,14 +49,18 @@ private:
     QString text_;
 };
 
-struct FakePlatform;
-
 struct FakeStatusItem : StatusItem {
-    explicit FakeStatusItem(FakePlatform& platform) : p(platform) {}
+    explicit FakeStatusItem(QStringList& platformEvents) : events(platformEvents) {}
     bool hasButton() const override { return true; }
-    void setToolTip(const QString& text) override;
-    void setIndicator(SyncState state) override;
-    void setMenuDelegate(MenuDelegate* d) override;
+    void setToolTip(const QString& text) override { events << "toolTip:" + text; }
+    void setIndicator(SyncState state) override {
+        indicators.push_back(state);
+        events << "indicator";
+    }
+    void setMenuDelegate(MenuDelegate* d) override {
+        delegate = d;
+        events << "menu";
+    }
     // What a click on the icon shows.
     CapturedMenu open() const {
         CapturedMenu menu;
@@ -66,19 +68,15 @@ struct FakeStatusItem : StatusItem {
         return menu;
     }
 
-    FakePlatform& p;
+    QStringList& events; // the platform's
     std::vector<SyncState> indicators;
     MenuDelegate* delegate = nullptr;
 };
 
 struct FakePlatform {
-    struct Timer {
-        std::chrono::milliseconds period;
-        std::function<void()> tick;
-    };
     // In order: "statusItem", "toolTip:…", "menu", "indicator", "read:key",
     // "write:key=true", "repeat:5000", "after:20000", "begin:option:reason",
-    // "end:id", "beep".
+    // "end:id", "beep". Timers are never fired.
     QStringList events;
     FakeStatusItem* statusItem = nullptr;
     std::vector<std::shared_ptr<FakeLogWindow>> windows;
@@ -94,9 +92,6 @@ struct FakePlatform {
         now += by;
         monotonicNow += by;
     }
-    // Timers fire only when the test says so, also after the delegate is gone.
-    std::vector<Timer> repeating;
-    std::vector<Timer> delayed;
     std::vector<std::uint64_t> heldActivities;
     // Every alert shown, and the answers given to them in turn; with none
     // left, an alert goes away without a button.
@@ -106,7 +101,10 @@ struct FakePlatform {
     // The pauses taken, in milliseconds; they last this share of their
     // length (none by default).
     double sleepScale = 0;
-    QList<qint64> sleeps() const;
+    QList<qint64> sleeps() const {
+        const QMutexLocker lock(&sleepMutex);
+        return sleptMs;
+    }
     mutable QMutex sleepMutex;
     QList<qint64> sleptMs;
 

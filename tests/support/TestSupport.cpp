@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -13,33 +13,27 @@
 
 namespace veldrin::test {
 
-TempHome::TempHome() {
-    oldHome_ = qgetenv("HOME");
-    hadRoot_ = qEnvironmentVariableIsSet("VELDRIN_SYSTEM_ROOT");
-    oldRoot_ = qgetenv("VELDRIN_SYSTEM_ROOT");
-    QDir(dir_.path()).mkpath("home");
-    QDir(dir_.path()).mkpath("root");
+TempHome::TempHome() : oldHome_(qgetenv("HOME")) {
+    if (qEnvironmentVariableIsSet("VELDRIN_SYSTEM_ROOT"))
+        oldRoot_ = qgetenv("VELDRIN_SYSTEM_ROOT");
+    QDir().mkpath(home());
+    QDir().mkpath(systemRoot());
     qputenv("HOME", home().toUtf8());
     qputenv("VELDRIN_SYSTEM_ROOT", systemRoot().toUtf8());
 }
 
 TempHome::~TempHome() {
     qputenv("HOME", oldHome_);
-    if (hadRoot_)
-        qputenv("VELDRIN_SYSTEM_ROOT", oldRoot_);
-    else
-        qunsetenv("VELDRIN_SYSTEM_ROOT");
-}
-
-QString TempHome::home() const {
-    return QDir(dir_.path()).filePath("home");
-}
-QString TempHome::systemRoot() const {
-    return QDir(dir_.path()).filePath("root");
+    oldRoot_ ? qputenv("VELDRIN_SYSTEM_ROOT", *oldRoot_) : qunsetenv("VELDRIN_SYSTEM_ROOT");
 }
 
 QString TempHome::writeScript(const QString& relativePath, const QByteArray& content) const {
-    return writeFile(QDir(home()).filePath(relativePath), content, true);
+    return writeFile(home() + '/' + relativePath, content, true);
+}
+
+QByteArray TempHome::readFile(const QString& relativePath) const {
+    QFile f(home() + '/' + relativePath);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString writeFile(const QString& path, const QByteArray& content, bool executable) {
@@ -47,7 +41,6 @@ QString writeFile(const QString& path, const QByteArray& content, bool executabl
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         std::abort();
-    f.close();
     if (executable)
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
                          QFileDevice::ExeOther);
@@ -62,21 +55,9 @@ QString firstLine(int fd) {
     return QString::fromUtf8(line);
 }
 
-QString TempHome::writeController(const QByteArray& content) const {
-    return writeScript("bin/veldrin", content);
-}
-
-QByteArray TempHome::readFile(const QString& relativePath) const {
-    QFile f(QDir(home()).filePath(relativePath));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
 QByteArray recordingController(const QByteArray& body) {
-    // Fields are separated by US (0x1f) and calls by RS (0x1e), so arguments
-    // may hold anything, line feeds included.
-    // One write per call, so that concurrent calls cannot interleave.
+    // Fields are separated by US (0x1f) and calls by RS (0x1e), so arguments may
+    // hold anything; one write per call, so that concurrent calls cannot interleave.
     return QByteArray("#!/bin/sh\n"
                       "r=$#; us=$(printf '\\037'); for a in \"$@\"; do r=\"$r$us$a\"; done\n"
                       "printf '%s\\036' \"$r\" >> \"$HOME/calls\"\n") +
@@ -85,20 +66,16 @@ QByteArray recordingController(const QByteArray& body) {
 
 QList<QStringList> recordedCalls(const TempHome& home) {
     QList<QStringList> calls;
-    const QString all = QString::fromUtf8(home.readFile("calls"));
-    for (const QString& record : all.split(QChar(0x1e), Qt::SkipEmptyParts)) {
-        QStringList fields = record.split(QChar(0x1f));
-        fields.removeFirst(); // the count
-        calls.append(fields);
-    }
+    for (const QString& record :
+         QString::fromUtf8(home.readFile("calls")).split(QChar(0x1e), Qt::SkipEmptyParts))
+        calls.append(record.split(QChar(0x1f)).mid(1)); // after the count
     return calls;
 }
 
 bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
-    QElapsedTimer t;
-    t.start();
+    const QDeadlineTimer deadline(timeout);
     while (!pred()) {
-        if (t.elapsed() > timeout.count())
+        if (deadline.hasExpired())
             return pred();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <ostream>
 
 // Failures show texts as text.
@@ -29,19 +30,17 @@ class TempHome {
 public:
     TempHome();
     ~TempHome();
-    QString home() const;       // the temporary home, without a trailing slash
-    QString systemRoot() const; // the temporary system root
+    QString home() const { return dir_.filePath("home"); } // no trailing slash
+    QString systemRoot() const { return dir_.filePath("root"); }
     // Writes an executable file at home()/relativePath (folders made as needed).
     QString writeScript(const QString& relativePath, const QByteArray& content) const;
-    // The controller path: home()/bin/veldrin.
-    QString writeController(const QByteArray& content) const;
+    QString writeController(const QByteArray& content) const { return writeScript("bin/veldrin", content); }
     QByteArray readFile(const QString& relativePath) const;
 
 private:
     QTemporaryDir dir_;
     QByteArray oldHome_;
-    QByteArray oldRoot_;
-    bool hadRoot_ = false;
+    std::optional<QByteArray> oldRoot_;
 };
 
 // Writes `content` at `path` (folders made as needed), executable or not.
