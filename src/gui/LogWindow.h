@@ -45,6 +45,11 @@ public:
     // The text is inserted on the main thread, as plain text, together with
     // everything else that arrived before that turn of the event loop.
     void append(const QString& text) override;
+    void runStarted() override {}
+    void runEnded(const RunOutcome&) override {}
+    void setStopHandler(std::function<void()>) override {}
+    void setHistoryFile(const QString&) override {}
+    bool isActive() const override { return window_ && window_->isActiveWindow(); }
 
     QWidget* window() const { return window_; }
     ThemeAwareTextView* textView() const { return textView_; }

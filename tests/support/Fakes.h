@@ -41,8 +41,17 @@ struct FakeLogWindow : LogWindow {
         const QMutexLocker lock(&mutex_);
         return text_;
     }
+    void runStarted() override { strip = "running"; }
+    void runEnded(const RunOutcome& outcome) override { strip = outcomeStripText(outcome); }
+    void setStopHandler(std::function<void()> stop) override { requestStop = std::move(stop); }
+    void setHistoryFile(const QString& path) override { historyFile = path; }
+    bool isActive() const override { return active; }
     const QString title;
     bool shown = false;
+    bool active = false;         // what isActive answers
+    QString strip;               // "running", then the outcome's strip text
+    QString historyFile;
+    std::function<void()> requestStop; // the window's Stop, while it has one
 
 private:
     mutable QMutex mutex_;

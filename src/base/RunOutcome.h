@@ -1,0 +1,37 @@
+#pragma once
+
+// How a run ended (a controller run, or a stop sequence), in the words its
+// window's strip, its notification and its history entry use.
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+namespace veldrin {
+
+struct RunOutcome {
+    enum class Kind { succeeded, failed, stopped };
+    Kind kind = Kind::succeeded;
+    // The controller's status (for one killed by a signal, the signal's
+    // number); none for a stop sequence, which has no program of its own.
+    std::optional<int> exitCode;
+    std::chrono::milliseconds duration{0};
+};
+
+// A controller's end: exit code 0 succeeded, any other failed, and stopped
+// when the user stopped it.
+RunOutcome controllerOutcome(int status, bool stoppedByUser, std::chrono::milliseconds duration);
+
+// "M:SS" (minutes past 59 keep counting: "75:03").
+QString durationText(std::chrono::milliseconds duration);
+// The window's strip: "Running — M:SS".
+QString runningStripText(std::chrono::milliseconds elapsed);
+// "Succeeded — exit code 0 · M:SS", "Failed — exit code N · M:SS", "Stopped — M:SS";
+// without an exit code "Succeeded — M:SS" and "Failed — M:SS".
+QString outcomeStripText(const RunOutcome& outcome);
+// A Recent Runs entry's result: "exit code 0", "failed, exit code N", "stopped";
+// without an exit code "finished" and "failed".
+QString outcomeResultText(const RunOutcome& outcome);
+
+} // namespace veldrin
