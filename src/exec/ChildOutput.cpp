@@ -89,6 +89,9 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
     ExitWatch watch(request.pid);
     bool eof = false;
     Clock::time_point until = request.deadline;
+    bool stopSeen = false;    // the user's stop, once looked at
+    bool killPending = false; // after the user's TERM, until KILL is sent at killAt
+    Clock::time_point killAt;
     char buffer[64 * 1024];
 
     for (;;) {
@@ -98,7 +101,23 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
             result.outcome = result.exited ? Outcome::finished : Outcome::deadline;
             return result;
         }
-        pollfd fds[3];
+        if (!stopSeen && request.terminate.stopRequested()) {
+            stopSeen = true;
+            // A child that has already exited is not ours to signal any more.
+            if (!result.exited) {
+                result.terminated = true;
+                kill(-request.pid, SIGTERM);
+                kill(request.pid, SIGTERM);
+                killAt = Clock::now() + request.killAfter;
+                killPending = true;
+            }
+        }
+        if (killPending && !result.exited && Clock::now() >= killAt) {
+            kill(-request.pid, SIGKILL);
+            kill(request.pid, SIGKILL);
+            killPending = false;
+        }
+        pollfd fds[4];
         nfds_t count = 0;
         const auto add = [&](int fd) {
             if (fd < 0)
@@ -109,7 +128,13 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
         const int outputAt = eof ? -1 : add(request.fd);
         const int exitAt = result.exited ? -1 : add(watch.fd());
         const int stopAt = add(request.stop.fd());
+        if (!stopSeen)
+            add(request.terminate.fd()); // wakes the poll; looked at on the next turn
         int timeout = millisecondsUntil(until);
+        if (killPending && !result.exited)
+            timeout = std::min(timeout, millisecondsUntil(killAt));
+        if (!stopSeen && request.terminate.stopPossible() && request.terminate.fd() < 0)
+            timeout = std::min(timeout, 50);
         if (!result.exited && watch.fd() < 0)
             timeout = std::min(timeout, 10);
         if (stopAt < 0 && request.stop.stopPossible())

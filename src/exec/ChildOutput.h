@@ -23,8 +23,9 @@ struct PumpResult {
         stopped,  // stop was requested
     };
     Outcome outcome = Outcome::finished;
-    bool exited = false; // the child has exited and been reaped
-    int status = 1;      // its decoded exit status, once exited
+    bool exited = false;     // the child has exited and been reaped
+    int status = 1;          // its decoded exit status, once exited
+    bool terminated = false; // `terminate` was requested, and the child was signalled
 };
 
 struct PumpRequest {
@@ -35,12 +36,16 @@ struct PumpRequest {
     // behind may hold the pipe open for ever.
     std::chrono::milliseconds drainAfterExit{2000};
     StopToken stop;
+    // The user's stop: TERM to the child's process group at once, and KILL
+    // `killAfter` later if it has not exited; reading goes on meanwhile.
+    StopToken terminate;
+    std::chrono::milliseconds killAfter{5000};
     // Gets every chunk in order; answering false stops the reading.
     std::function<bool(QByteArrayView)> consume;
 };
 
-// Never kills the child: what to do with one that is still running is the
-// caller's decision.
+// Signals the child only when `terminate` asks for it: what to do with one
+// that is still running otherwise is the caller's decision.
 PumpResult pumpChildOutput(const PumpRequest& request);
 
 // Ends a started child that is still running: TERM to its process group and,

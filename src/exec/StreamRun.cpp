@@ -7,16 +7,17 @@
 
 namespace veldrin {
 
-std::optional<int> streamChildOutput(const SpawnResult& child,
-                                     const std::function<void(const QString&)>& sink,
-                                     std::chrono::milliseconds drainAfterExit, const StopToken& stop,
-                                     bool outlivesStop) {
+std::optional<StreamEnd> streamChildOutput(const SpawnResult& child,
+                                           const std::function<void(const QString&)>& sink,
+                                           const StreamOptions& options) {
     Utf8StreamDecoder decoder;
     PumpRequest request;
     request.pid = child.pid;
     request.fd = child.readFd;
-    request.drainAfterExit = drainAfterExit;
-    request.stop = stop;
+    request.drainAfterExit = options.drainAfterExit;
+    request.stop = options.quitting;
+    request.terminate = options.stopRun;
+    request.killAfter = options.killAfter;
     request.consume = [&](QByteArrayView bytes) {
         const QString text = decoder.feed(bytes);
         if (!text.isEmpty())
@@ -25,7 +26,7 @@ std::optional<int> streamChildOutput(const SpawnResult& child,
     };
     const PumpResult pumped = pumpChildOutput(request);
     if (pumped.outcome == PumpResult::Outcome::stopped) {
-        if (!pumped.exited && outlivesStop) {
+        if (!pumped.exited && options.outlivesQuitting) {
             leaveOutputToADrain(child.readFd);
             return std::nullopt;
         }
@@ -38,7 +39,7 @@ std::optional<int> streamChildOutput(const SpawnResult& child,
     const QString rest = decoder.finish();
     if (!rest.isEmpty())
         sink(rest);
-    return pumped.status;
+    return StreamEnd{pumped.status, pumped.terminated};
 }
 
 } // namespace veldrin
