@@ -81,6 +81,7 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
         MenuEntry::item(QStringLiteral("Audit Profiles"), Action::auditProfiles, true, QStringLiteral("a")));
     m.push_back(MenuEntry::item(QStringLiteral("Last 10 Sync Runs…"), Action::showSyncLogs, !running,
                                 QStringLiteral("l")));
+    m.push_back(s.recentRuns);
     m.push_back(
         MenuEntry::item(QStringLiteral("Quit Veldrin"), Action::terminate, true, QStringLiteral("q")));
     return m;

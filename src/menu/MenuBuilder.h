@@ -23,6 +23,7 @@ struct MenuSnapshot {
     QString claudeBridgeStatus;
     MenuEntry cloudSection; // the "Cloud Sync — …" summary with its submenu
     MenuEntry toolsSection; // "Tools" with its submenu
+    MenuEntry recentRuns;   // "Recent Runs" with its submenu, after "Last 10 Sync Runs…"
 };
 
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);

@@ -40,6 +40,8 @@ enum class Action {
     offerCloudChat,
     auditProfiles,
     showSyncLogs,
+    openRecentRun,
+    showAllRuns,
     terminate,
 };
 

@@ -25,7 +25,8 @@ MenuSnapshot snapshot(SyncState state = SyncState::ready) {
             .triBuild = "26",
             .claudeBridgeStatus = "not run yet",
             .cloudSection = MenuEntry::holder("Cloud Sync — the cloud's section", {}),
-            .toolsSection = MenuEntry::holder("Tools", {})};
+            .toolsSection = MenuEntry::holder("Tools", {}),
+            .recentRuns = MenuEntry::holder("Recent Runs", {})};
 }
 
 std::vector<Action> disabledActions(const std::vector<MenuEntry>& menu) {
@@ -55,7 +56,7 @@ TEST(MenuBuilder, ReadyMenuInFull) {
               "Repair All Projects in Alt…\nRepair All Projects in Tri…\nAd Hoc Fix Unreadable Chats…\n"
               "Resolve Safe Rollout Conflicts…\nQuit All ChatGPT Processes…\nPause Sync [key p]\n"
               "Upgrade to Latest [key u]\n---\nCloud Sync — the cloud's section\n---\nTools\n---\n"
-              "Audit Profiles [key a]\nLast 10 Sync Runs… [key l]\nQuit Veldrin [key q]\n");
+              "Audit Profiles [key a]\nLast 10 Sync Runs… [key l]\nRecent Runs\nQuit Veldrin [key q]\n");
     EXPECT_EQ(menu.back().action, Action::terminate);
 }
 

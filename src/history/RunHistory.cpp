@@ -1,0 +1,234 @@
+#include "history/RunHistory.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <thread>
+
+namespace veldrin {
+
+// What the writer thread works through. The records share it, so that one
+// outliving the writer only finds its pieces dropped.
+struct HistoryQueue {
+    struct Piece {
+        enum class Kind { open, write, finish } kind;
+        std::shared_ptr<RunRecord> record;
+        QByteArray bytes;
+    };
+
+    HistoryQueue(QString dir, HistoryLimits l) : folder(std::move(dir)), limits(l) {}
+
+    void enqueue(Piece piece) {
+        const QCoreApplication* app = QCoreApplication::instance();
+        const bool mainThread = !app || QThread::currentThread() == app->thread();
+        std::unique_lock lock(mutex);
+        if (!mainThread)
+            changed.wait(lock, [&] { return ending || pending < limits.pendingBytes; });
+        if (ending)
+            return;
+        pending += piece.bytes.size();
+        ++enqueued;
+        queue.push_back(std::move(piece));
+        changed.notify_all();
+    }
+
+    void flush() {
+        std::unique_lock lock(mutex);
+        const std::uint64_t target = enqueued;
+        changed.wait(lock, [&] { return written >= target; });
+    }
+
+    // Works through the queue, and once ending, through what is left.
+    void run() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return ending || !queue.empty(); });
+            if (queue.empty())
+                return;
+            Piece piece = std::move(queue.front());
+            queue.pop_front();
+            lock.unlock();
+            write(piece);
+            const qsizetype size = piece.bytes.size();
+            piece = {};
+            lock.lock();
+            pending -= size;
+            ++written;
+            changed.notify_all();
+        }
+    }
+
+    void write(const Piece& piece) {
+        RunRecord& record = *piece.record;
+        const auto it = files.find(record.path());
+        if (piece.kind == Piece::Kind::finish) {
+            if (it != files.end())
+                files.erase(it);
+            prune(); // its size is known now
+            return;
+        }
+        if (piece.kind == Piece::Kind::open) {
+            if (!QDir().mkpath(folder))
+                return fail(record, QStringLiteral("cannot make the folder ") + folder);
+            auto file = std::make_unique<QFile>(record.path());
+            // Unbuffered: each piece goes to the file as it comes.
+            if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+                return fail(record, record.path() + QStringLiteral(": ") + file->errorString());
+            files.emplace(record.path(), std::move(file));
+            prune();
+            return;
+        }
+        if (it == files.end())
+            return; // never opened, or failed
+        if (it->second->write(piece.bytes) != piece.bytes.size()) {
+            fail(record, record.path() + QStringLiteral(": ") + it->second->errorString());
+            files.erase(it);
+        }
+    }
+
+    // The run goes on unrecorded; standard error hears of it once.
+    void fail(RunRecord& record, const QString& why) {
+        {
+            const std::lock_guard recordLock(record.mutex_);
+            record.failed_ = true;
+        }
+        if (!warned) {
+            warned = true;
+            std::fprintf(stderr, "veldrin: cannot write the run history (%s); runs go on unrecorded\n",
+                         qUtf8Printable(why));
+        }
+    }
+
+    // The oldest first, by name (a name starts with its run's time); runs
+    // still being written stay, and so does the newest, even alone past the
+    // size: its window may name it as the one place that holds it whole.
+    void prune() {
+        const QFileInfoList saved =
+            QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
+        qint64 total = 0;
+        for (const QFileInfo& file : saved)
+            total += file.size();
+        qsizetype count = saved.size();
+        for (const QFileInfo& file : saved) {
+            if ((count <= limits.runs && total <= limits.bytes) || file == saved.back())
+                return;
+            if (files.count(file.absoluteFilePath()) || !QFile::remove(file.absoluteFilePath()))
+                continue;
+            --count;
+            total -= file.size();
+        }
+    }
+
+    const QString folder;
+    const HistoryLimits limits;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Piece> queue;
+    qint64 pending = 0;
+    std::uint64_t enqueued = 0, written = 0;
+    bool ending = false;
+    bool warned = false;                             // writer thread only
+    std::map<QString, std::unique_ptr<QFile>> files; // writer thread only: runs being written
+    std::thread thread;
+};
+
+RunRecord::RunRecord(std::shared_ptr<HistoryQueue> queue, QString path)
+    : queue_(std::move(queue)), path_(std::move(path)) {}
+
+void RunRecord::append(const QString& text) {
+    if (text.isEmpty())
+        return;
+    {
+        const std::lock_guard lock(mutex_);
+        partialLine_ += text;
+        const qsizetype end = partialLine_.lastIndexOf(QLatin1Char('\n'));
+        if (end >= 0) {
+            // The last complete line that is not blank, looked for from the end.
+            for (qsizetype stop = end; stop >= 0;) {
+                const qsizetype start =
+                    stop == 0 ? 0 : partialLine_.lastIndexOf(QLatin1Char('\n'), stop - 1) + 1;
+                const QStringView line = QStringView(partialLine_).mid(start, stop - start);
+                if (!line.trimmed().isEmpty()) {
+                    lastLine_ = line.toString();
+                    break;
+                }
+                stop = start - 1;
+            }
+            partialLine_.remove(0, end + 1);
+        }
+        // Only the end of an endless line can become the last line.
+        if (partialLine_.size() > 4096)
+            partialLine_ = partialLine_.right(4096);
+    }
+    queue_->enqueue({HistoryQueue::Piece::Kind::write, shared_from_this(), text.toUtf8()});
+}
+
+bool RunRecord::saved() const {
+    const std::lock_guard lock(mutex_);
+    return !failed_;
+}
+
+QString RunRecord::lastLine() const {
+    const std::lock_guard lock(mutex_);
+    return partialLine_.trimmed().isEmpty() ? lastLine_ : partialLine_;
+}
+
+void RunRecord::finish() {
+    queue_->enqueue({HistoryQueue::Piece::Kind::finish, shared_from_this(), {}});
+}
+
+HistoryWriter::HistoryWriter(QString folder, HistoryLimits limits)
+    : folder_(folder), queue_(std::make_shared<HistoryQueue>(std::move(folder), limits)) {
+    queue_->thread = std::thread([queue = queue_.get()] { queue->run(); });
+}
+
+HistoryWriter::~HistoryWriter() {
+    {
+        const std::lock_guard lock(queue_->mutex);
+        queue_->ending = true;
+    }
+    queue_->changed.notify_all();
+    queue_->thread.join();
+}
+
+std::shared_ptr<RunRecord> HistoryWriter::begin(const QString& title, TimePoint started) {
+    const QString stem = folder_ + QLatin1Char('/') +
+                         QDateTime::fromMSecsSinceEpoch(started.time_since_epoch().count())
+                             .toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
+                         QLatin1Char('_') + fileNameTitle(title);
+    // Two runs of one title in one second: the second gets a number.
+    QString path = stem + QStringLiteral(".log");
+    for (int n = 2; given_.count(path) || QFile::exists(path); ++n)
+        path = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".log");
+    given_.insert(path);
+    auto record = std::make_shared<RunRecord>(queue_, path);
+    queue_->enqueue({HistoryQueue::Piece::Kind::open, record, {}});
+    return record;
+}
+
+void HistoryWriter::flush() {
+    queue_->flush();
+}
+
+QString fileNameTitle(const QString& title) {
+    QString name = title.left(100);
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);
+    for (QChar& c : name) {
+        if (c.category() == QChar::Other_Control || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+            c == QLatin1Char(':') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char('_');
+    }
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    return name;
+}
+
+} // namespace veldrin

@@ -1,0 +1,77 @@
+#pragma once
+
+// The run history: every streamed run and stop sequence is written, as it
+// streams, to a file of its own in the history folder, by one thread that
+// does nothing else. The folder keeps the newest runs within a count and a
+// size; a folder that cannot be written costs the runs nothing but their file.
+
+#include "platform/Clock.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <set>
+
+namespace veldrin {
+
+struct HistoryLimits {
+    int runs = 100;
+    qint64 bytes = 100 * 1024 * 1024;
+    // Pieces waiting for the disk; a thread other than the main one that
+    // would queue more waits (its controller's pipe fills meanwhile).
+    qint64 pendingBytes = 16 * 1024 * 1024;
+};
+
+struct HistoryQueue;
+
+// One run's file. append() may come from any thread, in the order the window gets them.
+class RunRecord : public std::enable_shared_from_this<RunRecord> {
+public:
+    RunRecord(std::shared_ptr<HistoryQueue> queue, QString path);
+    QString path() const { return path_; }
+    void append(const QString& text);
+    // False once the file could not be made or written (a full disk, a folder
+    // that cannot be written): the run goes on, unrecorded.
+    bool saved() const;
+    // The last non-empty line appended so far.
+    QString lastLine() const;
+    // The file is complete: it may be pruned with the others from now on.
+    void finish();
+
+private:
+    friend struct HistoryQueue;
+    const std::shared_ptr<HistoryQueue> queue_;
+    const QString path_;
+    mutable std::mutex mutex_;
+    QString lastLine_;
+    QString partialLine_;
+    bool failed_ = false;
+};
+
+class HistoryWriter {
+public:
+    explicit HistoryWriter(QString folder, HistoryLimits limits = {});
+    // Writes out what is queued, then ends its thread.
+    ~HistoryWriter();
+    HistoryWriter(const HistoryWriter&) = delete;
+    HistoryWriter& operator=(const HistoryWriter&) = delete;
+
+    QString folder() const { return folder_; }
+    // Main thread. The file of a run that starts now, named
+    // "YYYY-MM-DD_HHMMSS_<title>.log"; older runs beyond the limits go.
+    std::shared_ptr<RunRecord> begin(const QString& title, TimePoint started);
+    // Any thread: returns once everything appended so far is on disk (or failed).
+    void flush();
+
+private:
+    const QString folder_;
+    const std::shared_ptr<HistoryQueue> queue_;
+    std::set<QString> given_; // names handed out, whose files may not be made yet
+};
+
+// A title as it stands in a file name: characters a file system or a shell
+// would misread become "_", and it is cut at 100 characters.
+QString fileNameTitle(const QString& title);
+
+} // namespace veldrin

@@ -1,0 +1,100 @@
+// The run history on disk: files named by time and title holding exactly what
+// was appended, the folder kept within its count and size, a folder that
+// cannot be written, and the runs read back.
+#include "history/PastRuns.h"
+#include "history/RecentRunsMenu.h"
+#include "history/RunHistory.h"
+#include "menu/MenuText.h"
+#include "support/TestSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace veldrin;
+
+namespace {
+
+TimePoint at(int hour, int minute, int second = 0) {
+    return TimePoint(std::chrono::milliseconds(
+        QDateTime(QDate(2026, 3, 2), QTime(hour, minute, second)).toMSecsSinceEpoch()));
+}
+
+} // namespace
+
+TEST(History, EachRunIsOneFileOfExactlyWhatWasAppendedAndTheFolderKeepsItsLimits) {
+    test::TempHome home;
+    const QString folder = home.home() + "/runs";
+    {
+        HistoryWriter writer(folder, {.runs = 3, .bytes = 1000});
+        const auto first = writer.begin("Offer a/b: c", at(9, 5, 30));
+        for (const QString& piece : {QString("café \u2194 "), QString("\U0001F680\nline 2"), QString("\n")})
+            first->append(piece);
+        EXPECT_EQ(first->lastLine(), "line 2");
+        first->append(closingLine(3));
+        first->finish();
+        writer.flush();
+        EXPECT_EQ(QFileInfo(first->path()).fileName(), "2026-03-02_090530_Offer a_b_ c.log");
+        EXPECT_EQ(home.readFile("runs/2026-03-02_090530_Offer a_b_ c.log"),
+                  QString("café \u2194 \U0001F680\nline 2\n\nFinished with exit code 3.\n").toUtf8());
+        // Four more runs: only the newest three stay, and a big one pushes out
+        // the others, while it stays itself, alone past the size.
+        for (int minute = 10; minute < 14; ++minute) {
+            const auto run = writer.begin("Veldrin", at(9, minute));
+            run->append(QString(100, 'x'));
+            run->finish();
+        }
+        writer.flush();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 3);
+        const auto big = writer.begin("Veldrin Audit", at(9, 20));
+        big->append(QString(1990, 'x'));
+        big->finish();
+        writer.flush();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"2026-03-02_092000_Veldrin Audit.log"});
+    }
+    // Read back: newest first, with what the transcript says of the end.
+    const QList<PastRun> past = pastRuns(folder, 10);
+    ASSERT_EQ(past.size(), 1);
+    EXPECT_EQ(past[0].title, "Veldrin Audit");
+    EXPECT_EQ(past[0].outcome, std::nullopt);
+    EXPECT_EQ(recentRunText({past[0].path, past[0].title, past[0].started, false, true, past[0].outcome}),
+              "09:20 Veldrin Audit");
+}
+
+TEST(History, AFolderThatCannotBeWrittenCostsTheRunOnlyItsFile) {
+    test::TempHome home;
+    test::writeFile(home.home() + "/runs", "a file where the folder should be");
+    HistoryWriter writer(home.home() + "/runs");
+    const auto record = writer.begin("Veldrin", at(10, 0));
+    record->append("still streaming\n");
+    writer.flush();
+    EXPECT_FALSE(record->saved());
+    EXPECT_EQ(record->lastLine(), "still streaming");
+}
+
+TEST(History, RecentRunsTellEachRunsResultNewestFirst) {
+    const auto outcome = [](RunOutcome::Kind kind, std::optional<int> code) {
+        return std::optional(RunOutcome{kind, code, {}});
+    };
+    const QList<RecentRun> runs = {
+        {"/r/a", "Veldrin Audit", at(9, 40), true, true, std::nullopt},
+        {"/r/b", "Veldrin", at(9, 30), false, true, outcome(RunOutcome::Kind::succeeded, 0)},
+        {"/r/c", "Cloud Sync", at(9, 20), false, true, outcome(RunOutcome::Kind::failed, 3)},
+        {"/r/d", "Claude Code Sync", at(9, 10), false, true, outcome(RunOutcome::Kind::stopped, 15)},
+        {"/r/e", "Quit All ChatGPT Processes", at(9, 0), false, false,
+         outcome(RunOutcome::Kind::succeeded, {})},
+    };
+    EXPECT_EQ(menuText({recentRunsEntry(runs)}),
+              "Recent Runs\n  09:40 Veldrin Audit — running\n  09:30 Veldrin — exit code 0\n"
+              "  09:20 Cloud Sync — failed, exit code 3\n  09:10 Claude Code Sync — stopped\n"
+              "  09:00 Quit All ChatGPT Processes — not saved\n  ---\n  Show All Runs…\n");
+    EXPECT_EQ(menuText({recentRunsEntry({})}),
+              "Recent Runs\n  No runs yet [disabled]\n  ---\n  Show All Runs…\n");
+    EXPECT_EQ(recentRunsEntry(runs).submenu->entries.front().representedObject, "/r/a");
+    // What a saved transcript says of its end.
+    EXPECT_EQ(outcomeOfTranscript("x\nStopped by user.\n\nFinished with exit code 9.\n")->kind,
+              RunOutcome::Kind::stopped);
+    EXPECT_EQ(outcomeOfTranscript("\nFinished with exit code 3.\n")->exitCode, 3);
+    EXPECT_EQ(outcomeOfTranscript("All ChatGPT processes have stopped.\n"), std::nullopt);
+}
