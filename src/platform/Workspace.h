@@ -2,7 +2,10 @@
 
 // The running applications of the desktop session.
 
+#include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace veldrin {
 
@@ -14,6 +17,9 @@ public:
     // reports nothing. Where applications carry no bundle identifiers this
     // quits nothing.
     virtual void terminateApplications(const QStringList& bundleIdentifiers) = 0;
+    // Main thread. Opens `path`, a folder, in the desktop's file manager; the
+    // launch error's description when that cannot happen.
+    virtual std::optional<QString> openFolder(const QString& path) = 0;
 };
 
 } // namespace veldrin

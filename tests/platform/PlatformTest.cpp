@@ -1,11 +1,13 @@
-// The desktop's seams for real: the display activity through a private
-// session bus and a stand-in ScreenSaver service, and the settings store.
+// The desktop's seams for real: the display activity and notifications
+// through a private session bus and stand-in services, and the settings store.
 
 #include "platform/linux/DBusActivities.h"
+#include "platform/linux/DBusNotifications.h"
 #include "platform/qt/CoreServices.h"
 #include "support/SessionBus.h"
 #include "support/TestSupport.h"
 
+#include <QDBusMessage>
 #include <QDir>
 #include <QSettings>
 
@@ -29,11 +31,72 @@ public:
     QStringList calls;
 };
 
+// A notification service that, like some, shows bodies as plain text.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {"actions", "body"}; }
+    uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap&, int) {
+        shown << app + "|" + summary + "|" + body + "|" + actions.join(",");
+        return uint(shown.size());
+    }
+
+public:
+    // From the service's own thread, so that it follows the answer to Notify.
+    void click(uint id, const QString& action) {
+        QMetaObject::invokeMethod(this, [=] {
+            QDBusMessage signal = QDBusMessage::createSignal(
+                "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+            signal << id << action;
+            QDBusConnection("org.freedesktop.Notifications").send(signal);
+        });
+    }
+    QStringList shown;
+};
+
+// One private bus for the suite: the desktop connects to its session bus once.
+class SessionBusServices : public testing::Test {
+protected:
+    static void SetUpTestSuite() { bus = std::make_unique<test::SessionBus>(); }
+    static void TearDownTestSuite() { bus.reset(); }
+    void SetUp() override {
+        ASSERT_TRUE(bus->ok());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8());
+    }
+    static inline std::unique_ptr<test::SessionBus> bus;
+};
+
 } // namespace
 
-TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
-    test::SessionBus bus;
-    ASSERT_TRUE(bus.ok());
+TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAndAClickOpensTheRun) {
+    NotificationService service;
+    ASSERT_TRUE(bus->serve(&service, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"));
+    const std::unique_ptr<Notifications> notifications = makeDBusNotifications();
+    QStringList opened;
+    // Before the service has said what it reads, the body is escaped.
+    notifications->notify({"Sync finished", "Exit code 0 · 0:03\n<b>done</b> & more"},
+                          [&] { opened << "sync"; });
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 1; }));
+    EXPECT_EQ(service.shown[0],
+              "Veldrin|Sync finished|Exit code 0 · 0:03\n&lt;b&gt;done&lt;/b&gt; &amp; more|default,Open");
+
+    // Clicks on other actions or other notifications open nothing.
+    service.click(7, "default");
+    service.click(1, "other");
+    service.click(1, "default");
+    ASSERT_TRUE(test::waitUntil([&] { return !opened.isEmpty(); }));
+    service.click(1, "default"); // answered once only
+    notifications->notify({"Audit failed", "a < b"}, [&] { opened << "audit"; });
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 2; }));
+    EXPECT_EQ(service.shown[1], "Veldrin|Audit failed|a < b|default,Open");
+    service.click(2, "default");
+    ASSERT_TRUE(test::waitUntil([&] { return opened.size() == 2; })) << opened.join(",").toStdString();
+    EXPECT_EQ(opened, (QStringList{"sync", "audit"}));
+}
+
+TEST_F(SessionBusServices, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/veldrin-test");
     const std::unique_ptr<Activities> activities = makeDBusActivities();
     // Nobody serves the screen saver yet: the bus's own answer says so.
@@ -42,7 +105,7 @@ TEST(DBusActivities, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     activities->end(refused.token);
 
     ScreenSaver screenSaver;
-    ASSERT_TRUE(bus.serve(&screenSaver, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"));
+    ASSERT_TRUE(bus->serve(&screenSaver, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"));
     const ActivityGrant held = activities->begin(ActivityOption::idleDisplaySleepDisabled,
                                                  "Veldrin user enabled Prevent Idle Screen Lock");
     EXPECT_EQ(held.refused, std::nullopt);

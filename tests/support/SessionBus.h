@@ -22,6 +22,7 @@ public:
     SessionBus& operator=(const SessionBus&) = delete;
 
     bool ok() const { return !address_.isEmpty(); }
+    QString address() const { return address_; }
     // Exports `service`'s slots at `path` under `name`, answered on the bus's service thread.
     bool serve(QObject* service, const QString& name, const QString& path);
 

@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     // a runtime folder of its own and says so on stderr.
     const QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    // Everything a test writes goes below its own temporary HOME.
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
     TestApplication app(argc, argv);
     TestApplication::setOrganizationName(QStringLiteral("Veldrin"));
     TestApplication::setApplicationName(QStringLiteral("Veldrin"));

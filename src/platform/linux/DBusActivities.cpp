@@ -1,14 +1,14 @@
 #include "platform/linux/DBusActivities.h"
 
+#include "platform/linux/SessionBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <QFile>
 
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
 
 namespace veldrin {
 
@@ -22,21 +22,6 @@ const QString screenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 
 void warn(const QString& what, const QString& why) {
     std::fprintf(stderr, "veldrin: %s: %s\n", qUtf8Printable(what), qUtf8Printable(why));
-}
-
-// The session bus, if there is one. With no address set and no per-user bus
-// socket, libdbus would autolaunch a dbus-daemon of its own, which outlives
-// Veldrin; no bus is then simply no service.
-std::optional<QDBusConnection> sessionBus() {
-    bool found = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
-    if (!found && !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        struct stat st {};
-        const QByteArray socket = QFile::encodeName(qEnvironmentVariable("XDG_RUNTIME_DIR")) + "/bus";
-        found = ::stat(socket.constData(), &st) == 0 && S_ISSOCK(st.st_mode);
-    }
-    if (!found)
-        return std::nullopt;
-    return QDBusConnection::sessionBus();
 }
 
 QDBusMessage call(const std::optional<QDBusConnection>& bus, const QDBusMessage& message) {
@@ -77,7 +62,7 @@ public:
             QDBusMessage message = QDBusMessage::createMethodCall(
                 screenSaverService, screenSaverPath, screenSaverService, QStringLiteral("UnInhibit"));
             message << *it->second.screenSaverCookie;
-            const QDBusMessage reply = call(sessionBus(), message);
+            const QDBusMessage reply = call(sessionBusIfAny(), message);
             if (reply.type() == QDBusMessage::ErrorMessage)
                 warn(QStringLiteral("could not end keeping the display awake"), reply.errorMessage());
         }
@@ -94,7 +79,7 @@ private:
         QDBusMessage message = QDBusMessage::createMethodCall(screenSaverService, screenSaverPath,
                                                               screenSaverService, QStringLiteral("Inhibit"));
         message << QStringLiteral("Veldrin") << reason;
-        const QDBusMessage reply = call(sessionBus(), message);
+        const QDBusMessage reply = call(sessionBusIfAny(), message);
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
             reply.arguments().first().canConvert<uint>()) {
             held.screenSaverCookie = reply.arguments().first().toUInt();

@@ -24,6 +24,15 @@ public:
             }
         }
     }
+
+    std::optional<QString> openFolder(const QString& path) override {
+        @autoreleasepool {
+            NSURL* url = [NSURL fileURLWithPath:path.toNSString() isDirectory:YES];
+            if ([NSWorkspace.sharedWorkspace openURL:url])
+                return std::nullopt;
+            return QStringLiteral("Finder could not open ") + path;
+        }
+    }
 };
 
 } // namespace

@@ -94,12 +94,6 @@ public:
     }
 };
 
-// Linux applications carry no bundle identifiers: nothing to ask.
-class NoBundleWorkspace : public Workspace {
-public:
-    void terminateApplications(const QStringList&) override {}
-};
-
 class CompiledBundleInfo : public BundleInfo {
 public:
     QVariant infoValue(const QString& key) const override {
@@ -115,7 +109,6 @@ public:
 
 #if defined(Q_OS_MACOS)
 std::unique_ptr<BundleInfo> makeMainBundleInfo();
-std::unique_ptr<Workspace> makeRunningApplicationsWorkspace();
 #endif
 
 std::unique_ptr<Clock> makeSystemClock() {
@@ -130,14 +123,6 @@ std::unique_ptr<Scheduler> makeMainThreadScheduler() {
 
 std::unique_ptr<Sleeper> makeSleeper() {
     return std::make_unique<StoppableSleeper>();
-}
-
-std::unique_ptr<Workspace> makeWorkspace() {
-#if defined(Q_OS_MACOS)
-    return makeRunningApplicationsWorkspace();
-#else
-    return std::make_unique<NoBundleWorkspace>();
-#endif
 }
 
 std::unique_ptr<BundleInfo> makeBundleInfo() {

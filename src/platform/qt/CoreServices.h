@@ -7,7 +7,6 @@
 #include "platform/Defaults.h"
 #include "platform/Scheduler.h"
 #include "platform/Sleeper.h"
-#include "platform/Workspace.h"
 
 #include <memory>
 
@@ -21,7 +20,5 @@ std::unique_ptr<Scheduler> makeMainThreadScheduler();
 // The bundle's own Info.plist on macOS, the values compiled in elsewhere.
 std::unique_ptr<BundleInfo> makeBundleInfo();
 std::unique_ptr<Sleeper> makeSleeper();
-// The running applications' polite quit on macOS; nothing to quit elsewhere.
-std::unique_ptr<Workspace> makeWorkspace();
 
 } // namespace veldrin

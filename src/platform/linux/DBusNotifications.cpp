@@ -1,0 +1,119 @@
+#include "platform/linux/DBusNotifications.h"
+
+#include "platform/linux/SessionBus.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <optional>
+
+namespace veldrin {
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+
+class DBusNotifications : public QObject, public Notifications {
+    Q_OBJECT
+public:
+    DBusNotifications() : bus_(sessionBusIfAny()) {
+        if (!bus_ || !bus_->isConnected())
+            return;
+        bus_->connect(service, path, service, QStringLiteral("ActionInvoked"), this,
+                      SLOT(actionInvoked(uint, QString)));
+        bus_->connect(service, path, service, QStringLiteral("NotificationClosed"), this,
+                      SLOT(closed(uint, uint)));
+        // Whether the service reads bodies as markup decides whether they are escaped.
+        watch(QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities")),
+              [this](const QDBusMessage& reply) {
+                  markup_ = reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+              });
+    }
+
+    void notify(const Notification& notification, std::function<void()> activate) override {
+        if (!bus_ || !bus_->isConnected())
+            return warn(QStringLiteral("no session bus"));
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+        // Until the service has said, escaping is the safe side: most read markup.
+        const QString body = markup_.value_or(true) ? notification.body.toHtmlEscaped() : notification.body;
+        message << QStringLiteral("Veldrin") << uint(0) << QStringLiteral("veldrin") << notification.summary
+                << body << QStringList{QStringLiteral("default"), QStringLiteral("Open")} << QVariantMap()
+                << int(-1);
+        watch(message, [this, activate = std::move(activate)](const QDBusMessage& reply) {
+            const uint id = reply.arguments().value(0).toUInt();
+            if (const auto early = std::find(early_.begin(), early_.end(), id); id && early != early_.end()) {
+                early_.erase(early);
+                if (activate)
+                    activate();
+            } else if (id) {
+                pending_[id] = activate;
+            }
+        });
+    }
+
+private Q_SLOTS:
+    void actionInvoked(uint id, const QString& action) {
+        if (action != QLatin1String("default"))
+            return;
+        const auto it = pending_.find(id);
+        if (it == pending_.end()) {
+            // The click can overtake the answer that names its notification;
+            // a few are kept until that answer comes.
+            early_.push_back(id);
+            if (early_.size() > 8)
+                early_.pop_front();
+            return;
+        }
+        const std::function<void()> activate = it->second;
+        pending_.erase(it);
+        if (activate)
+            activate();
+    }
+    void closed(uint id, uint) { pending_.erase(id); }
+
+private:
+    // Sends `message` without waiting; `done` gets the reply on the main thread.
+    void watch(const QDBusMessage& message, std::function<void(const QDBusMessage&)> done) {
+        auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(message), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, done](QDBusPendingCallWatcher* call) {
+                    call->deleteLater();
+                    const QDBusMessage reply = call->reply();
+                    if (reply.type() == QDBusMessage::ErrorMessage)
+                        return warn(reply.errorMessage());
+                    done(reply);
+                });
+    }
+
+    void warn(const QString& why) {
+        if (warned_)
+            return;
+        warned_ = true;
+        std::fprintf(stderr, "veldrin: no desktop notifications: %s\n", qUtf8Printable(why));
+    }
+
+    std::optional<QDBusConnection> bus_;
+    std::map<uint, std::function<void()>> pending_;
+    std::deque<uint> early_; // clicks on notifications not yet known
+    std::optional<bool> markup_;
+    bool warned_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Notifications> makeDBusNotifications() {
+    return std::make_unique<DBusNotifications>();
+}
+
+} // namespace veldrin
+
+#include "DBusNotifications.moc"
