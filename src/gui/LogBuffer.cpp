@@ -1,1 +1,349 @@
 #include "gui/LogBuffer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMutexLocker>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
+
+#include <vector>
+
+namespace veldrin {
+
+namespace {
+
+// The most one turn of the event loop inserts: a character cap, and a time
+// budget checked between pieces. Together they bound how long the menu bar
+// waits while a chatty run floods the window, on a fast machine and on a slow
+// one alike; what is left follows on the next turn. The cap leaves room in
+// the same turn for dropping the start and for the document compacting its
+// buffer now and then (over 10 ms for a full window).
+constexpr qsizetype maxCharsPerFlush = 512 * 1024;
+constexpr qint64 flushBudgetMs = 14;
+// Below this a batch always goes in whole, however slow the turn.
+constexpr qsizetype minCharsPerFlush = 64 * 1024;
+
+constexpr int linesPerBlock = 8;
+// A display piece of a long line, and the size past which a line end always
+// starts a new block: laying out a block this long takes well under a
+// millisecond, so a line costs in proportion to its length.
+constexpr qsizetype pieceChars = 4096;
+
+// The window keeps the end of a huge transcript (its history file keeps it
+// all); the start goes a megabyte at a time, not a few lines every turn.
+constexpr int maxShownChars = 8 * 1024 * 1024;
+constexpr int dropSlack = 1024 * 1024;
+
+// Another thread's append() waits while this much is pending (a few turns'
+// worth), so a flood stays in the controller's pipe rather than in memory.
+constexpr qsizetype maxPendingChars = 2 * 1024 * 1024;
+// ...unless the main thread has taken nothing for this long: it may be
+// joining the very thread that waits (at exit) or waiting on a controller
+// itself, and a reader must not hang on it. Nothing is dropped either way.
+constexpr int stallLimitMs = 1000;
+
+// Block marks (QTextBlock::userState).
+constexpr int continuationState = 1; // goes on with the line of the block before
+constexpr int noticeState = 2;       // the notice, not part of the transcript
+
+QTextCharFormat noticeFormat() {
+    QTextCharFormat format;
+    format.setFontItalic(true);
+    return format;
+}
+
+} // namespace
+
+QString transcriptOf(const QTextDocument& document) {
+    QString text;
+    text.reserve(document.characterCount());
+    bool first = true;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.userState() == noticeState)
+            continue;
+        if (!first && block.userState() != continuationState)
+            text += QLatin1Char('\n');
+        first = false;
+        text += block.text();
+    }
+    // Raw block text keeps characters such as U+00A0 that toPlainText() would
+    // rewrite; only the soft line breaks go back to line feeds.
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+QString earlierOutputNotice(const QString& historyFile) {
+    if (historyFile.isEmpty())
+        return QStringLiteral("Earlier output is not shown here.");
+    return QStringLiteral("Earlier output is not shown here; the whole transcript is in ") +
+           QDir::toNativeSeparators(historyFile) + QLatin1Char('.');
+}
+
+void LineGrouper::rewrite(const QString& text, std::deque<DisplayPiece>& out) {
+    QString result(text.size(), Qt::Uninitialized);
+    QChar* const start = result.data();
+    QChar* next = start;
+    std::vector<qsizetype> cuts; // where a display piece of a long line starts
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (afterCarriageReturn && c == u'\n') {
+            afterCarriageReturn = false;
+            continue;
+        }
+        afterCarriageReturn = c == u'\r';
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            lineLength = 0;
+            if (++linesInBlock < linesPerBlock && charsInBlock < pieceChars) {
+                *next++ = QChar::LineSeparator;
+                ++charsInBlock;
+            } else {
+                *next++ = QLatin1Char('\n');
+                linesInBlock = 0;
+                charsInBlock = 0;
+            }
+            continue;
+        }
+        // Never between the halves of a surrogate pair.
+        if (lineLength >= pieceChars && !ch.isLowSurrogate()) {
+            cuts.push_back(next - start);
+            lineLength = 0;
+            linesInBlock = 0;
+            charsInBlock = 0;
+        }
+        *next++ = ch;
+        ++lineLength;
+        ++charsInBlock;
+    }
+    const qsizetype size = next - start;
+    if (cuts.empty()) {
+        result.truncate(size);
+        if (!result.isEmpty())
+            out.push_back({std::move(result), false});
+        return;
+    }
+    qsizetype from = 0;
+    bool continues = false;
+    for (const qsizetype cut : cuts) {
+        if (cut > from)
+            out.push_back({result.sliced(from, cut - from), continues});
+        from = cut;
+        continues = true;
+    }
+    out.push_back({result.sliced(from, size - from), true});
+}
+
+std::shared_ptr<LogBuffer> LogBuffer::create(QPlainTextEdit* view) {
+    std::shared_ptr<LogBuffer> buffer(new LogBuffer(view));
+    buffer->watchScrolling();
+    return buffer;
+}
+
+void LogBuffer::watchScrolling() {
+    QScrollBar* bar = view->verticalScrollBar();
+    knownMaximum = bar->maximum();
+    const std::weak_ptr<LogBuffer> weak = weak_from_this();
+    // Lines laid out later (wrapping, a narrower window) keep a view that was
+    // at the end there. The signal comes before the value is bounded again,
+    // so the value still tells where the view was.
+    QObject::connect(bar, &QScrollBar::rangeChanged, view, [weak, bar](int, int maximum) {
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        if (!self->adjusting && bar->value() >= self->knownMaximum)
+            bar->setValue(maximum);
+        self->knownMaximum = maximum;
+    });
+}
+
+void LogBuffer::add(const QString& text) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    const bool mayWait = app && QThread::currentThread() != app->thread();
+    {
+        QMutexLocker lock(&mutex);
+        while (mayWait && pendingChars >= maxPendingChars && !mainThreadStalled) {
+            const quint64 seen = piecesTaken;
+            ++waiting;
+            const bool woken = roomAvailable.wait(&mutex, QDeadlineTimer(stallLimitMs));
+            --waiting;
+            if (!woken && piecesTaken == seen)
+                mainThreadStalled = true;
+        }
+        // Rewritten here, under the lock so that the grouping follows the
+        // order of the pieces, and off the main thread.
+        const size_t before = pieces.size();
+        grouper.rewrite(text, pieces);
+        for (size_t i = before; i < pieces.size(); ++i)
+            pendingChars += pieces[i].text.size();
+        if (flushPosted)
+            return;
+        flushPosted = true;
+    }
+    postFlush();
+}
+
+bool LogBuffer::hasPending() const {
+    QMutexLocker lock(&mutex);
+    return !pieces.empty();
+}
+
+void LogBuffer::setHistoryFile(const QString& path) {
+    historyFile = path;
+    if (!view || view->document()->firstBlock().userState() != noticeState)
+        return;
+    QTextCursor cursor(view->document()->firstBlock());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(earlierOutputNotice(historyFile), noticeFormat());
+}
+
+void LogBuffer::postFlush() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    // The posted call keeps the buffer alive, so pieces appended just before
+    // the LogWindow went away still reach its window.
+    QMetaObject::invokeMethod(
+        app, [self = shared_from_this()] { self->flush(); }, Qt::QueuedConnection);
+}
+
+// Main thread. Inserts what has arrived as one edit block, so the view lays
+// out and scrolls once however many pieces it holds; stops at the size cap or
+// the time budget and leaves the rest to the next turn.
+void LogBuffer::flush() {
+    QTextCursor cursor;
+    // The user decides by scrolling: at the end the view follows the output,
+    // anywhere else it holds still. (The view moves its scroll bar without a
+    // signal, so only the bar's value at this moment tells.)
+    bool atEnd = false;
+    if (view) {
+        atEnd = view->verticalScrollBar()->value() >= view->verticalScrollBar()->maximum();
+        // A cursor of our own leaves the user's selection alone, and
+        // insertText never interprets markup. The empty format lets the
+        // palette decide the colour, so a theme switch recolours old text.
+        cursor = QTextCursor(view->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock();
+        adjusting = true;
+    }
+    QElapsedTimer spent;
+    spent.start();
+    qsizetype room = maxCharsPerFlush;
+    bool more = false;
+    for (;;) {
+        DisplayPiece piece;
+        {
+            QMutexLocker lock(&mutex);
+            if (pieces.empty()) {
+                flushPosted = false;
+                break;
+            }
+            if (room > maxCharsPerFlush - minCharsPerFlush || spent.elapsed() < flushBudgetMs)
+                piece = takeFront(room);
+            if (piece.text.isEmpty()) {
+                more = true;
+                break;
+            }
+            pendingChars -= piece.text.size();
+            ++piecesTaken;
+            mainThreadStalled = false;
+            if (waiting > 0 && pendingChars < maxPendingChars)
+                roomAvailable.wakeAll();
+        }
+        room -= piece.text.size();
+        if (!view)
+            continue;
+        if (piece.continuesLine) {
+            cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+            cursor.block().setUserState(continuationState);
+        }
+        cursor.insertText(piece.text, QTextCharFormat());
+    }
+    if (view) {
+        cursor.endEditBlock();
+        dropStart(atEnd);
+        if (atEnd) {
+            QScrollBar* bar = view->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        }
+        adjusting = false;
+    }
+    if (more)
+        postFlush();
+}
+
+// Up to `room` characters from the front of the queue. Never splits a
+// surrogate pair, so a character is never drawn in two halves.
+DisplayPiece LogBuffer::takeFront(qsizetype room) {
+    DisplayPiece& front = pieces.front();
+    const bool continues = front.continuesLine && frontOffset == 0;
+    const qsizetype left = front.text.size() - frontOffset;
+    if (left <= room) {
+        DisplayPiece piece{frontOffset == 0 ? std::move(front.text) : front.text.sliced(frontOffset),
+                           continues};
+        pieces.pop_front();
+        frontOffset = 0;
+        return piece;
+    }
+    qsizetype cut = room;
+    if (cut > 0 && front.text.at(frontOffset + cut - 1).isHighSurrogate())
+        --cut;
+    DisplayPiece piece{front.text.sliced(frontOffset, cut), continues};
+    frontOffset += cut;
+    return piece;
+}
+
+// Main thread. Once the window holds too much, drops whole blocks from the
+// start, leaving the notice in their place; a view the user has scrolled up
+// keeps showing the same text while it is still there.
+void LogBuffer::dropStart(bool atEnd) {
+    QTextDocument* document = view->document();
+    const int size = document->characterCount();
+    if (size <= maxShownChars + dropSlack)
+        return;
+    const bool noticeShown = document->firstBlock().userState() == noticeState;
+    const QTextBlock first = noticeShown ? document->firstBlock().next() : document->firstBlock();
+    const QTextBlock keep = document->findBlock(size - maxShownChars);
+    if (keep.position() <= first.position())
+        return;
+
+    QScrollBar* bar = view->verticalScrollBar();
+    const QTextBlock top = document->findBlockByLineNumber(bar->value());
+    const int topPosition = top.position();
+    const int lineInTop = bar->value() - top.firstLineNumber();
+
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.setPosition(first.position());
+    cursor.setPosition(keep.position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    if (!noticeShown) {
+        // The new first block takes the old one's mark; the old one keeps its own.
+        const int state = document->firstBlock().userState();
+        cursor.setPosition(0);
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        document->firstBlock().next().setUserState(state);
+        cursor.setPosition(0);
+        cursor.insertText(earlierOutputNotice(historyFile), noticeFormat());
+        document->firstBlock().setUserState(noticeState);
+    }
+    cursor.endEditBlock();
+
+    if (atEnd)
+        return;
+    const int moved = size - document->characterCount();
+    const int heldPosition = topPosition - moved;
+    if (heldPosition < document->firstBlock().next().position()) {
+        bar->setValue(0);
+        return;
+    }
+    const QTextBlock held = document->findBlock(heldPosition);
+    bar->setValue(held.firstLineNumber() + lineInTop);
+}
+
+} // namespace veldrin

@@ -1,20 +1,25 @@
 #include "gui/LogWindow.h"
 
+#include "gui/FindBar.h"
+#include "gui/LogBuffer.h"
+#include "gui/QtAlerts.h"
+#include "gui/RunStrip.h"
+
+#include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
-#include <QMutex>
-#include <QMutexLocker>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScreen>
-#include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyle>
-#include <QTextCharFormat>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
-#include <deque>
 #include <mutex>
 
 #if defined(__GLIBC__)
@@ -31,22 +36,8 @@ constexpr int fontPointSize = 12;
 // How far each window sits from the one before: about a title bar.
 constexpr int cascadeStep = 28;
 
-// The most one turn of the event loop inserts: a character cap, and a time
-// budget checked between pieces. Together they bound how long the menu bar
-// waits while a chatty run floods the window, on a fast machine and on a slow
-// one alike; what is left follows on the next turn.
-constexpr qsizetype maxCharsPerFlush = 1024 * 1024;
-constexpr qint64 flushBudgetMs = 14;
-// Below this a batch always goes in whole, however slow the turn.
-constexpr qsizetype minCharsPerFlush = 64 * 1024;
-
-// Output lines per text block. The document pays for every block far more
-// than for its characters, so consecutive lines share a block, separated by
-// soft line breaks (U+2028) that look, wrap and copy exactly like line feeds.
-constexpr int linesPerBlock = 8;
-
 #if defined(__GLIBC__)
-// A busy run grows the document's buffers to hundreds of megabytes. Once large
+// A busy run grows the document's buffers to tens of megabytes. Once large
 // blocks have been freed (an earlier big transcript), glibc slides its mmap
 // threshold up to 32 MB, so a growing buffer stays on the heap that long and
 // is then copied into fresh pages in one go: a stall of the main thread that
@@ -60,156 +51,20 @@ void keepLargeBuffersMapped() {
 void keepLargeBuffersMapped() {}
 #endif
 
-// Turns all but every linesPerBlock-th line end into a soft line break.
-// Carriage returns end a line as the text view would treat them anyway (CR LF
-// is one line end, even when the two arrive in different pieces).
-class LineGrouper {
-public:
-    QString rewrite(const QString& text) {
-        QString result(text.size(), Qt::Uninitialized);
-        QChar* out = result.data();
-        for (const QChar ch : text) {
-            const char16_t c = ch.unicode();
-            if (afterCarriageReturn && c == u'\n') {
-                afterCarriageReturn = false;
-                continue;
-            }
-            afterCarriageReturn = c == u'\r';
-            if (c == u'\n' || c == u'\r') {
-                if (++linesInBlock < linesPerBlock) {
-                    *out++ = QChar::LineSeparator;
-                } else {
-                    *out++ = QLatin1Char('\n');
-                    linesInBlock = 0;
-                }
-                continue;
-            }
-            if (c == QChar::ParagraphSeparator)
-                linesInBlock = 0;
-            else if (c == QChar::LineSeparator)
-                ++linesInBlock;
-            *out++ = ch;
-        }
-        result.truncate(out - result.constData());
-        return result;
+// What Save As… suggests: the history file's name, or the title without the
+// characters file systems refuse.
+QString suggestedFileName(const QString& title, const QString& historyFile) {
+    if (!historyFile.isEmpty())
+        return QFileInfo(historyFile).fileName();
+    QString name = title.simplified();
+    for (QChar& ch : name) {
+        if (ch.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(ch))
+            ch = QLatin1Char('-');
     }
-
-private:
-    int linesInBlock = 0;
-    bool afterCarriageReturn = false;
-};
+    return (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
+}
 
 } // namespace
-
-// Pieces waiting for the main thread. append() runs on reader threads while
-// the view lives on the main thread, so this is the one place where two
-// threads meet. A mutex held for a few microseconds per piece (rewrite one
-// read, queue or dequeue a string) is the simplest correct hand-off, and it
-// lets a whole batch go over in one posted call instead of one queued call
-// per piece.
-class LogBuffer : public std::enable_shared_from_this<LogBuffer> {
-public:
-    explicit LogBuffer(ThemeAwareTextView* textView) : view(textView) {}
-
-    // Any thread. Line ends are rewritten here, under the lock so that the
-    // grouping follows the order of the pieces, and off the main thread.
-    void add(const QString& text) {
-        {
-            QMutexLocker lock(&mutex);
-            if (!text.isEmpty()) {
-                QString piece = grouper.rewrite(text);
-                if (!piece.isEmpty())
-                    pieces.push_back(std::move(piece));
-            }
-            if (flushPosted)
-                return;
-            flushPosted = true;
-        }
-        postFlush();
-    }
-
-private:
-    void postFlush() {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        // The posted call keeps the buffer alive, so pieces appended just
-        // before the LogWindow went away still reach its window.
-        QMetaObject::invokeMethod(
-            app, [self = shared_from_this()] { self->flush(); }, Qt::QueuedConnection);
-    }
-
-    // Main thread. Inserts what has arrived as one edit block, so the view
-    // lays out and scrolls once however many pieces it holds; stops at the
-    // size cap or the time budget and leaves the rest to the next turn.
-    void flush() {
-        QTextCursor cursor;
-        if (view) {
-            // A cursor of our own leaves the user's selection alone, and
-            // insertText never interprets markup. The empty format lets the
-            // palette decide the colour, so a theme switch recolours old text.
-            cursor = QTextCursor(view->document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.beginEditBlock();
-        }
-        QElapsedTimer spent;
-        spent.start();
-        qsizetype room = maxCharsPerFlush;
-        bool more = false;
-        for (;;) {
-            QString piece;
-            {
-                QMutexLocker lock(&mutex);
-                if (pieces.empty()) {
-                    flushPosted = false;
-                    break;
-                }
-                if (room > maxCharsPerFlush - minCharsPerFlush || spent.elapsed() < flushBudgetMs)
-                    piece = takeFront(room);
-                if (piece.isEmpty()) {
-                    more = true;
-                    break;
-                }
-            }
-            room -= piece.size();
-            if (view)
-                cursor.insertText(piece, QTextCharFormat());
-        }
-        if (view) {
-            cursor.endEditBlock();
-            QScrollBar* bar = view->verticalScrollBar();
-            bar->setValue(bar->maximum());
-        }
-        if (more)
-            postFlush();
-    }
-
-    // Up to `room` characters from the front of the queue. Never splits a
-    // surrogate pair, so a character is never drawn in two halves.
-    QString takeFront(qsizetype room) {
-        QString& front = pieces.front();
-        const qsizetype left = front.size() - frontOffset;
-        if (left <= room) {
-            QString piece = frontOffset == 0 ? std::move(front) : front.sliced(frontOffset);
-            pieces.pop_front();
-            frontOffset = 0;
-            return piece;
-        }
-        qsizetype cut = room;
-        if (cut > 0 && front.at(frontOffset + cut - 1).isHighSurrogate())
-            --cut;
-        QString piece = front.sliced(frontOffset, cut);
-        frontOffset += cut;
-        return piece;
-    }
-
-    QPointer<ThemeAwareTextView> view; // main thread only
-    QMutex mutex;
-    LineGrouper grouper;        // guarded by mutex
-    std::deque<QString> pieces; // guarded by mutex
-    qsizetype frontOffset = 0;  // guarded by mutex: consumed part of pieces.front()
-    bool flushPosted = false;   // guarded by mutex
-};
 
 ThemeAwareTextView::ThemeAwareTextView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
@@ -251,21 +106,102 @@ void ThemeAwareTextView::applySystemColours() {
     setPalette(pal);
 }
 
-QtLogWindow::QtLogWindow(const QString& title, const QWidget* previous) {
-    keepLargeBuffersMapped();
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    // Closing only hides the window while a LogWindow refers to it.
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
+TranscriptWindow::TranscriptWindow(const QString& title)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
+      view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
+      plainTitle(title) {
+    // Closing only hides the window while a LogWindow refers to it, and never
+    // stops the run.
+    setAttribute(Qt::WA_DeleteOnClose, false);
     // Qt reads "[*]" in a title as the unsaved-changes mark; doubled, it shows
     // as itself (an "Offer" title carries a project's name).
-    window->setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 
-    auto* view = new ThemeAwareTextView(window);
-    auto* layout = new QVBoxLayout(window);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(view);
+    layout->addWidget(runStrip);
+    layout->addWidget(view, 1);
+    layout->addWidget(bar);
+
+    addAction(runStrip->stopAction());
+    menuActions = {
+        runStrip->stopAction(),
+        addShortcut(QStringLiteral("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] { bar->open(); }),
+        addShortcut(QStringLiteral("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveAs(); }),
+        addShortcut(QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); })};
+    // Escape closes the find bar first, then the window.
+    addShortcut(QString(), QKeySequence(Qt::Key_Escape), [this] {
+        if (bar->isVisible())
+            bar->dismiss();
+        else
+            close();
+    });
+
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, &TranscriptWindow::showContextMenu);
+}
+
+QAction* TranscriptWindow::addShortcut(const QString& text, const QKeySequence& keys,
+                                       const std::function<void()>& run) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, this, run);
+    addAction(action);
+    return action;
+}
+
+bool TranscriptWindow::saveTranscript(const QString& path, QString* error) const {
+    QSaveFile out(path);
+    bool written = out.open(QIODevice::WriteOnly);
+    QFile history(historyFile);
+    if (written && !historyFile.isEmpty() && history.open(QIODevice::ReadOnly)) {
+        // In slices: a history file can be far larger than the window.
+        QByteArray slice(1024 * 1024, Qt::Uninitialized);
+        for (qint64 n = 0; written && (n = history.read(slice.data(), slice.size())) != 0;)
+            written = n > 0 && out.write(slice.constData(), n) == n;
+        if (!written && error)
+            *error = history.error() != QFileDevice::NoError ? history.errorString() : out.errorString();
+    } else if (written) {
+        const QByteArray text = transcriptOf(*view->document()).toUtf8();
+        written = out.write(text) == text.size();
+    }
+    if (written && out.commit())
+        return true;
+    if (error && error->isEmpty())
+        *error = out.errorString();
+    out.cancelWriting();
+    return false;
+}
+
+void TranscriptWindow::saveAs() {
+    const QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save As…"), folder.filePath(suggestedFileName(plainTitle, historyFile)));
+    QString error;
+    if (path.isEmpty() || saveTranscript(path, &error))
+        return;
+    AlertRequest failure;
+    failure.message = QStringLiteral("The transcript could not be saved.");
+    failure.informativeText = QDir::toNativeSeparators(path) + QStringLiteral(": ") + error;
+    failure.buttons = {QStringLiteral("OK")};
+    QtAlerts().runModal(failure);
+}
+
+void TranscriptWindow::showContextMenu(const QPoint& at) {
+    const std::unique_ptr<QMenu> menu(view->createStandardContextMenu());
+    menu->addSeparator();
+    for (QAction* action : menuActions) {
+        if (action->isEnabled())
+            menu->addAction(action);
+    }
+    menu->exec(view->viewport()->mapToGlobal(at));
+}
+
+QtLogWindow::QtLogWindow(const QString& title, const QWidget* previous) {
+    keepLargeBuffersMapped();
+    auto* window = new TranscriptWindow(title);
 
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, windowWidth, windowHeight);
@@ -282,8 +218,7 @@ QtLogWindow::QtLogWindow(const QString& title, const QWidget* previous) {
     window->setGeometry(frame);
 
     window_ = window;
-    textView_ = view;
-    buffer_ = std::make_shared<LogBuffer>(view);
+    buffer_ = LogBuffer::create(window->textView());
 }
 
 QtLogWindow::~QtLogWindow() {
@@ -311,15 +246,37 @@ void QtLogWindow::append(const QString& text) {
     buffer_->add(text);
 }
 
+void QtLogWindow::runStarted() {
+    if (window_)
+        window_->strip()->runStarted();
+}
+
+void QtLogWindow::runEnded(const RunOutcome& outcome) {
+    if (window_)
+        window_->strip()->runEnded(outcome);
+}
+
+void QtLogWindow::setStopHandler(std::function<void()> requestStop) {
+    if (window_)
+        window_->strip()->setStopHandler(std::move(requestStop));
+}
+
+void QtLogWindow::setHistoryFile(const QString& path) {
+    buffer_->setHistoryFile(path);
+    if (window_)
+        window_->setHistoryFile(path);
+}
+
+bool QtLogWindow::isActive() const {
+    return window_ && window_->isVisible() && window_->isActiveWindow();
+}
+
 QString QtLogWindow::transcript() const {
-    if (!textView_)
-        return {};
-    // The raw text keeps characters such as U+00A0 that toPlainText() would
-    // rewrite; only the line and block separators go back to line feeds.
-    QString text = textView_->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return text;
+    return window_ ? transcriptOf(*window_->textView()->document()) : QString();
+}
+
+bool QtLogWindow::hasPendingText() const {
+    return buffer_->hasPending();
 }
 
 std::shared_ptr<LogWindow> QtLogWindows::create(const QString& title) {

@@ -1,18 +1,27 @@
 #pragma once
 
 // The log window on the desktop: a plain window around a read-only,
-// monospaced text view, 760 x 440.
+// monospaced text view, 760 x 440, with the run's strip above the transcript
+// and a find bar below it.
 
 #include "platform/LogWindow.h"
 
+#include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+class QAction;
+
 namespace veldrin {
+
+class FindBar;
+class LogBuffer;
+class RunStrip;
 
 // The transcript view: re-applies the system text colours when the palette
 // switches between light and dark, so text already shown stays legible.
@@ -28,7 +37,34 @@ private:
     void applySystemColours();
 };
 
-class LogBuffer;
+// The window itself. It holds everything its actions need, so that Find,
+// Save As… and Close keep working after its LogWindow has gone.
+class TranscriptWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TranscriptWindow(const QString& title);
+
+    ThemeAwareTextView* textView() const { return view; }
+    RunStrip* strip() const { return runStrip; }
+    FindBar* findBar() const { return bar; }
+    void setHistoryFile(const QString& path) { historyFile = path; }
+    // Writes the transcript to `path`, byte for byte (UTF-8): a copy of the
+    // history file when there is one, since it holds the whole transcript
+    // even when the view keeps only its end; else what the view holds.
+    bool saveTranscript(const QString& path, QString* error = nullptr) const;
+
+private:
+    QAction* addShortcut(const QString& text, const QKeySequence& keys, const std::function<void()>& run);
+    void saveAs();
+    void showContextMenu(const QPoint& at);
+
+    ThemeAwareTextView* view;
+    RunStrip* runStrip;
+    FindBar* bar;
+    QList<QAction*> menuActions; // offered in the transcript's context menu
+    const QString plainTitle;    // as given, without the doubled marks
+    QString historyFile;
+};
 
 class QtLogWindow : public LogWindow {
 public:
@@ -45,20 +81,21 @@ public:
     // The text is inserted on the main thread, as plain text, together with
     // everything else that arrived before that turn of the event loop.
     void append(const QString& text) override;
-    void runStarted() override {}
-    void runEnded(const RunOutcome&) override {}
-    void setStopHandler(std::function<void()>) override {}
-    void setHistoryFile(const QString&) override {}
-    bool isActive() const override { return window_ && window_->isActiveWindow(); }
+    void runStarted() override;
+    void runEnded(const RunOutcome& outcome) override;
+    void setStopHandler(std::function<void()> requestStop) override;
+    void setHistoryFile(const QString& path) override;
+    bool isActive() const override;
 
-    QWidget* window() const { return window_; }
-    ThemeAwareTextView* textView() const { return textView_; }
+    TranscriptWindow* window() const { return window_; }
+    ThemeAwareTextView* textView() const { return window_ ? window_->textView() : nullptr; }
     // Main thread: what the view holds now (pending pieces not included).
     QString transcript() const;
+    // Any thread: whether appended text has yet to reach the view.
+    bool hasPendingText() const;
 
 private:
-    QPointer<QWidget> window_;
-    QPointer<ThemeAwareTextView> textView_;
+    QPointer<TranscriptWindow> window_;
     std::shared_ptr<LogBuffer> buffer_;
 };
 

@@ -1,1 +1,58 @@
 #pragma once
+
+// The strip above a log window's transcript that tells how its run stands:
+// "Running — M:SS", counting, with a Stop button while the run can be
+// stopped; then the outcome in words, with an icon and a colour of its own.
+
+#include "base/RunOutcome.h"
+
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QTimer>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QToolButton;
+
+namespace veldrin {
+
+class RunStrip : public QFrame {
+    Q_OBJECT
+public:
+    // Hidden until the run starts.
+    explicit RunStrip(QWidget* parent = nullptr);
+
+    void runStarted();
+    void runEnded(const RunOutcome& outcome);
+    // What Stop calls; without one there is no Stop.
+    void setStopHandler(std::function<void()> requestStop);
+
+    QString text() const;
+    // The Stop button's action, with its shortcut Ctrl+. (Cmd+. on macOS):
+    // enabled only while the run goes on and a handler is set.
+    QAction* stopAction() const { return stop; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    enum class Tone { running, succeeded, failed, stopped };
+    void showTone(Tone shown);
+    void applyColours();
+    void tick();
+    void updateStop();
+
+    QLabel* icon;
+    QLabel* label;
+    QToolButton* stopButton;
+    QAction* stop;
+    QTimer ticker;
+    QElapsedTimer sinceStart;
+    std::function<void()> requestStop;
+    Tone tone = Tone::running;
+    bool running = false;
+};
+
+} // namespace veldrin

@@ -1,24 +1,35 @@
-// The log window on the desktop: literal text, order across threads, and a
-// window that outlives its run.
+// The log window on the desktop: literal text, order across threads, a
+// window that outlives its run, and what its user does with it: scroll,
+// stop, find, save, close.
 #include "gui/LogWindow.h"
+
+#include "gui/FindBar.h"
+#include "gui/RunStrip.h"
 
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QToolButton>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
+using namespace std::chrono_literals;
 using namespace veldrin;
 using test::waitUntil;
 
@@ -27,6 +38,22 @@ namespace {
 void closeAndReap(QWidget* window) {
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// What a key does in that widget: the action it is the shortcut of.
+QAction* keyAction(const QWidget* widget, const QKeySequence& keys) {
+    for (QAction* action : widget->actions()) {
+        if (action->shortcuts().contains(keys))
+            return action;
+    }
+    return nullptr;
+}
+
+QString numberedLines(int from, int to) {
+    QString text;
+    for (int i = from; i < to; ++i)
+        text += QStringLiteral("line %1\n").arg(i);
+    return text;
 }
 
 } // namespace
@@ -54,7 +81,7 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
     closeAndReap(w);
 }
 
-TEST(LogWindow, PiecesAreShownLiterallyBackToBackAndTheEndStaysInView) {
+TEST(LogWindow, PiecesAreShownLiterallyBackToBack) {
     QtLogWindow log("Log");
     log.show();
     const QString html = QStringLiteral("<b>x</b> & <i> &amp; <a href=\"u\">l</a>");
@@ -73,12 +100,6 @@ TEST(LogWindow, PiecesAreShownLiterallyBackToBackAndTheEndStaysInView) {
     for (QTextBlock b = log.textView()->document()->begin(); b.isValid(); b = b.next())
         for (auto it = b.begin(); !it.atEnd(); ++it)
             EXPECT_FALSE(it.fragment().charFormat().isAnchor() || it.fragment().charFormat().font().bold());
-    // Even an empty piece brings the end back into view.
-    QScrollBar* bar = log.textView()->verticalScrollBar();
-    EXPECT_EQ(bar->value(), bar->maximum());
-    bar->setValue(0);
-    log.append(QString());
-    ASSERT_TRUE(waitUntil([&] { return bar->value() == bar->maximum() && bar->maximum() > 0; }));
     closeAndReap(log.window());
 }
 
@@ -123,4 +144,172 @@ TEST(LogWindow, VisibleWindowOutlivesItsLogWindowWithTheWholeTranscript) {
     // Closing it now frees it.
     closeAndReap(window);
     EXPECT_FALSE(window);
+}
+
+TEST(LogWindow, FollowsTheOutputOnlyAtTheEndAndKeepsTheSelection) {
+    QtLogWindow log("Log");
+    log.show();
+    QScrollBar* bar = log.textView()->verticalScrollBar();
+    log.append(numberedLines(0, 300));
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 10 && bar->value() == bar->maximum(); }));
+
+    // Scrolled up, with a selection: both hold while lines arrive.
+    QTextCursor selection(log.textView()->document());
+    selection.setPosition(20);
+    selection.setPosition(40, QTextCursor::KeepAnchor);
+    log.textView()->setTextCursor(selection);
+    const QString selected = selection.selectedText();
+    bar->setValue(10);
+    const int top = log.textView()->cursorForPosition(QPoint(0, 0)).position();
+    log.append(numberedLines(300, 600));
+    ASSERT_TRUE(waitUntil([&] { return log.transcript() == numberedLines(0, 600); }));
+    EXPECT_EQ(log.textView()->cursorForPosition(QPoint(0, 0)).position(), top);
+    EXPECT_EQ(log.textView()->textCursor().selectedText(), selected);
+
+    // Back at the end, it follows again.
+    bar->setValue(bar->maximum());
+    const int end = bar->maximum();
+    log.append(numberedLines(600, 900));
+    ASSERT_TRUE(waitUntil([&] { return log.transcript() == numberedLines(0, 900); }));
+    EXPECT_GT(bar->value(), end);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(log.textView()->textCursor().selectedText(), selected);
+    closeAndReap(log.window());
+}
+
+TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
+    const std::pair<RunOutcome, QString> endings[] = {
+        {{RunOutcome::Kind::succeeded, 0, 65s}, "Succeeded — exit code 0 · 1:05"},
+        {{RunOutcome::Kind::failed, 3, 7s}, "Failed — exit code 3 · 0:07"},
+        {{RunOutcome::Kind::stopped, 15, 12s}, "Stopped — 0:12"},
+    };
+    for (const auto& [outcome, words] : endings) {
+        QtLogWindow log("Run");
+        log.show();
+        QAction* stop = keyAction(log.window(), QKeySequence(Qt::CTRL | Qt::Key_Period));
+        ASSERT_TRUE(stop);
+        const auto stopShown = [&] {
+            const auto buttons = log.window()->findChildren<QToolButton*>();
+            return stop->isEnabled() &&
+                   std::any_of(buttons.begin(), buttons.end(), [&](const QToolButton* b) {
+                       return b->defaultAction() == stop && b->isVisible();
+                   });
+        };
+        EXPECT_FALSE(log.window()->strip()->isVisible()) << "no run yet";
+        log.runStarted();
+        EXPECT_EQ(log.window()->strip()->text(), "Running — 0:00");
+        EXPECT_FALSE(stopShown()) << "no Stop without a handler";
+        int stops = 0;
+        log.setStopHandler([&] { ++stops; });
+        ASSERT_TRUE(stopShown());
+        stop->trigger();
+        EXPECT_EQ(stops, 1);
+
+        log.runEnded(outcome);
+        EXPECT_EQ(log.window()->strip()->text(), words);
+        EXPECT_FALSE(stopShown());
+        stop->trigger();
+        EXPECT_EQ(stops, 1);
+        closeAndReap(log.window());
+    }
+}
+
+TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
+    QTemporaryDir dir;
+    const QString shown = QStringLiteral("caf\u00e9 <b>&amp;</b>\u00a0\U0001F680\nend");
+    const QByteArray history = "the start the window no longer holds\r\n" + shown.toUtf8();
+    test::writeFile(dir.filePath("history.log"), history);
+    for (const bool withHistory : {true, false}) {
+        QtLogWindow log("Log");
+        if (withHistory)
+            log.setHistoryFile(dir.filePath("history.log"));
+        log.append(shown);
+        ASSERT_TRUE(waitUntil([&] { return log.transcript() == shown; }));
+        const QString saved = dir.filePath("saved.txt");
+        ASSERT_TRUE(log.window()->saveTranscript(saved));
+        QFile file(saved);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), withHistory ? history : shown.toUtf8());
+    }
+}
+
+TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
+    QtLogWindow log("Log");
+    int stops = 0;
+    log.setStopHandler([&] { ++stops; });
+    log.runStarted();
+    log.show();
+    TranscriptWindow* window = log.window();
+    ASSERT_TRUE(waitUntil([&] { return log.isActive(); }));
+    keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_W))->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(log.isActive());
+
+    log.show();
+    keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_F))->trigger();
+    ASSERT_TRUE(window->findBar()->isVisible());
+    keyAction(window, QKeySequence(Qt::Key_Escape))->trigger();
+    EXPECT_FALSE(window->findBar()->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    keyAction(window, QKeySequence(Qt::Key_Escape))->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(stops, 0) << "closing never stops the run";
+}
+
+TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
+    QtLogWindow log("Log");
+    log.show();
+    log.append("alpha beta\nALPHA gamma\nbeta alpha\n");
+    ASSERT_TRUE(waitUntil([&] { return log.transcript().endsWith("beta alpha\n"); }));
+    keyAction(log.window(), QKeySequence(Qt::CTRL | Qt::Key_F))->trigger();
+    QLineEdit* field = log.window()->findBar()->field();
+    field->setText("Alpha");
+    ASSERT_TRUE(waitUntil([&] { return log.textView()->extraSelections().size() == 3; }));
+    for (const auto& highlight : log.textView()->extraSelections())
+        EXPECT_EQ(highlight.cursor.selectedText().toLower(), "alpha");
+
+    QAction* next = keyAction(field, QKeySequence(Qt::Key_Return));
+    QAction* previous = keyAction(field, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+    const auto selectedAt = [&] { return log.textView()->textCursor().selectionStart(); };
+    for (const auto& [action, at] : {std::pair{next, 0}, {next, 11}, {next, 28}, {next, 0}, {previous, 28}}) {
+        action->trigger();
+        EXPECT_EQ(selectedAt(), at);
+    }
+    closeAndReap(log.window());
+}
+
+TEST(LogWindow, AMegabyteLineWithoutBreaksArrivesWhole) {
+    QtLogWindow log("Log");
+    log.show();
+    QString line;
+    for (int i = 0; line.size() < 1000 * 1000; ++i)
+        line += QStringLiteral("%1\u00e9\U0001F680,").arg(i);
+    // In reads, as a reader thread hands them over.
+    std::thread reader([&] {
+        for (qsizetype at = 0; at < line.size(); at += 4096)
+            log.append(line.mid(at, 4096));
+        log.append("\nnext\n");
+    });
+    const bool whole =
+        waitUntil([&] { return !log.hasPendingText() && log.transcript().endsWith("next\n"); });
+    reader.join();
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(log.transcript() == line + "\nnext\n");
+    closeAndReap(log.window());
+}
+
+TEST(LogWindow, AHugeTranscriptKeepsItsEndAfterANoticeThatNamesTheHistoryFile) {
+    QtLogWindow log("Log");
+    const QString lines = numberedLines(0, 1200 * 1000); // over 12 million characters
+    log.append(lines);
+    ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
+    const QString kept = log.transcript();
+    EXPECT_TRUE(kept.size() > 4'000'000 && kept.size() < 10'000'000) << kept.size();
+    EXPECT_TRUE(lines.endsWith(kept));
+    EXPECT_TRUE(kept.startsWith("line "));
+    const QTextBlock notice = log.textView()->document()->firstBlock();
+    EXPECT_EQ(notice.text(), "Earlier output is not shown here.");
+    log.setHistoryFile("/runs/sync.log");
+    EXPECT_EQ(notice.text(), "Earlier output is not shown here; the whole transcript is in /runs/sync.log.");
+    EXPECT_EQ(log.transcript(), kept);
 }
