@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/RecordedWindow.h"
 #include "appcontrol/ConfirmedOperations.h"
 #include "appcontrol/Maintenance.h"
 #include "appcontrol/QuitAll.h"
@@ -15,14 +16,25 @@ bool AppDelegate::busyWithApps() const {
     return runs.activeProcess || appControl.isQuittingApps;
 }
 
-std::shared_ptr<LogWindow> AppDelegate::openStopWindow(const QString& title, const QString& firstLine) {
+std::shared_ptr<RecordedWindow> AppDelegate::openStopWindow(const QString& title, const QString& firstLine) {
     appControl.isQuittingApps = true;
     refresh(); // working, at once
-    std::shared_ptr<LogWindow> window = platform_.logWindows->create(title);
-    runs.logWindow = window;
-    window->show();
+    std::shared_ptr<RecordedWindow> window = openRunWindow(title);
     window->append(firstLine);
     return window;
+}
+
+// A stop sequence has no exit code: it succeeded or it did not.
+void AppDelegate::finishStopWindow(const std::shared_ptr<RecordedWindow>& window, const QString& lastLine,
+                                   bool succeeded) {
+    window->append(lastLine);
+    appControl.isQuittingApps = false;
+    finishRun(window,
+              {succeeded ? RunOutcome::Kind::succeeded : RunOutcome::Kind::failed, std::nullopt,
+               std::chrono::duration_cast<std::chrono::milliseconds>(platform_.clock->monotonicNow() -
+                                                                     window->started)},
+              lastLine);
+    refresh();
 }
 
 void AppDelegate::stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
@@ -48,12 +60,11 @@ void AppDelegate::quitAllChatGPTProcesses() {
         return;
     if (!confirmed(*platform_.alerts, quitAll::confirmationAlert()))
         return;
-    const std::shared_ptr<LogWindow> window = openStopWindow(quitAll::windowTitle(), quitAll::openingLine());
+    const std::shared_ptr<RecordedWindow> window =
+        openStopWindow(quitAll::windowTitle(), quitAll::openingLine());
     // Completions run on the main thread, only while the delegate is there.
     stopChatGPTProcesses(window, [this, window](const QStringList& survivors) {
-        window->append(quitAll::outcomeLine(survivors));
-        appControl.isQuittingApps = false;
-        refresh();
+        finishStopWindow(window, quitAll::outcomeLine(survivors), survivors.isEmpty());
     });
 }
 
@@ -66,23 +77,15 @@ void AppDelegate::runMaintenance(const MaintenanceOperation& operation) {
     }
     if (!confirmed(*platform_.alerts, operation.confirmation))
         return;
-    const std::shared_ptr<LogWindow> window = openStopWindow(operation.job.title, operation.openingLine);
+    const std::shared_ptr<RecordedWindow> window = openStopWindow(operation.job.title, operation.openingLine);
     stopChatGPTProcesses(window, [this, window, operation](const QStringList& survivors) {
-        appControl.isQuittingApps = false;
-        if (!survivors.isEmpty()) {
-            window->append(cancellationLine(operation, survivors));
-            refresh();
-            return;
-        }
+        if (!survivors.isEmpty())
+            return finishStopWindow(window, cancellationLine(operation, survivors), false);
         // A run started meanwhile (the Claude and cloud actions stay enabled)
         // keeps the job from starting: said so, never dropped silently.
-        if (const auto& other = runs.activeProcess) {
-            window->append(notStartedLine(operation, other->title));
-            refresh();
-            return;
-        }
-        window->append(operation.proceedLine);
-        refresh();
+        if (const auto& other = runs.activeProcess)
+            return finishStopWindow(window, notStartedLine(operation, other->title), false);
+        finishStopWindow(window, operation.proceedLine, true);
         // Its own window; the stop window stays on screen.
         runController(operation.job.arguments, operation.job.title);
     });

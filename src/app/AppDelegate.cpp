@@ -34,6 +34,7 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     refresh();
     refreshCloudStatus(false);
     refreshLidKeepAwake(true);
+    loadPastRuns();
 
     if (!options.timers)
         return;
@@ -66,7 +67,8 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 bool AppDelegate::launchWorkPending() const {
-    return cloud.cloudRefreshing || indicator.appProcessQuery || lid.lidReadingsInFlight > 0;
+    return cloud.cloudRefreshing || indicator.appProcessQuery || lid.lidReadingsInFlight > 0 ||
+           history.loadingPastRuns;
 }
 
 void AppDelegate::openMenuAfterLaunch(StatusMenu& menu) {

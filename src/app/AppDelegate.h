@@ -15,6 +15,8 @@
 #include "exec/ControllerCommands.h"
 #include "exec/ControllerJob.h"
 #include "exec/RunState.h"
+#include "history/HistoryState.h"
+#include "history/RunHistory.h"
 #include "menu/SyncState.h"
 #include "power/IdleLock.h"
 #include "power/Lid.h"
@@ -40,6 +42,7 @@ struct ConfirmedOperation;
 struct MaintenanceOperation;
 struct MenuEntry;
 struct Profile;
+class RecordedWindow;
 
 // The period of the timer that recomputes the sync state.
 inline constexpr std::chrono::milliseconds refreshInterval = std::chrono::seconds(5);
@@ -53,6 +56,7 @@ struct IndicatorState {
     std::optional<QString> appProcessFailure;
     // The app-processes query in flight; there is never more than one.
     std::shared_ptr<BackgroundWork::Task> appProcessQuery;
+    QString toolTip; // as last set
 };
 
 class AppDelegate : public QObject, public MenuDelegate {
@@ -77,6 +81,9 @@ public:
         QueryLimits cloudStatus = cloudStatusLimits;
         QueryLimits chatList = chatListLimits;
         QueryLimits lid = lidCommandLimits;
+        // The user's stop: KILL this long after TERM.
+        std::chrono::milliseconds stopKillAfter = std::chrono::seconds(5);
+        HistoryLimits history;
         // Streamed runs and the background Claude sync go on when Veldrin
         // quits; the demo, whose controller lives in its sandbox, ends them.
         bool runsOutliveVeldrin = true;
@@ -152,6 +159,8 @@ public:
     void fixUnreadableChats();
     void resolveRolloutConflicts();
     void togglePause();
+    void openRecentRun(const QVariant& representedObject);
+    void showAllRuns();
 
     // The application's state, by subsystem.
     IndicatorState indicator;
@@ -161,6 +170,7 @@ public:
     IdleLockState idleLock;
     LidState lid;
     BridgeState bridge;
+    HistoryState history;
 
     Limits limits;
 
@@ -188,7 +198,9 @@ private:
     void runConfirmed(const ConfirmedOperation& operation);
     void runMaintenance(const MaintenanceOperation& operation);
     bool busyWithApps() const;
-    std::shared_ptr<LogWindow> openStopWindow(const QString& title, const QString& firstLine);
+    std::shared_ptr<RecordedWindow> openStopWindow(const QString& title, const QString& firstLine);
+    void finishStopWindow(const std::shared_ptr<RecordedWindow>& window, const QString& lastLine,
+                          bool succeeded);
     void finishClaudeBridgeRun(const ShellResult& result);
     void applyCloudModel(const CloudModel& model);
     void applyLidReading(const LidReading& reading);
@@ -200,8 +212,21 @@ private:
     void showState(SyncState state, const std::optional<QString>& failure);
     void startDueChecks();
     void finishControllerRun(const std::shared_ptr<ControllerProcess>& process);
+    void confirmStop(const std::shared_ptr<ControllerProcess>& process);
+    // A run's window, recorded in the history and listed in Recent Runs, its
+    // strip running; finishRun gives it its outcome and, if the user is not
+    // watching, a notification.
+    std::shared_ptr<RecordedWindow> openRunWindow(const QString& title);
+    void finishRun(const std::shared_ptr<RecordedWindow>& window, const RunOutcome& outcome,
+                   const QString& lastLine = {});
+    HistoryWriter& historyWriter();
+    void loadPastRuns();
+    void keepRecentRuns();
+    // The version label, the status line, and the run going on with its time.
+    void showToolTip();
 
     Platform platform_;
+    std::unique_ptr<HistoryWriter> historyWriter_;
 };
 
 } // namespace veldrin

@@ -22,6 +22,17 @@ void AppDelegate::finishClaudeBridgeRun(const ShellResult& result) {
     bridge.claudeBridgeStatus =
         claudeBridge::outcome(result.status, result.output, claudeBridge::timeText(platform_.clock->now()));
     bridge.claudeBridgeRunning = false;
+    const bool succeeded = result.status == 0;
+    if (!succeeded && bridge.lastSucceeded == true) {
+        bridge.failureTold = true;
+        platform_.notifications->notify(
+            {QStringLiteral("Claude Code sync failed"), bridge.claudeBridgeStatus}, {});
+    } else if (succeeded && bridge.failureTold) {
+        bridge.failureTold = false;
+        platform_.notifications->notify(
+            {QStringLiteral("Claude Code sync works again"), bridge.claudeBridgeStatus}, {});
+    }
+    bridge.lastSucceeded = succeeded;
 }
 
 } // namespace veldrin

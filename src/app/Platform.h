@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
 #include "platform/LogWindow.h"
+#include "platform/Notifications.h"
 #include "platform/Scheduler.h"
 #include "platform/Sleeper.h"
 #include "platform/Workspace.h"
@@ -30,6 +31,7 @@ struct Platform {
     std::unique_ptr<BackgroundWork> work;
     std::unique_ptr<Alerts> alerts;
     std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Notifications> notifications;
     std::unique_ptr<Sleeper> sleeper;
 };
 

@@ -64,6 +64,22 @@ void AppDelegate::showState(SyncState state, const std::optional<QString>& failu
     indicator.appProcessFailure = failure;
     if (indicator.statusItem && indicator.statusItem->hasButton())
         indicator.statusItem->setIndicator(state);
+    showToolTip();
+}
+
+void AppDelegate::showToolTip() {
+    if (!indicator.statusItem || !indicator.statusItem->hasButton())
+        return;
+    QString text =
+        appVersionLabel() + QLatin1Char('\n') + statusLine(indicator.state, indicator.appProcessFailure);
+    if (const auto& run = runs.activeProcess)
+        text += QStringLiteral("\nRunning: ") + run->title + QStringLiteral(" (") +
+                durationText(std::chrono::duration_cast<std::chrono::milliseconds>(
+                    platform_.clock->monotonicNow() - run->started)) +
+                QLatin1Char(')');
+    // Only a change goes to the tray host.
+    if (text != indicator.toolTip)
+        indicator.statusItem->setToolTip(indicator.toolTip = text);
 }
 
 void AppDelegate::startDueChecks() {

@@ -2,6 +2,7 @@
 
 #include "base/Profiles.h"
 #include "cloud/CloudMenu.h"
+#include "history/RecentRunsMenu.h"
 #include "menu/MenuBuilder.h"
 #include "plist/InfoPlist.h"
 #include "power/ToolsMenu.h"
@@ -38,6 +39,7 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
     power.lidKeepAwakeError = lid.lidKeepAwakeError;
     power.lidKeepAwakeManaged = [this] { return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey); };
     s.toolsSection = toolsEntry(power);
+    s.recentRuns = recentRunsEntry(history.recent);
     menu.setEntries(buildStatusMenu(s));
 }
 
@@ -93,6 +95,10 @@ void AppDelegate::perform(Action action, const QVariant& representedObject) {
         return auditProfiles();
     case Action::showSyncLogs:
         return showSyncLogs();
+    case Action::openRecentRun:
+        return openRecentRun(representedObject);
+    case Action::showAllRuns:
+        return showAllRuns();
     case Action::terminate:
         // The application's own quit request; termination follows from it.
         QCoreApplication::quit();

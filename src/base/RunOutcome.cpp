@@ -1,5 +1,7 @@
 #include "base/RunOutcome.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace veldrin {
@@ -9,6 +11,19 @@ RunOutcome controllerOutcome(int status, bool stoppedByUser, std::chrono::millis
                                   : status == 0 ? RunOutcome::Kind::succeeded
                                                 : RunOutcome::Kind::failed;
     return {kind, status, duration};
+}
+
+QString closingLine(int status) {
+    return QStringLiteral("\nFinished with exit code ") + QString::number(status) + QStringLiteral(".\n");
+}
+
+std::optional<RunOutcome> outcomeOfTranscript(const QString& transcriptEnd) {
+    static const QRegularExpression closing(QStringLiteral("\nFinished with exit code (\\d+)\\.\n$"));
+    const QRegularExpressionMatch match = closing.match(transcriptEnd);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const bool stopped = transcriptEnd.left(match.capturedStart()).endsWith(stoppedByUserLine);
+    return controllerOutcome(match.captured(1).toInt(), stopped, std::chrono::milliseconds(0));
 }
 
 QString durationText(std::chrono::milliseconds duration) {
@@ -22,8 +37,8 @@ QString runningStripText(std::chrono::milliseconds elapsed) {
 }
 
 QString outcomeStripText(const RunOutcome& outcome) {
-    const QString code = outcome.exitCode ? QStringLiteral(" — exit code ") + QString::number(*outcome.exitCode) +
-                                                QStringLiteral(" · ")
+    const QString code = outcome.exitCode ? QStringLiteral(" — exit code ") +
+                                                QString::number(*outcome.exitCode) + QStringLiteral(" · ")
                                           : QStringLiteral(" — ");
     switch (outcome.kind) {
     case RunOutcome::Kind::succeeded:

@@ -23,6 +23,14 @@ struct RunOutcome {
 // when the user stopped it.
 RunOutcome controllerOutcome(int status, bool stoppedByUser, std::chrono::milliseconds duration);
 
+// What a controller run's transcript ends with: "\nFinished with exit code N.\n",
+// after "Stopped by user.\n" when the user stopped it.
+QString closingLine(int status);
+inline const QString stoppedByUserLine = QStringLiteral("Stopped by user.\n");
+// How the run of a saved transcript ended, read from its end; none for one
+// without a closing line (a stop sequence, or a run Veldrin did not see end).
+std::optional<RunOutcome> outcomeOfTranscript(const QString& transcriptEnd);
+
 // "M:SS" (minutes past 59 keep counting: "75:03").
 QString durationText(std::chrono::milliseconds duration);
 // The window's strip: "Running — M:SS".

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace veldrin {
 
@@ -15,6 +16,10 @@ struct BridgeState {
     bool claudeBridgeRunning = false;
     QString claudeBridgeStatus = QStringLiteral("not run yet");
     const std::chrono::milliseconds claudeBridgeInterval = std::chrono::minutes(10);
+    // Whether the last run succeeded, and whether its failing was told: a
+    // notification comes when it turns to failing, and once when it recovers.
+    std::optional<bool> lastSucceeded;
+    bool failureTold = false;
 };
 
 } // namespace veldrin

@@ -8,6 +8,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -135,4 +138,84 @@ TEST(ClaudeBridge, AtItsBoundTermComesFirstAndKillOnlyAfterTheGrace) {
     EXPECT_FALSE(test::processAlive(h.home.readFile("pid").trimmed().toLongLong()));
     EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus,
               "failed at 09:05 — choose Sync with Claude Code for details");
+}
+
+TEST(ControllerRun, StopAsksThenEndsTheWholeGroupTermFirstThenKill) {
+    // It ignores TERM, and leaves a helper in its process group.
+    test::Harness h("[ \"$1\" = audit ] || exit 0\ntrap '' TERM\nsleep 60 & echo $! > \"$HOME/helper\"\n"
+                    "echo working\nwhile :; do sleep 0.05; done");
+    h.delegate->limits.stopKillAfter = 300ms;
+    h.statusItem();
+    h.delegate->auditProfiles();
+    const auto window = h.fakes.lastWindow();
+    ASSERT_TRUE(test::waitUntil([&] { return !h.home.readFile("helper").isEmpty(); }));
+    EXPECT_EQ(window->strip, "running");
+    // The icon's tooltip tells the run going on.
+    EXPECT_TRUE(
+        h.fakes.events.contains("toolTip:Veldrin 0.1.0 (build 1)\nWorking…\nRunning: Veldrin Audit (0:00)"));
+    h.fakes.alertAnswers = {1, firstButton};
+    window->requestStop(); // Cancel
+    EXPECT_TRUE(h.delegate->runs.activeProcess);
+    window->requestStop();
+    ASSERT_TRUE(h.runFinished());
+    ASSERT_EQ(h.fakes.alerts.size(), 2u);
+    EXPECT_EQ(h.fakes.alerts[1].message + "|" + h.fakes.alerts[1].informativeText,
+              "Stop Veldrin Audit?|The controller gets TERM; if it has not ended 5 seconds later, KILL.");
+    EXPECT_EQ(h.fakes.alerts[1].buttons, (QStringList{"Stop Run", "Cancel"}));
+    EXPECT_EQ(h.transcript(), "working\nStopped by user.\n\nFinished with exit code 9.\n");
+    EXPECT_EQ(window->strip, "Stopped — 0:00");
+    EXPECT_FALSE(test::processAlive(h.home.readFile("helper").trimmed().toLongLong()));
+}
+
+TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile) {
+    test::Harness h("[ \"$1\" = audit ] && { echo 'Audit <finished> & done'; exit 3; }; exit 0");
+    setMorning(h.fakes);
+    test::FakeStatusItem& item = h.statusItem();
+    h.delegate->auditProfiles();
+    ASSERT_TRUE(h.runFinished());
+    const auto window = h.fakes.lastWindow();
+    const QString transcript = "Audit <finished> & done\n\nFinished with exit code 3.\n";
+    EXPECT_EQ(window->strip, "Failed — exit code 3 · 0:00");
+    QFile saved(window->historyFile);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == transcript.toUtf8());
+    EXPECT_EQ(QFileInfo(saved).fileName(), "2026-03-02_090530_Veldrin Audit.log");
+    const test::CapturedMenu menu = item.open();
+    const auto recent = std::find_if(menu.entries.begin(), menu.entries.end(),
+                                     [](const MenuEntry& e) { return e.title == "Recent Runs"; });
+    ASSERT_TRUE(recent != menu.entries.end() && recent->submenu);
+    EXPECT_EQ(recent->submenu->entries.front().title, "09:05 Veldrin Audit — failed, exit code 3");
+
+    // Unwatched, it told the desktop; a click, with its window gone, opens the saved transcript.
+    ASSERT_EQ(h.fakes.notifications.size(), 1u);
+    EXPECT_EQ(h.fakes.notifications[0].first.summary, "Veldrin Audit failed");
+    EXPECT_EQ(h.fakes.notifications[0].first.body, "Exit code 3 · 0:00\nAudit <finished> & done");
+    h.delegate->runs.logWindow.reset();
+    h.fakes.notifications[0].second();
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return h.fakes.windows.size() == 2 && !h.fakes.lastWindow()->strip.isEmpty(); }));
+    EXPECT_EQ(h.fakes.lastWindow()->title, "Veldrin Audit");
+    EXPECT_EQ(h.transcript(), transcript);
+    EXPECT_EQ(h.fakes.lastWindow()->strip, "Failed — exit code 3 · 0:00");
+
+    // A watched run tells nothing; Show All Runs… opens the folder.
+    h.home.writeController(test::recordingController("sleep 0.2"));
+    h.delegate->auditProfiles();
+    h.fakes.lastWindow()->active = true;
+    ASSERT_TRUE(h.runFinished());
+    EXPECT_EQ(h.fakes.notifications.size(), 1u);
+    h.delegate->perform(Action::showAllRuns, {});
+    EXPECT_TRUE(h.fakes.events.contains("openFolder:" + h.home.home() + "/.local/state/veldrin/runs"));
+}
+
+TEST(ClaudeBridge, NotifiesWhenItTurnsToFailingAndOnceWhenItRecovers) {
+    test::Harness h("[ \"$1\" = claude ] && exit \"$(cat \"$HOME/status\")\"; exit 0");
+    QStringList told;
+    for (const char* status : {"0", "1", "1", "0", "0"}) {
+        h.home.writeScript("status", status);
+        h.delegate->runClaudeBridgeInBackground();
+        ASSERT_TRUE(test::waitUntil([&] { return !h.delegate->bridge.claudeBridgeRunning; }));
+    }
+    for (const auto& [notification, click] : h.fakes.notifications)
+        told << notification.summary;
+    EXPECT_EQ(told, (QStringList{"Claude Code sync failed", "Claude Code sync works again"}));
 }

@@ -99,6 +99,17 @@ struct AlertsFake : Fake<Alerts> {
 struct WorkspaceFake : Fake<Workspace> {
     using Fake::Fake;
     void terminateApplications(const QStringList& ids) override { p.terminateRequests.append(ids); }
+    std::optional<QString> openFolder(const QString& path) override {
+        p.events << "openFolder:" + path;
+        return std::nullopt;
+    }
+};
+
+struct NotificationsFake : Fake<Notifications> {
+    using Fake::Fake;
+    void notify(const Notification& n, std::function<void()> activate) override {
+        p.notifications.push_back({n, std::move(activate)});
+    }
 };
 
 struct InstantSleeper : Fake<Sleeper> {
@@ -127,6 +138,7 @@ Platform FakePlatform::make() {
             .work = std::make_unique<ThreadedWork>(),
             .alerts = std::make_unique<AlertsFake>(*this),
             .workspace = std::make_unique<WorkspaceFake>(*this),
+            .notifications = std::make_unique<NotificationsFake>(*this),
             .sleeper = std::make_unique<InstantSleeper>(*this)};
 }
 

@@ -48,8 +48,8 @@ struct FakeLogWindow : LogWindow {
     bool isActive() const override { return active; }
     const QString title;
     bool shown = false;
-    bool active = false;         // what isActive answers
-    QString strip;               // "running", then the outcome's strip text
+    bool active = false; // what isActive answers
+    QString strip;       // "running", then the outcome's strip text
     QString historyFile;
     std::function<void()> requestStop; // the window's Stop, while it has one
 
@@ -107,6 +107,8 @@ struct FakePlatform {
     std::vector<AlertRequest> alerts;
     std::deque<AlertResponse> alertAnswers;
     QList<QStringList> terminateRequests; // the workspace's polite quits
+    // Every notification shown, with what a click on it does.
+    std::vector<std::pair<Notification, std::function<void()>>> notifications;
     // The pauses taken, in milliseconds; they last this share of their
     // length (none by default).
     double sleepScale = 0;
