@@ -2,13 +2,17 @@
 
 #include "exec/Utf8Stream.h"
 #include "gui/LogWindow.h"
+#include "history/RunHistory.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -40,7 +44,8 @@ class Generator {
 public:
     // No carriage returns: the view shows them as line breaks, which would
     // not be byte-exact.
-    void appendLine(QByteArray& out) {
+    // Ends with `end`: a line feed, or a space to keep one line going.
+    void appendLine(QByteArray& out, char end = '\n') {
         static const char* const words[] = {"sync",
                                             "copied",
                                             "files",
@@ -74,7 +79,7 @@ public:
             out += words[next() % wordCount];
             out += ' ';
         }
-        out += '\n';
+        out += end;
     }
 
 private:
@@ -90,19 +95,34 @@ double seconds(const timeval& tv) {
     return double(tv.tv_sec) + tv.tv_usec / 1e6;
 }
 
+// The peak resident memory of this process: VmHWM, because ru_maxrss keeps
+// the parent's peak across the exec that started this process.
+double peakResidentMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() * 1024 / megabyte;
+    }
+    return 0;
+}
+
 using Sink = std::function<void(const QString&)>;
 
-// Streams the file through cat and `sink` (called on the reader thread) into
-// `view`, and runs the event loop until the view holds all of it.
-Result streamThrough(const QString& file, const QByteArray& expected, const Sink& sink,
-                     QPlainTextEdit* view) {
-    const qsizetype expectedChars = QString::fromUtf8(expected).size();
+// Streams the file, `repeats` times over, through cat and `sink` (called on
+// the reader thread), and runs the event loop until `shown` says the view
+// holds all of it.
+Result streamThrough(const QString& file, int repeats, const Sink& sink, const std::function<bool()>& shown) {
     Result result;
-    result.bytes = expected.size();
+    result.bytes = QFileInfo(file).size() * repeats;
 
     QElapsedTimer clock;
     clock.start();
-    const auto child = spawnWithPipe({"/bin/cat", QFile::encodeName(file).toStdString()}, true);
+    std::vector<std::string> argv{"/bin/cat"};
+    for (int i = 0; i < repeats; ++i)
+        argv.push_back(QFile::encodeName(file).toStdString());
+    const auto child = spawnWithPipe(argv, true);
     if (!child) {
         std::fprintf(stderr, "could not start /bin/cat: %s\n", std::strerror(errno));
         return result;
@@ -148,7 +168,7 @@ Result streamThrough(const QString& file, const QByteArray& expected, const Sink
     QObject::connect(&tick, &QTimer::timeout, [&] {
         longestTick = std::max(longestTick, sinceTick.nsecsElapsed() / 1e6);
         sinceTick.restart();
-        if (readerDone && view->document()->characterCount() - 1 >= expectedChars)
+        if (readerDone && shown())
             loop.quit();
     });
     rusage before{};
@@ -167,6 +187,7 @@ Result streamThrough(const QString& file, const QByteArray& expected, const Sink
                         seconds(before.ru_stime)) /
                        result.seconds;
     result.pageFaults = after.ru_minflt - before.ru_minflt;
+    result.peakResidentMb = peakResidentMb();
 
     reader.join();
     int status = 0;
@@ -181,13 +202,21 @@ void dispose(std::unique_ptr<QtLogWindow> log) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The last `bytes` bytes of the file.
+QByteArray fileEnd(const QString& file, qsizetype bytes) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly) || bytes > in.size() || !in.seek(in.size() - bytes))
+        return {};
+    return in.read(bytes);
+}
+
 } // namespace
 
 QByteArray Result::toLine() const {
     char line[256];
-    std::snprintf(line, sizeof line, "RESULT %lld %.6f %.3f %.3f %.4f %ld %d\n",
+    std::snprintf(line, sizeof line, "RESULT %lld %.6f %.3f %.3f %.4f %ld %.1f %d\n",
                   static_cast<long long>(bytes), seconds, longestStretchMs, longestTimerGapMs, busyShare,
-                  pageFaults, exact ? 1 : 0);
+                  pageFaults, peakResidentMb, exact ? 1 : 0);
     return line;
 }
 
@@ -195,8 +224,9 @@ std::optional<Result> Result::fromLine(const QByteArray& line) {
     Result r;
     long long bytes = 0;
     int exact = 0;
-    if (std::sscanf(line.constData(), "RESULT %lld %lf %lf %lf %lf %ld %d", &bytes, &r.seconds,
-                    &r.longestStretchMs, &r.longestTimerGapMs, &r.busyShare, &r.pageFaults, &exact) != 7)
+    if (std::sscanf(line.constData(), "RESULT %lld %lf %lf %lf %lf %ld %lf %d", &bytes, &r.seconds,
+                    &r.longestStretchMs, &r.longestTimerGapMs, &r.busyShare, &r.pageFaults, &r.peakResidentMb,
+                    &exact) != 8)
         return std::nullopt;
     r.bytes = bytes;
     r.exact = exact != 0;
@@ -209,6 +239,15 @@ QByteArray generateText(qsizetype bytes) {
     Generator gen;
     while (out.size() < bytes)
         gen.appendLine(out);
+    return out;
+}
+
+QByteArray generateLine(qsizetype bytes) {
+    QByteArray out;
+    out.reserve(bytes + 1024);
+    Generator gen;
+    while (out.size() < bytes)
+        gen.appendLine(out, ' ');
     return out;
 }
 
@@ -237,18 +276,17 @@ std::optional<std::pair<pid_t, int>> spawnWithPipe(const std::vector<std::string
     return std::make_pair(pid, fds[0]);
 }
 
-Result measure(Handover handover, const QString& file) {
+Result measure(Handover handover, const QString& file, int repeats) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray expected = in.readAll();
 
     // Warm up as a running application would be: fonts, including the
     // fallbacks for the emoji and CJK in the text, loaded and cached.
     {
         auto log = std::make_unique<QtLogWindow>(QStringLiteral("Warm-up"));
         log->show();
-        log->append(QString::fromUtf8(expected.first(std::min<qsizetype>(expected.size(), 65536))));
+        log->append(QString::fromUtf8(in.read(65536)));
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 300)
@@ -261,8 +299,23 @@ Result measure(Handover handover, const QString& file) {
     QtLogWindow* w = log.get();
     QPlainTextEdit* view = w->textView();
     Sink sink;
-    if (handover == Handover::Batched) {
+    std::function<bool()> shown;
+    QTemporaryDir historyFolder;
+    std::optional<HistoryWriter> history;
+    std::shared_ptr<RunRecord> record;
+    if (handover == Handover::WithHistory) {
+        history.emplace(historyFolder.path());
+        record = history->begin(
+            QStringLiteral("Benchmark"),
+            std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now()));
+        sink = [w, record](const QString& piece) {
+            w->append(piece);
+            record->append(piece);
+        };
+        shown = [w] { return !w->hasPendingText(); };
+    } else if (handover == Handover::Batched) {
         sink = [w](const QString& piece) { w->append(piece); };
+        shown = [w] { return !w->hasPendingText(); };
     } else {
         // Same window and view; only the hand-over differs.
         sink = [view](const QString& piece) {
@@ -276,9 +329,35 @@ Result measure(Handover handover, const QString& file) {
                 },
                 Qt::QueuedConnection);
         };
+        in.seek(0);
+        const qsizetype expectedChars = QString::fromUtf8(in.readAll()).size() * repeats;
+        shown = [view, expectedChars] { return view->document()->characterCount() - 1 >= expectedChars; };
     }
-    Result result = streamThrough(file, expected, sink, view);
-    result.exact = w->transcript().toUtf8() == expected;
+    in.close();
+    Result result = streamThrough(file, repeats, sink, shown);
+    bool recorded = true;
+    if (history) {
+        // The run is over once its file is complete too.
+        QElapsedTimer flushing;
+        flushing.start();
+        record->finish();
+        history->flush();
+        result.seconds += double(flushing.nsecsElapsed()) / 1e9;
+        QFile saved(record->path()), source(file);
+        recorded = record->saved() && saved.open(QIODevice::ReadOnly) && source.open(QIODevice::ReadOnly);
+        for (int i = 0; recorded && i < repeats; ++i) {
+            source.seek(0);
+            while (recorded && !source.atEnd()) {
+                const QByteArray piece = source.read(1 << 20);
+                recorded = saved.read(piece.size()) == piece;
+            }
+        }
+        recorded = recorded && saved.atEnd();
+    }
+    const QByteArray kept = w->transcript().toUtf8();
+    const bool whole = kept.size() == result.bytes;
+    const bool notice = view->document()->firstBlock().text().startsWith(QStringLiteral("Earlier output"));
+    result.exact = (whole || notice) && fileEnd(file, kept.size()) == kept && recorded;
     dispose(std::move(log));
     return result;
 }
