@@ -57,9 +57,9 @@ transcript_ends() {
 }
 transcript_done() { transcript_ends "$WINDOW" "Finished with exit code 0\.$"; }
 
-# Audit Profiles, 3 up: Quit Veldrin, Last 10 Sync Runs…, Audit Profiles.
+# Audit Profiles, 4 up: Quit Veldrin, Recent Runs, Last 10 Sync Runs…, Audit Profiles.
 BEFORE=$(wc -l <"$CALLS")
-pick 3
+pick 4
 wait_for 100 has_window "Veldrin Audit" || fail "no window titled Veldrin Audit appeared"
 WINDOW=$(newest_window "Veldrin Audit")
 wait_for 100 transcript_done || { cat "$WORK/transcript"; fail "the transcript did not end with the closing line"; }
@@ -70,8 +70,8 @@ NEW_CALLS=$(tail -n +"$((BEFORE + 1))" "$CALLS" | grep -v '^app-processes$' | gr
 [ "$NEW_CALLS" = "audit" ] || fail "the controller received: $NEW_CALLS"
 hide_windows "Veldrin Audit"
 
-# Quit All ChatGPT Processes…, 8 up: the stand-in that ignores TERM needs KILL.
-pick 8 Return
+# Quit All ChatGPT Processes…, 9 up: the stand-in that ignores TERM needs KILL.
+pick 9 Return
 wait_for 100 has_window "Quit All ChatGPT Processes" || fail "no Quit All window appeared"
 WINDOW=$(newest_window "Quit All ChatGPT Processes")
 wait_for 150 transcript_ends "$WINDOW" "All ChatGPT processes have stopped\.$" ||
