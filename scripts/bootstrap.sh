@@ -7,7 +7,8 @@ set -eu
 
 PACKAGES="build-essential cmake ninja-build pkg-config clang-format
 qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
-xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus xdg-utils"
+xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus xdg-utils
+qt6-wayland"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
 [ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang"
 

@@ -4,14 +4,45 @@
 #include "gui/QtMenu.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#if !defined(Q_OS_MACOS)
+#include "platform/linux/SessionBus.h"
+#include "platform/linux/StatusNotifierItem.h"
+
+#include <QtEndian>
+#endif
+
 namespace veldrin {
 
-QtStatusItem::QtStatusItem()
-    : menu_(std::make_unique<QMenu>()), tray_(new QSystemTrayIcon(this)), trayWatch_(new QTimer(this)) {
+namespace {
+
+#if !defined(Q_OS_MACOS)
+// The sizes panels ask for most; a host scales the nearest.
+TrayPixmaps trayPixmaps(const QColor& tint) {
+    TrayPixmaps out;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        const QImage image = indicatorImage(size, tint).convertToFormat(QImage::Format_ARGB32);
+        TrayPixmap pixmap{image.width(), image.height(), {}};
+        pixmap.argb.resize(qsizetype(image.width()) * image.height() * 4);
+        auto* out32 = reinterpret_cast<quint32*>(pixmap.argb.data());
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                *out32++ = qToBigEndian(line[x]);
+        }
+        out << pixmap;
+    }
+    return out;
+}
+#endif
+
+} // namespace
+
+QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new QTimer(this)) {
     trayWatch_->setInterval(std::chrono::seconds(2));
     connect(trayWatch_, &QTimer::timeout, this, &QtStatusItem::showWhenTrayAvailable);
     // One menu for the whole run, refilled each time it is about to show.
@@ -24,39 +55,99 @@ QtStatusItem::QtStatusItem()
         });
         delegate->menuWillOpen(menu);
     });
-    tray_->setContextMenu(menu_.get());
-#if !defined(Q_OS_MACOS)
-    // Tray hosts send a plain click as "activated"; the menu should open on
-    // any click, as a status menu does.
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-            menu_->popup(QCursor::pos());
+#if defined(Q_OS_MACOS)
+    useQtTray(true);
+#else
+    const std::optional<QDBusConnection> bus = sessionBusIfAny();
+    if (!bus) {
+        useQtTray(true);
+        return;
+    }
+    item_ = new StatusNotifierItem(*bus, this);
+    // Qt's own tray decides once, at its first icon, between D-Bus and XEmbed;
+    // it is asked only when no watcher is there, so it always picks XEmbed
+    // and never shows a second icon beside this one. Wayland has no XEmbed.
+    connect(item_, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
+        useQtTray(!registered && QGuiApplication::platformName() == QLatin1String("xcb"));
+    });
+    // Hosts that send a click in spite of ItemIsMenu: on X11 the menu can pop
+    // up where they say; elsewhere a popup would become a window of its own.
+    connect(item_, &StatusNotifierItem::popupRequested, this, [this](const QPoint& at) {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            popup(at.isNull() ? QCursor::pos() : at);
     });
 #endif
 }
 
 QtStatusItem::~QtStatusItem() {
-    tray_->setContextMenu(nullptr);
+    useQtTray(false);
+}
+
+void QtStatusItem::useQtTray(bool use) {
+    if (!use) {
+        trayWatch_->stop();
+        if (tray_)
+            tray_->setContextMenu(nullptr);
+        delete tray_;
+        tray_ = nullptr;
+        return;
+    }
+    if (tray_)
+        return;
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setContextMenu(menu_.get());
+    tray_->setToolTip(toolTip_);
+    if (shown_)
+        tray_->setIcon(indicatorIcon(indicatorTint(*shown_)));
+#if !defined(Q_OS_MACOS)
+    // Tray hosts send a plain click as "activated"; the menu should open on
+    // any click, as a status menu does.
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            popup(QCursor::pos());
+    });
+#endif
+    showWhenTrayAvailable();
+}
+
+void QtStatusItem::popup(const QPoint& at) {
+    menu_->popup(at);
 }
 
 void QtStatusItem::setToolTip(const QString& text) {
-    tray_->setToolTip(text);
+    toolTip_ = text;
+    if (tray_)
+        tray_->setToolTip(text);
+#if !defined(Q_OS_MACOS)
+    if (item_)
+        item_->setToolTip(text);
+#endif
 }
 
 void QtStatusItem::setIndicator(SyncState state) {
     if (shown_ == state)
         return;
     shown_ = state;
-    tray_->setIcon(indicatorIcon(indicatorTint(state)));
-    showWhenTrayAvailable();
+#if !defined(Q_OS_MACOS)
+    if (item_)
+        item_->setIcon(trayPixmaps(indicatorTint(state)));
+#endif
+    if (tray_) {
+        tray_->setIcon(indicatorIcon(indicatorTint(state)));
+        showWhenTrayAvailable();
+    }
 }
 
 void QtStatusItem::setMenuDelegate(MenuDelegate* delegate) {
     delegate_ = delegate;
+#if !defined(Q_OS_MACOS)
+    if (item_)
+        item_->setMenuDelegate(delegate);
+#endif
 }
 
 void QtStatusItem::showWhenTrayAvailable() {
-    if (tray_->isVisible())
+    if (!tray_ || tray_->isVisible() || !shown_)
         return;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_->show();

@@ -8,13 +8,19 @@
 #include <optional>
 
 class QMenu;
+class QPoint;
 class QSystemTrayIcon;
 class QTimer;
 
 namespace veldrin {
 
-// The status item as a system tray icon. Without a tray host the application
-// runs on; the icon appears as soon as a host turns up.
+class StatusNotifierItem;
+
+// The status item. On Linux it is a StatusNotifierItem whose menu the panel
+// draws, registered whenever a StatusNotifierWatcher is on the session bus;
+// on X11 without one, Qt's tray icon docks into an XEmbed tray instead, as
+// soon as one turns up. On macOS it is Qt's status item. Without any tray
+// host the application runs on and the icon appears once one is there.
 class QtStatusItem : public QObject, public StatusItem {
     Q_OBJECT
 public:
@@ -27,12 +33,16 @@ public:
     void setMenuDelegate(MenuDelegate* delegate) override;
 
 private:
+    void useQtTray(bool use);
     void showWhenTrayAvailable();
+    void popup(const QPoint& at);
 
     std::unique_ptr<QMenu> menu_;
     MenuDelegate* delegate_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* trayWatch_ = nullptr;
+    StatusNotifierItem* item_ = nullptr;
+    QString toolTip_;
     std::optional<SyncState> shown_;
 };
 

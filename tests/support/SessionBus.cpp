@@ -34,7 +34,9 @@ SessionBus::~SessionBus() {
 bool SessionBus::serve(QObject* service, const QString& name, const QString& path) {
     service->moveToThread(&services_);
     QDBusConnection bus = QDBusConnection::connectToBus(address_, name);
-    return bus.registerObject(path, service, QDBusConnection::ExportAllSlots) && bus.registerService(name);
+    return bus.registerObject(path, service,
+                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+           bus.registerService(name);
 }
 
 } // namespace veldrin::test

@@ -1,0 +1,172 @@
+#include "platform/linux/StatusNotifierItem.h"
+
+#include "platform/linux/DBusMenu.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace veldrin {
+
+namespace {
+
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString itemPath = QStringLiteral("/StatusNotifierItem");
+const QString menuPath = QStringLiteral("/MenuBar");
+
+class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconThemePath READ empty)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QString IconName READ empty)
+    Q_PROPERTY(QList<veldrin::TrayPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString OverlayIconName READ empty)
+    Q_PROPERTY(QList<veldrin::TrayPixmap> OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ empty)
+    Q_PROPERTY(QList<veldrin::TrayPixmap> AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ empty)
+    Q_PROPERTY(veldrin::TrayToolTip ToolTip READ toolTip)
+public:
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem* item) : QDBusAbstractAdaptor(item), item_(item) {
+        connect(item, &StatusNotifierItem::iconChanged, this, &StatusNotifierItemAdaptor::NewIcon);
+        connect(item, &StatusNotifierItem::toolTipChanged, this, &StatusNotifierItemAdaptor::NewToolTip);
+    }
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return QStringLiteral("veldrin"); }
+    QString title() const { return QStringLiteral("Veldrin"); }
+    QString status() const { return QStringLiteral("Active"); }
+    int windowId() const { return 0; }
+    QString empty() const { return {}; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(menuPath); }
+    bool itemIsMenu() const { return true; }
+    QList<veldrin::TrayPixmap> iconPixmap() const { return item_->icon(); }
+    QList<veldrin::TrayPixmap> noPixmaps() const { return {}; }
+    veldrin::TrayToolTip toolTip() const { return item_->toolTip(); }
+
+public Q_SLOTS:
+    void ContextMenu(int x, int y) { item_->requestPopup(QPoint(x, y)); }
+    void Activate(int x, int y) { item_->requestPopup(QPoint(x, y)); }
+    void SecondaryActivate(int, int) {}
+    void Scroll(int, const QString&) {}
+    void ProvideXdgActivationToken(const QString&) {}
+
+Q_SIGNALS:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+    void NewMenu();
+
+private:
+    StatusNotifierItem* item_;
+};
+
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), bus_(bus), menu_(new DBusMenu(this)),
+      watcher_(new QDBusServiceWatcher(watcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this)) {
+    registerTrayTypes();
+    new StatusNotifierItemAdaptor(this);
+    static int count = 0;
+    serviceName_ = QStringLiteral("org.kde.StatusNotifierItem-%1-%2").arg(::getpid()).arg(++count);
+    bus_.registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
+    bus_.registerObject(menuPath, menu_, QDBusConnection::ExportAdaptors);
+    bus_.registerService(serviceName_);
+
+    // A watcher that comes, goes or is replaced: a panel starting late or
+    // restarting. The item registers with each new one.
+    connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                if (owner.isEmpty())
+                    setRegistered(false);
+                else
+                    watcherAppeared();
+            });
+    QDBusMessage hasOwner = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                           "org.freedesktop.DBus", "NameHasOwner");
+    hasOwner << watcherService;
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(hasOwner), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<bool> reply = *call;
+        if (reply.isValid() && reply.value())
+            watcherAppeared();
+        else if (!registered_)
+            setRegistered(false);
+    });
+}
+
+StatusNotifierItem::~StatusNotifierItem() {
+    bus_.unregisterService(serviceName_);
+    bus_.unregisterObject(menuPath);
+    bus_.unregisterObject(itemPath);
+}
+
+void StatusNotifierItem::setMenuDelegate(MenuDelegate* delegate) {
+    menu_->setMenuDelegate(delegate);
+}
+
+void StatusNotifierItem::setIcon(const TrayPixmaps& icon) {
+    icon_ = icon;
+    Q_EMIT iconChanged();
+}
+
+void StatusNotifierItem::setToolTip(const QString& text) {
+    if (text == toolTip_)
+        return;
+    toolTip_ = text;
+    Q_EMIT toolTipChanged();
+}
+
+TrayToolTip StatusNotifierItem::toolTip() const {
+    const qsizetype lineBreak = toolTip_.indexOf(QLatin1Char('\n'));
+    TrayToolTip tip;
+    tip.title = toolTip_.left(lineBreak);
+    if (lineBreak >= 0)
+        tip.description = toolTip_.mid(lineBreak + 1).toHtmlEscaped().replace(QLatin1Char('\n'), "<br/>");
+    return tip;
+}
+
+void StatusNotifierItem::watcherAppeared() {
+    QDBusMessage call = QDBusMessage::createMethodCall(watcherService, "/StatusNotifierWatcher",
+                                                       watcherService, "RegisterStatusNotifierItem");
+    call << serviceName_;
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* pending) {
+        pending->deleteLater();
+        const QDBusPendingReply<> reply = *pending;
+        if (reply.isError() && !complained_) {
+            complained_ = true;
+            std::fprintf(stderr, "veldrin: the tray's StatusNotifierWatcher refused the icon: %s\n",
+                         qPrintable(reply.error().message()));
+        }
+        setRegistered(!reply.isError());
+    });
+}
+
+void StatusNotifierItem::setRegistered(bool registered) {
+    if (registered_ == registered)
+        return;
+    registered_ = registered;
+    Q_EMIT registeredChanged(registered);
+}
+
+} // namespace veldrin
+
+#include "StatusNotifierItem.moc"

@@ -1,0 +1,166 @@
+// The veldrin program on a freedesktop tray: a stand-in panel on a private
+// session bus that starts after Veldrin, restarts, and reads and drives the
+// item and its menu as a panel does.
+
+#include "exec/Shell.h"
+#include "exec/Spawn.h"
+#include "platform/linux/TrayTypes.h"
+#include "support/SessionBus.h"
+#include "support/TestSupport.h"
+
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QMutex>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace veldrin;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The panel's StatusNotifierWatcher, with a host of its own.
+class Watcher : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const {
+        QMutexLocker lock(&mutex_);
+        return items_;
+    }
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) {
+        QMutexLocker lock(&mutex_);
+        items_ << service;
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    mutable QMutex mutex_;
+    QStringList items_;
+};
+
+const QString watcherName = "org.kde.StatusNotifierWatcher";
+
+QList<QVariant> call(const QDBusConnection& bus, const QString& service, const QString& path,
+                     const QString& interface, const QString& method, const QList<QVariant>& args = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(args);
+    const QDBusMessage reply = bus.call(message, QDBus::Block, 5000);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply.arguments();
+}
+
+// The layout as --print-menu prints a menu, from the properties a panel reads.
+void render(const DBusMenuLayout& node, int depth, QString& out, QMap<QString, int>& ids) {
+    for (const DBusMenuLayout& child : node.children) {
+        const QVariantMap& p = child.properties;
+        out += QString(depth * 2, ' ');
+        if (p.value("type") == "separator") {
+            out += "---\n";
+            continue;
+        }
+        const QString title = p.value("label").toString().replace("__", "_");
+        ids[title] = child.id;
+        out += title;
+        if (!p.value("enabled", true).toBool())
+            out += " [disabled]";
+        if (p.value("toggle-type") == "checkmark")
+            out += p.value("toggle-state").toInt() ? " [on]" : " [off]";
+        if (p.contains("shortcut")) {
+            const auto keys = qdbus_cast<QList<QStringList>>(p.value("shortcut").value<QDBusArgument>());
+            out += " [key " + keys.value(0).join('+').remove("Control+") + "]";
+        }
+        if (p.contains("accessible-desc"))
+            out += " [tip: " + p.value("accessible-desc").toString() + "]";
+        out += '\n';
+        render(child, depth + 1, out, ids);
+    }
+}
+
+struct Opening {
+    QString text;
+    QMap<QString, int> ids;
+};
+
+// As a panel opens the menu: AboutToShow on the root, then the whole layout.
+Opening open(const QDBusConnection& bus, const QString& item) {
+    const QString menu = "com.canonical.dbusmenu";
+    EXPECT_EQ(call(bus, item, "/MenuBar", menu, "AboutToShow", {0}).value(0), true);
+    const QList<QVariant> reply = call(bus, item, "/MenuBar", menu, "GetLayout", {0, -1, QStringList()});
+    Opening opening;
+    render(qdbus_cast<DBusMenuLayout>(reply.value(1).value<QDBusArgument>()), 0, opening.text, opening.ids);
+    return opening;
+}
+
+} // namespace
+
+TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPanelGetsItAgain) {
+    test::TempHome home;
+    home.writeController(test::recordingController());
+    test::SessionBus bus;
+    ASSERT_TRUE(bus.ok());
+    registerTrayTypes();
+    const SpawnResult veldrin = spawnWithPipe({VELDRIN_BINARY});
+    ASSERT_TRUE(veldrin.started());
+    // The panel comes 3 s after Veldrin, as at a login with autostart.
+    test::waitUntil([] { return false; }, 3s);
+    auto* watcher = new Watcher;
+    ASSERT_TRUE(bus.serve(watcher, watcherName, "/StatusNotifierWatcher"));
+    ASSERT_TRUE(test::waitUntil([&] { return watcher->items().size() == 1; }));
+    const QString item = watcher->items().value(0);
+    const QDBusConnection host = QDBusConnection::connectToBus(bus.address(), "host");
+
+    // What the panel shows: the icon, the tooltip, and a menu it opens itself.
+    const QVariantMap props =
+        qdbus_cast<QVariantMap>(call(host, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                                     "GetAll", {"org.kde.StatusNotifierItem"})
+                                    .value(0)
+                                    .value<QDBusArgument>());
+    EXPECT_EQ(props.value("Status"), "Active");
+    EXPECT_EQ(props.value("ItemIsMenu"), true);
+    EXPECT_EQ(props.value("Menu").value<QDBusObjectPath>().path(), "/MenuBar");
+    const auto icon = qdbus_cast<TrayPixmaps>(props.value("IconPixmap").value<QDBusArgument>());
+    ASSERT_FALSE(icon.isEmpty());
+    EXPECT_EQ(icon[0].argb.size(), icon[0].width * icon[0].height * 4);
+    const auto tip = qdbus_cast<TrayToolTip>(props.value("ToolTip").value<QDBusArgument>());
+    EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
+
+    // Every entry as --print-menu gives it, and a chosen one runs its action.
+    Opening opening = open(host, item);
+    EXPECT_EQ(opening.text, shell({VELDRIN_BINARY, "--print-menu"}, {60s, 1 << 20}).output);
+    ASSERT_TRUE(opening.ids.contains("Audit Profiles"));
+    call(host, item, "/MenuBar", "com.canonical.dbusmenu", "Event",
+         {opening.ids["Audit Profiles"], "clicked", QVariant::fromValue(QDBusVariant(QString())), 0u});
+    EXPECT_TRUE(test::waitUntil([&] { return test::recordedCalls(home).contains({"audit"}); }));
+
+    // The next opening is built afresh: a pause made meanwhile shows.
+    test::writeFile(home.home() + "/.codex/.sync-paused", "paused from menu bar\n");
+    opening = open(host, item);
+    EXPECT_TRUE(opening.text.startsWith("Sync is paused [disabled]\n")) << opening.text.toStdString();
+    EXPECT_TRUE(opening.text.contains("\nResume Sync [key p]\n")) << opening.text.toStdString();
+
+    // The panel restarts: its watcher goes and comes back, and gets the item again.
+    QDBusConnection panel(watcherName);
+    ASSERT_TRUE(panel.unregisterService(watcherName));
+    test::waitUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(panel.registerService(watcherName));
+    EXPECT_TRUE(test::waitUntil([&] { return watcher->items().size() == 2; }));
+    EXPECT_EQ(watcher->items().value(1), item);
+
+    ::kill(veldrin.pid, SIGTERM);
+    EXPECT_EQ(waitForExit(veldrin.pid), 0);
+    ::close(veldrin.readFd);
+}
+
+#include "TrayHostTest.moc"
