@@ -4,6 +4,7 @@
 
 #include "exec/Shell.h"
 #include "exec/Spawn.h"
+#include "platform/linux/DBusMenu.h"
 #include "platform/linux/TrayTypes.h"
 #include "support/SessionBus.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QMutex>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -113,6 +115,14 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
     registerTrayTypes();
     const SpawnResult veldrin = spawnWithPipe({VELDRIN_BINARY});
     ASSERT_TRUE(veldrin.started());
+    bool ended = false;
+    const auto cleanup = qScopeGuard([&] {
+        if (!ended) { // a failed step leaves nothing running
+            ::kill(veldrin.pid, SIGKILL);
+            waitForExit(veldrin.pid);
+        }
+        ::close(veldrin.readFd);
+    });
     // The panel comes 3 s after Veldrin, as at a login with autostart.
     test::waitUntil([] { return false; }, 3s);
     auto* watcher = new Watcher;
@@ -160,7 +170,49 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
 
     ::kill(veldrin.pid, SIGTERM);
     EXPECT_EQ(waitForExit(veldrin.pid), 0);
-    ::close(veldrin.readFd);
+    ended = true;
+}
+
+TEST(DBusMenu, TitlesStayLiteralEachOpeningIsFreshAndOnlyAnEnabledEntryActs) {
+    struct Delegate : MenuDelegate {
+        int openings = 0;
+        QList<Action> performed;
+        void menuWillOpen(StatusMenu& menu) override {
+            MenuEntry lock =
+                MenuEntry::item("Prevent Idle Screen Lock", Action::togglePreventIdleScreenLock, true);
+            lock.checkmark = Checkmark::on;
+            lock.toolTip = "Keeps the display awake";
+            menu.setEntries({MenuEntry::item("Sync_All & <b>more</b>", Action::syncAllNow, true, "s"),
+                             MenuEntry::info("Opening " + QString::number(++openings)),
+                             MenuEntry::separatorEntry(), MenuEntry::holder("Tools", Menu{"Tools", {lock}})});
+        }
+        void perform(Action action, const QVariant&) override { performed << action; }
+    } delegate;
+    DBusMenu menu;
+    menu.setMenuDelegate(&delegate);
+
+    EXPECT_TRUE(menu.aboutToShow(0));
+    EXPECT_FALSE(menu.aboutToShow(4)); // a submenu comes with its menu
+    const DBusMenuLayout top = menu.layout(0, 1, {"label", "type"});
+    ASSERT_EQ(top.children.size(), 4);
+    EXPECT_EQ(top.children[0].properties, (QVariantMap{{"label", "Sync__All & <b>more</b>"}}));
+    EXPECT_EQ(top.children[1].properties.value("label"), "Opening 1");
+    EXPECT_EQ(top.children[2].properties, (QVariantMap{{"type", "separator"}}));
+    EXPECT_TRUE(top.children[3].children.isEmpty()); // one level asked for
+    const DBusMenuLayout tools = menu.layout(top.children[3].id, -1, {});
+    ASSERT_EQ(tools.children.size(), 1);
+    const QVariantMap lock = tools.children[0].properties;
+    EXPECT_EQ(lock.value("toggle-type"), "checkmark");
+    EXPECT_EQ(lock.value("toggle-state"), 1);
+    EXPECT_EQ(lock.value("accessible-desc"), "Keeps the display awake");
+
+    menu.aboutToShow(0);
+    EXPECT_EQ(menu.layout(0, 1, {"label"}).children[1].properties.value("label"), "Opening 2");
+    EXPECT_TRUE(menu.event(top.children[1].id, "clicked")); // an information line
+    EXPECT_FALSE(menu.event(99, "clicked"));
+    EXPECT_TRUE(menu.event(top.children[0].id, "clicked"));
+    EXPECT_TRUE(test::waitUntil([&] { return !delegate.performed.isEmpty(); }));
+    EXPECT_EQ(delegate.performed, QList<Action>{Action::syncAllNow});
 }
 
 #include "TrayHostTest.moc"
