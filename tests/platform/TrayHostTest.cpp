@@ -110,6 +110,7 @@ Opening open(const QDBusConnection& bus, const QString& item) {
 TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPanelGetsItAgain) {
     test::TempHome home;
     home.writeController(test::recordingController());
+    Watcher watcher; // outlives the bus and its service thread
     test::SessionBus bus;
     ASSERT_TRUE(bus.ok());
     registerTrayTypes();
@@ -125,10 +126,9 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
     });
     // The panel comes 3 s after Veldrin, as at a login with autostart.
     test::waitUntil([] { return false; }, 3s);
-    auto* watcher = new Watcher;
-    ASSERT_TRUE(bus.serve(watcher, watcherName, "/StatusNotifierWatcher"));
-    ASSERT_TRUE(test::waitUntil([&] { return watcher->items().size() == 1; }));
-    const QString item = watcher->items().value(0);
+    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
+    ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 1; }));
+    const QString item = watcher.items().value(0);
     const QDBusConnection host = QDBusConnection::connectToBus(bus.address(), "host");
 
     // What the panel shows: the icon, the tooltip, and a menu it opens itself.
@@ -165,8 +165,8 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
     ASSERT_TRUE(panel.unregisterService(watcherName));
     test::waitUntil([] { return false; }, 300ms);
     ASSERT_TRUE(panel.registerService(watcherName));
-    EXPECT_TRUE(test::waitUntil([&] { return watcher->items().size() == 2; }));
-    EXPECT_EQ(watcher->items().value(1), item);
+    EXPECT_TRUE(test::waitUntil([&] { return watcher.items().size() == 2; }));
+    EXPECT_EQ(watcher.items().value(1), item);
 
     ::kill(veldrin.pid, SIGTERM);
     EXPECT_EQ(waitForExit(veldrin.pid), 0);
