@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 using namespace veldrin;
 
 namespace {
@@ -31,12 +33,14 @@ public:
     QStringList calls;
 };
 
-// A notification service that, like some, shows bodies as plain text.
+// A notification service that reads bodies as markup, or, like some, shows them as plain text.
 class NotificationService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public Q_SLOTS:
-    QStringList GetCapabilities() { return {"actions", "body"}; }
+    QStringList GetCapabilities() {
+        return markup ? QStringList{"actions", "body", "body-markup"} : QStringList{"actions", "body"};
+    }
     uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap&, int) {
         shown << app + "|" + summary + "|" + body + "|" + actions.join(",");
@@ -54,6 +58,7 @@ public:
         });
     }
     QStringList shown;
+    std::atomic<bool> markup = true;
 };
 
 // One private bus for the suite: the desktop connects to its session bus once.
@@ -75,7 +80,7 @@ TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAnd
     ASSERT_TRUE(bus->serve(&service, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"));
     const std::unique_ptr<Notifications> notifications = makeDBusNotifications();
     QStringList opened;
-    // Before the service has said what it reads, the body is escaped.
+    // A service that reads markup gets the body escaped.
     notifications->notify({"Sync finished", "Exit code 0 · 0:03\n<b>done</b> & more"},
                           [&] { opened << "sync"; });
     ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 1; }));
@@ -88,7 +93,9 @@ TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAnd
     service.click(1, "default");
     ASSERT_TRUE(test::waitUntil([&] { return !opened.isEmpty(); }));
     service.click(1, "default"); // answered once only
-    notifications->notify({"Audit failed", "a < b"}, [&] { opened << "audit"; });
+    service.markup = false;
+    const std::unique_ptr<Notifications> plain = makeDBusNotifications();
+    plain->notify({"Audit failed", "a < b"}, [&] { opened << "audit"; });
     ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 2; }));
     EXPECT_EQ(service.shown[1], "Veldrin|Audit failed|a < b|default,Open");
     service.click(2, "default");

@@ -11,8 +11,19 @@
 namespace veldrin::test {
 
 SessionBus::SessionBus() {
-    const SpawnResult bus = spawnWithPipe(
-        {QStandardPaths::findExecutable("dbus-daemon"), "--session", "--nofork", "--print-address=1"});
+    // A bus of the test's own, and nothing on it that the test did not put
+    // there: no service is started on demand from what the machine has
+    // installed (a notification daemon, say).
+    config_.open();
+    config_.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                  "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                  "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    config_.flush();
+    const SpawnResult bus =
+        spawnWithPipe({QStandardPaths::findExecutable("dbus-daemon"), "--config-file=" + config_.fileName(),
+                       "--nofork", "--print-address=1"});
     daemon_ = bus.pid;
     output_ = bus.readFd;
     address_ = bus.started() ? firstLine(bus.readFd) : QString();

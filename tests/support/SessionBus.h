@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <sys/types.h>
@@ -27,6 +28,7 @@ public:
     bool serve(QObject* service, const QString& name, const QString& path);
 
 private:
+    QTemporaryFile config_;
     pid_t daemon_ = -1;
     int output_ = -1;
     QString address_;

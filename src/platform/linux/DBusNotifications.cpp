@@ -13,6 +13,8 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace veldrin {
 
@@ -31,33 +33,27 @@ public:
                       SLOT(actionInvoked(uint, QString)));
         bus_->connect(service, path, service, QStringLiteral("NotificationClosed"), this,
                       SLOT(closed(uint, uint)));
-        // Whether the service reads bodies as markup decides whether they are escaped.
-        watch(QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities")),
-              [this](const QDBusMessage& reply) {
-                  markup_ = reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
-              });
     }
 
     void notify(const Notification& notification, std::function<void()> activate) override {
         if (!bus_ || !bus_->isConnected())
             return warn(QStringLiteral("no session bus"));
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
-        // Until the service has said, escaping is the safe side: most read markup.
-        const QString body = markup_.value_or(true) ? notification.body.toHtmlEscaped() : notification.body;
-        message << QStringLiteral("Veldrin") << uint(0) << QStringLiteral("veldrin") << notification.summary
-                << body << QStringList{QStringLiteral("default"), QStringLiteral("Open")} << QVariantMap()
-                << int(-1);
-        watch(message, [this, activate = std::move(activate)](const QDBusMessage& reply) {
-            const uint id = reply.arguments().value(0).toUInt();
-            if (const auto early = std::find(early_.begin(), early_.end(), id); id && early != early_.end()) {
-                early_.erase(early);
-                if (activate)
-                    activate();
-            } else if (id) {
-                pending_[id] = activate;
-            }
-        });
+        if (markup_)
+            return send(notification, std::move(activate));
+        // Whether the service reads bodies as markup decides whether they are
+        // escaped. Asked at the first notification, not at launch, so that a
+        // service is started only when one is due.
+        waiting_.emplace_back(notification, std::move(activate));
+        if (waiting_.size() > 1)
+            return;
+        watch(
+            QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities")),
+            [this](const QDBusMessage& reply) {
+                markup_ = reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+                for (auto& [queued, click] : std::exchange(waiting_, {}))
+                    send(queued, std::move(click));
+            },
+            [this] { waiting_.clear(); });
     }
 
 private Q_SLOTS:
@@ -81,15 +77,38 @@ private Q_SLOTS:
     void closed(uint id, uint) { pending_.erase(id); }
 
 private:
-    // Sends `message` without waiting; `done` gets the reply on the main thread.
-    void watch(const QDBusMessage& message, std::function<void(const QDBusMessage&)> done) {
+    void send(const Notification& notification, std::function<void()> activate) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+        const QString body = *markup_ ? notification.body.toHtmlEscaped() : notification.body;
+        message << QStringLiteral("Veldrin") << uint(0) << QStringLiteral("veldrin") << notification.summary
+                << body << QStringList{QStringLiteral("default"), QStringLiteral("Open")} << QVariantMap()
+                << int(-1);
+        watch(message, [this, activate = std::move(activate)](const QDBusMessage& reply) {
+            const uint id = reply.arguments().value(0).toUInt();
+            if (const auto early = std::find(early_.begin(), early_.end(), id); id && early != early_.end()) {
+                early_.erase(early);
+                if (activate)
+                    activate();
+            } else if (id) {
+                pending_[id] = activate;
+            }
+        });
+    }
+
+    // Sends `message` without waiting; `done` (or `failed`) gets the reply on the main thread.
+    void watch(const QDBusMessage& message, std::function<void(const QDBusMessage&)> done,
+               std::function<void()> failed = {}) {
         auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(message), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [this, done](QDBusPendingCallWatcher* call) {
+                [this, done, failed](QDBusPendingCallWatcher* call) {
                     call->deleteLater();
                     const QDBusMessage reply = call->reply();
-                    if (reply.type() == QDBusMessage::ErrorMessage)
+                    if (reply.type() == QDBusMessage::ErrorMessage) {
+                        if (failed)
+                            failed();
                         return warn(reply.errorMessage());
+                    }
                     done(reply);
                 });
     }
@@ -105,6 +124,7 @@ private:
     std::map<uint, std::function<void()>> pending_;
     std::deque<uint> early_; // clicks on notifications not yet known
     std::optional<bool> markup_;
+    std::vector<std::pair<Notification, std::function<void()>>> waiting_; // until markup_ is known
     bool warned_ = false;
 };
 
