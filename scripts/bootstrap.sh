@@ -2,7 +2,8 @@
 # Installs, with apt, whatever Veldrin needs to build, run and test that is not
 # on this machine yet; `bootstrap.sh bench` adds what the benchmarks need,
 # `bootstrap.sh fuzz` what the fuzz targets need, `bootstrap.sh package` the
-# checkers the Debian package goes through.
+# checkers the Debian package goes through, `bootstrap.sh lint` Node.js and
+# npm for the workflow linter.
 # Does nothing when everything is there.
 set -eu
 
@@ -20,6 +21,11 @@ for p in $PACKAGES; do
         missing="$missing $p"
     fi
 done
+# Any Node.js with npm will do: Debian's, unless another one is already on the
+# PATH (Debian's npm would clash with it).
+if [ "${1:-}" = lint ] && ! command -v npm >/dev/null 2>&1; then
+    missing="$missing nodejs npm"
+fi
 [ -z "$missing" ] && exit 0
 
 echo "Installing:$missing"

@@ -12,7 +12,7 @@ namespace veldrin {
 
 QString autostartEntryPath() {
 #if defined(Q_OS_MACOS)
-    return homeFolder() + QStringLiteral("/Library/LaunchAgents/com.veldrin.Veldrin.plist");
+    return homeFolder() + QStringLiteral("/Library/LaunchAgents/" VELDRIN_BUNDLE_ID ".plist");
 #else
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     return (config.startsWith(QLatin1Char('/')) ? config : homeFolder() + QStringLiteral("/.config")) +
@@ -54,7 +54,12 @@ std::optional<QString> setAutostart(bool enabled, const QString& program) {
         return std::nullopt;
     }
 #if defined(Q_OS_MACOS)
-    const QVariantMap agent{{QStringLiteral("Label"), QStringLiteral("com.veldrin.Veldrin")},
+    // launchd.plist(5): the Label names the job; ProgramArguments is the
+    // argument vector, its first element the program (no shell, no PATH
+    // search here: an absolute path); RunAtLoad starts the job when launchd
+    // loads it, which for ~/Library/LaunchAgents is at login. No KeepAlive:
+    // Quit Veldrin stays quit. Interactive: the limits of an app, as it is one.
+    const QVariantMap agent{{QStringLiteral("Label"), QStringLiteral(VELDRIN_BUNDLE_ID)},
                             {QStringLiteral("ProgramArguments"), QVariantList{program}},
                             {QStringLiteral("RunAtLoad"), true},
                             {QStringLiteral("ProcessType"), QStringLiteral("Interactive")}};

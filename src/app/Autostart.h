@@ -11,7 +11,8 @@
 namespace veldrin {
 
 // ~/.config/autostart/veldrin.desktop (below $XDG_CONFIG_HOME when set), or
-// ~/Library/LaunchAgents/com.veldrin.Veldrin.plist on macOS.
+// ~/Library/LaunchAgents/com.veldrin.Veldrin.plist on macOS (named, like the
+// agent's label, after the bundle identifier).
 QString autostartEntryPath();
 
 // The Exec value that runs `program` with no arguments, quoted and escaped as

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QVariantMap>
 
 #include <cerrno>
@@ -210,6 +211,12 @@ void enterDemoSandbox(const DemoSandbox& box) {
     qputenv("XDG_CACHE_HOME", QFile::encodeName(box.home + QStringLiteral("/.cache")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/share")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/state")));
+#if defined(Q_OS_MACOS)
+    // There the native settings are the user's defaults domain, wherever HOME
+    // points; the demo's go to a file in its sandbox instead.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, box.home + QStringLiteral("/.config"));
+#endif
 }
 
 void removeDemoSandbox(const DemoSandbox& box) {

@@ -35,6 +35,11 @@
 #include <unistd.h>
 #include <vector>
 
+#if defined(__APPLE__)
+#include <climits>
+#include <mach-o/dyld.h>
+#endif
+
 namespace {
 
 struct Options {
@@ -91,13 +96,31 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
+// This program's own file, with links resolved; argv[0] where the system
+// cannot say.
+QByteArray executableFile(const char* argv0) {
+#if defined(__APPLE__)
+    // dyld(3): a buffer too small answers -1 and the size needed; the path
+    // "may be a symbolic link and not the real file".
+    uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    QByteArray path(qsizetype(size), '\0');
+    char resolved[PATH_MAX];
+    if (size > 0 && _NSGetExecutablePath(path.data(), &size) == 0 && realpath(path.constData(), resolved))
+        return QByteArray(resolved);
+#else
+    QByteArray path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
+    if (length > 0)
+        return path.left(length);
+#endif
+    return QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath());
+}
+
 // The program as it is installed: what started this one. Its path goes into
 // the login entry, so it must name this very file.
 std::optional<QString> installedProgram(const char* argv0, QString* problem) {
-    QByteArray path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
-    path = length > 0 ? path.left(length)
-                      : QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath());
+    const QByteArray path = executableFile(argv0);
     if (!veldrin::isFaithfulFileName(path)) {
         *problem = QStringLiteral("the path of this program is not valid UTF-8 (") + QString::fromUtf8(path) +
                    QStringLiteral("); a login entry could not start it");

@@ -30,6 +30,13 @@ public:
 #if defined(__linux__) && defined(SYS_pidfd_open)
         fd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 #elif defined(__APPLE__)
+        // kqueue(2): the NOTE_EXIT event stays queued, and the queue readable,
+        // until kevent() retrieves it, which nothing here does. The filter
+        // sees only exits after it is added, and the kernel refuses to add it
+        // (ESRCH, kevent() answering -1 as there is no event list to report
+        // into) once the child has begun to exit; then the reap is polled for,
+        // as where no such descriptor exists. The event can come a moment
+        // before waitpid() can reap; the loop then tries again.
         fd_ = kqueue();
         if (fd_ >= 0) {
             fcntl(fd_, F_SETFD, FD_CLOEXEC);

@@ -132,6 +132,9 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     SpawnAttributes attrs;
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP;
 #if defined(__APPLE__)
+    // posix_spawnattr_setflags(3): with CLOEXEC_DEFAULT "only file descriptors
+    // explicitly described by the file_actions argument are available in the
+    // spawned process"; the inherit action keeps standard input.
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
     posix_spawn_file_actions_addinherit_np(&files.actions, STDIN_FILENO);
 #endif

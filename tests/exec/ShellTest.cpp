@@ -71,7 +71,7 @@ TEST(Shell, ChildInheritsEnvironmentAndFolderButNoOtherDescriptor) {
     const int leaky = open("/dev/null", O_RDONLY); // no close-on-exec
     qputenv("VELDRIN_TEST_MARKER", "marker value");
     const QString script = home.writeScript("fds", "#!/bin/sh\necho \"env=$VELDRIN_TEST_MARKER\"\necho "
-                                                   "\"cwd=$(pwd)\"\nls /proc/self/fd | tr '\\n' ' '\n");
+                                                   "\"cwd=$(pwd)\"\nls /dev/fd/ | tr '\\n' ' '\n");
     const ShellResult r = shell({script}, roomy);
     close(leaky);
     qunsetenv("VELDRIN_TEST_MARKER");

@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#if defined(__APPLE__)
+#include <sys/proc.h>
+#include <sys/sysctl.h>
+#endif
+
 namespace veldrin::test {
 
 TempHome::TempHome() : oldHome_(qgetenv("HOME")) {
@@ -89,12 +94,19 @@ void killProcess(qint64 pid) {
 }
 
 bool processAlive(qint64 pid) {
+#if defined(__APPLE__)
+    int query[] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, static_cast<int>(pid)};
+    struct kinfo_proc info {};
+    size_t size = sizeof info;
+    return sysctl(query, 4, &info, &size, nullptr, 0) == 0 && size > 0 && info.kp_proc.p_stat != SZOMB;
+#else
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return false;
     const QByteArray line = stat.readAll();
     const qsizetype close = line.lastIndexOf(')');
     return close > 0 && line.size() > close + 2 && line[close + 2] != 'Z' && line[close + 2] != 'X';
+#endif
 }
 
 } // namespace veldrin::test

@@ -3,6 +3,8 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
+#include <memory>
+
 namespace veldrin {
 
 namespace {
@@ -14,6 +16,7 @@ public:
         if (!bundle)
             return {};
         CFStringRef cfKey = key.toCFString();
+        // The Get rule: the value belongs to the bundle and is not released here.
         CFTypeRef value = CFBundleGetValueForInfoDictionaryKey(bundle, cfKey);
         CFRelease(cfKey);
         if (!value || CFGetTypeID(value) != CFStringGetTypeID())

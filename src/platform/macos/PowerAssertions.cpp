@@ -1,57 +1,63 @@
 // Activities as IOKit power assertions, released by their identifiers.
+//
+// IOPMLib.h: any process may create an assertion, no privileges needed; its
+// name ("the activity being handled", no longer than 128 characters) is what
+// `pmset -g assertions` lists. It holds until IOPMAssertionRelease.
 #include "platform/Activities.h"
 
 #include <IOKit/pwr_mgt/IOPMLib.h>
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
-#include <vector>
 
 namespace veldrin {
 
 namespace {
 
+// The two types IOPMLib.h recommends over their older kIOPMAssertionType*
+// spellings. PreventUserIdleDisplaySleep: "will prevent the display from
+// turning off due to a period of idle user activity" and, while it does, "the
+// system cannot go into idle sleep" either. PreventUserIdleSystemSleep: the
+// display "may dim and idle sleep" but the system does not; it "may still sleep
+// for lid close", which is why the lid switch also needs pmset's disablesleep.
+CFStringRef assertionType(ActivityOption option) {
+    return option == ActivityOption::idleDisplaySleepDisabled ? kIOPMAssertPreventUserIdleDisplaySleep
+                                                              : kIOPMAssertPreventUserIdleSystemSleep;
+}
+
 class PowerAssertions : public Activities {
 public:
     ActivityGrant begin(ActivityOption option, const QString& reason) override {
-        std::vector<IOPMAssertionID> ids;
-        const std::optional<QString> refused = assertion(option == ActivityOption::idleDisplaySleepDisabled
-                                                             ? kIOPMAssertionTypePreventUserIdleDisplaySleep
-                                                             : kIOPMAssertionTypePreventUserIdleSystemSleep,
-                                                         reason, ids);
         const ActivityToken token{++next_};
-        held_[token.id] = ids;
-        return {token, refused};
+        CFStringRef name = reason.toCFString();
+        IOPMAssertionID id = kIOPMNullAssertionID;
+        const IOReturn result =
+            IOPMAssertionCreateWithName(assertionType(option), kIOPMAssertionLevelOn, name, &id);
+        CFRelease(name);
+        if (result == kIOReturnSuccess) {
+            held_[token.id] = id;
+            return {token, std::nullopt};
+        }
+        // The token is handed out all the same: the switch follows the user's
+        // choice and its status line says why the system did not.
+        const QString why = QStringLiteral("IOKit error 0x") + QString::number(uint(result), 16);
+        std::fprintf(stderr, "veldrin: the system did not accept a power assertion (%s)\n",
+                     qUtf8Printable(why));
+        return {token, why};
     }
 
     void end(ActivityToken token) override {
         const auto it = held_.find(token.id);
         if (it == held_.end())
             return;
-        for (const IOPMAssertionID id : it->second)
-            IOPMAssertionRelease(id);
+        IOPMAssertionRelease(it->second);
         held_.erase(it);
     }
 
 private:
-    static std::optional<QString> assertion(CFStringRef type, const QString& reason,
-                                            std::vector<IOPMAssertionID>& ids) {
-        CFStringRef name = reason.toCFString();
-        IOPMAssertionID id = kIOPMNullAssertionID;
-        const IOReturn result = IOPMAssertionCreateWithName(type, kIOPMAssertionLevelOn, name, &id);
-        CFRelease(name);
-        if (result == kIOReturnSuccess) {
-            ids.push_back(id);
-            return std::nullopt;
-        }
-        const QString why = QStringLiteral("IOKit error 0x") + QString::number(uint(result), 16);
-        std::fprintf(stderr, "veldrin: the system did not accept a power assertion (%s)\n",
-                     qUtf8Printable(why));
-        return why;
-    }
-
-    std::map<std::uint64_t, std::vector<IOPMAssertionID>> held_;
+    std::map<std::uint64_t, IOPMAssertionID> held_;
     std::uint64_t next_ = 0;
 };
 

@@ -1,5 +1,5 @@
 // The polite quit of running applications by bundle identifier, through
-// NSWorkspace: what the application's own Quit menu item would do.
+// NSRunningApplication: what the application's own Quit menu item would do.
 #include "platform/Workspace.h"
 
 #include <memory>
@@ -14,13 +14,22 @@ class RunningApplicationsWorkspace : public Workspace {
 public:
     void terminateApplications(const QStringList& bundleIdentifiers) override {
         @autoreleasepool {
-            NSMutableSet<NSString*>* wanted = [NSMutableSet set];
-            for (const QString& identifier : bundleIdentifiers)
-                [wanted addObject:identifier.toNSString()];
-            for (NSRunningApplication* app in NSWorkspace.sharedWorkspace.runningApplications) {
-                NSString* identifier = app.bundleIdentifier;
-                if (identifier && [wanted containsObject:identifier])
-                    [app terminate]; // the answer says only that the request was sent
+            QStringList identifiers = bundleIdentifiers;
+            identifiers.removeDuplicates();
+            for (const QString& identifier : identifiers) {
+                NSString* wanted = identifier.toNSString();
+                // Every running instance with this identifier, an empty array for
+                // none; kept to exact equality, whatever the lookup's own rules.
+                for (NSRunningApplication* app in
+                     [NSRunningApplication runningApplicationsWithBundleIdentifier:wanted]) {
+                    if (![app.bundleIdentifier isEqualToString:wanted])
+                        continue;
+                    // "Attempts to quit the receiver normally": NO only says the request
+                    // was not sent (already gone, or we are sandboxed, which we are
+                    // not). It may return before the app exits; the stop sequence's own
+                    // queries, TERM and KILL follow.
+                    [app terminate];
+                }
             }
         }
     }

@@ -1,11 +1,18 @@
 // Notifications through the system's notification centre (UserNotifications).
-// The centre needs the application's bundle identifier: run from its bundle,
-// Veldrin asks once for permission to alert; without a bundle, or without
-// permission, nothing is shown and standard error says so once.
+// The centre knows an app by its bundle: outside Veldrin.app asking for it
+// raises an Objective-C exception, so nothing is asked of it there. Inside,
+// permission is asked when the first notification is due ("the first time
+// your app makes this authorization request, the system prompts the user";
+// later requests answer at once with the user's choice), and each
+// notification is posted only once the answer allows it. macOS may refuse a
+// bundle that is only ad-hoc signed ("Notifications are not allowed for this
+// application"). Whatever stops them, standard error hears why once and
+// Veldrin runs on without.
 #include "platform/Notifications.h"
 
 #include <QString>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -21,6 +28,12 @@ std::map<QString, std::function<void()>>& pendingClicks() {
     static std::map<QString, std::function<void()>> clicks;
     return clicks;
 }
+
+void sayOnce(const char* why) {
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+        std::fprintf(stderr, "veldrin: no desktop notifications: %s\n", why);
+}
 } // namespace
 } // namespace veldrin
 
@@ -35,7 +48,8 @@ std::map<QString, std::function<void()>>& pendingClicks() {
     completionHandler(UNNotificationPresentationOptionBanner | UNNotificationPresentationOptionList);
 }
 
-// A click on a notification calls back on the main queue.
+// The default action is a click on the notification itself; whichever thread
+// the centre calls on, the click is answered on the main queue.
 - (void)userNotificationCenter:(UNUserNotificationCenter*)center
     didReceiveNotificationResponse:(UNNotificationResponse*)response
              withCompletionHandler:(void (^)(void))completionHandler {
@@ -62,38 +76,40 @@ namespace {
 class UserNotifications : public Notifications {
 public:
     UserNotifications() {
-        // The centre exists only for an application with a bundle identifier.
-        if (!NSBundle.mainBundle.bundleIdentifier) {
-            std::fputs("veldrin: no desktop notifications: not started from its application bundle\n",
-                       stderr);
-            return;
-        }
-        delegate_ = [[VeldrinNotificationDelegate alloc] init];
-        UNUserNotificationCenter* center = UNUserNotificationCenter.currentNotificationCenter;
-        center.delegate = delegate_;
-        [center requestAuthorizationWithOptions:(UNAuthorizationOptionAlert | UNAuthorizationOptionSound)
-                              completionHandler:^(BOOL granted, NSError* error) {
-                                if (!granted)
-                                    std::fprintf(stderr, "veldrin: no desktop notifications: %s\n",
-                                                 error ? error.localizedDescription.UTF8String
-                                                       : "not allowed in System Settings");
-                              }];
+        if (!NSBundle.mainBundle.bundleIdentifier)
+            sayOnce("not started from its application bundle");
     }
 
     void notify(const Notification& notification, std::function<void()> activate) override {
-        if (!delegate_)
+        if (!NSBundle.mainBundle.bundleIdentifier)
             return;
         @autoreleasepool {
+            UNUserNotificationCenter* center = UNUserNotificationCenter.currentNotificationCenter;
+            if (!delegate_) {
+                delegate_ = [[VeldrinNotificationDelegate alloc] init];
+                center.delegate = delegate_; // the centre holds its delegate weakly
+            }
             UNMutableNotificationContent* content = [[UNMutableNotificationContent alloc] init];
             content.title = notification.summary.toNSString(); // the centre shows plain text
             content.body = notification.body.toNSString();
             NSString* identifier = [NSUUID UUID].UUIDString;
-            pendingClicks()[QString::fromNSString(identifier)] = std::move(activate);
+            const QString key = QString::fromNSString(identifier);
+            pendingClicks()[key] = std::move(activate);
             UNNotificationRequest* request = [UNNotificationRequest requestWithIdentifier:identifier
                                                                                   content:content
                                                                                   trigger:nil];
-            [UNUserNotificationCenter.currentNotificationCenter addNotificationRequest:request
-                                                                 withCompletionHandler:nil];
+            [center requestAuthorizationWithOptions:(UNAuthorizationOptionAlert | UNAuthorizationOptionSound)
+                                  completionHandler:^(BOOL granted, NSError* error) {
+                                    if (granted) {
+                                        [center addNotificationRequest:request withCompletionHandler:nil];
+                                        return;
+                                    }
+                                    sayOnce(error ? error.localizedDescription.UTF8String
+                                                  : "not allowed in System Settings");
+                                    dispatch_async(dispatch_get_main_queue(), ^{
+                                      pendingClicks().erase(key);
+                                    });
+                                  }];
         }
     }
 

@@ -13,7 +13,11 @@
 namespace veldrin {
 
 std::unique_ptr<Clock> makeSystemClock();
-// QSettings: ~/.config/Veldrin/Veldrin.conf on Linux, the defaults database on macOS.
+// QSettings: ~/.config/Veldrin/Veldrin.conf on Linux. On macOS, CFPreferences
+// of the current user on any host, in the domain Qt makes of the organisation
+// and application names, "Veldrin" and "Veldrin": com.veldrin.Veldrin, which is
+// the bundle identifier, so NSUserDefaults and `defaults` read the same keys
+// (no '/' in them to become '.') with Booleans as CFBoolean.
 std::unique_ptr<Defaults> makeSettingsDefaults();
 // QTimer on the main thread.
 std::unique_ptr<Scheduler> makeMainThreadScheduler();
