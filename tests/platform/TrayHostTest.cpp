@@ -154,10 +154,12 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
          {opening.ids["Audit Profiles"], "clicked", QVariant::fromValue(QDBusVariant(QString())), 0u});
     EXPECT_TRUE(test::waitUntil([&] { return test::recordedCalls(home).contains({"audit"}); }));
 
-    // The next opening is built afresh: a pause made meanwhile shows.
+    // Each opening is built afresh: a pause made meanwhile shows once the audit is over.
     test::writeFile(home.home() + "/.codex/.sync-paused", "paused from menu bar\n");
-    opening = open(host, item);
-    EXPECT_TRUE(opening.text.startsWith("Sync is paused [disabled]\n")) << opening.text.toStdString();
+    EXPECT_TRUE(test::waitUntil([&] {
+        opening = open(host, item);
+        return opening.text.startsWith("Sync is paused [disabled]\n");
+    })) << opening.text.toStdString();
     EXPECT_TRUE(opening.text.contains("\nResume Sync [key p]\n")) << opening.text.toStdString();
 
     // The panel restarts: its watcher goes and comes back, and gets the item again.
