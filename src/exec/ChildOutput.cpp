@@ -113,15 +113,13 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
             // A child that has already exited is not ours to signal any more.
             if (!result.exited) {
                 result.terminated = true;
-                kill(-request.pid, SIGTERM);
-                kill(request.pid, SIGTERM);
+                signalChild(request.pid, SIGTERM);
                 killAt = Clock::now() + request.killAfter;
                 killPending = true;
             }
         }
         if (killPending && !result.exited && Clock::now() >= killAt) {
-            kill(-request.pid, SIGKILL);
-            kill(request.pid, SIGKILL);
+            signalChild(request.pid, SIGKILL);
             killPending = false;
         }
         pollfd fds[4];
@@ -176,8 +174,7 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
 
 void endChild(pid_t pid, int readFd, std::chrono::milliseconds termGrace, const StopToken& stop) {
     if (termGrace.count() > 0) {
-        kill(-pid, SIGTERM);
-        kill(pid, SIGTERM);
+        signalChild(pid, SIGTERM);
         // Its output is read and dropped meanwhile, so that it is not stuck
         // writing into a full pipe.
         PumpRequest request;

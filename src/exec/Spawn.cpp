@@ -180,9 +180,13 @@ int decodeWaitStatus(int waitStatus) {
     return 1;
 }
 
+void signalChild(pid_t pid, int sig) {
+    if (kill(-pid, sig) != 0)
+        kill(pid, sig);
+}
+
 void killAndReap(pid_t pid) {
-    kill(-pid, SIGKILL);
-    kill(pid, SIGKILL);
+    signalChild(pid, SIGKILL);
     waitForExit(pid);
 }
 

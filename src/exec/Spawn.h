@@ -40,6 +40,11 @@ int decodeWaitStatus(int waitStatus);
 int waitForExit(pid_t pid);
 
 // KILL to the child's whole process group, helpers included, then reaps it.
+// Sends sig to the child's process group, or to the child alone when it has
+// no group of its own. Never both: a shell that traps the signal would run its
+// handler twice.
+void signalChild(pid_t pid, int sig);
+
 void killAndReap(pid_t pid);
 
 // Hands the reading end of a child's output pipe to /bin/cat, detached in a
