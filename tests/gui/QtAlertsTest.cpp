@@ -61,8 +61,10 @@ TEST(QtAlerts, AnswersWithThePositionsOfTheChosenButtonAndListItem) {
     // that Down chooses and Return confirms.
     for (const auto& [click, button, item] :
          {std::tuple{"", 0, 1}, {"Log In", 1, 2}, {"Register", 0, 1}, {"Cancel", 2, 0}}) {
-        const AlertResponse response = answer(request, [click, item](QMessageBox& box) {
+        // (Copies: not every compiler lets a lambda capture a structured binding.)
+        const AlertResponse response = answer(request, [click = click, item = item](QMessageBox& box) {
             auto* popUp = box.findChild<QComboBox*>();
+            ASSERT_NE(popUp, nullptr);
             EXPECT_EQ(popUp->itemText(1), "R&D <b>x</b>");
             EXPECT_EQ(popUp->width(), 360);
             EXPECT_EQ(box.focusWidget(), popUp);

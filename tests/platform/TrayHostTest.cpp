@@ -210,9 +210,9 @@ TEST(DBusMenu, TitlesStayLiteralEachOpeningIsFreshAndOnlyAnEnabledEntryActs) {
 
     menu.aboutToShow(0);
     EXPECT_EQ(menu.layout(0, 1, {"label"}).children[1].properties.value("label"), "Opening 2");
-    EXPECT_TRUE(menu.event(top.children[1].id, "clicked")); // an information line
-    EXPECT_FALSE(menu.event(99, "clicked"));
-    EXPECT_TRUE(menu.event(top.children[0].id, "clicked"));
+    EXPECT_TRUE(menu.handleEvent(top.children[1].id, "clicked")); // an information line
+    EXPECT_FALSE(menu.handleEvent(99, "clicked"));
+    EXPECT_TRUE(menu.handleEvent(top.children[0].id, "clicked"));
     EXPECT_TRUE(test::waitUntil([&] { return !delegate.performed.isEmpty(); }));
     EXPECT_EQ(delegate.performed, QList<Action>{Action::syncAllNow});
 }

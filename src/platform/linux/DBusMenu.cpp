@@ -83,11 +83,11 @@ public Q_SLOTS:
         const DBusMenuPropertiesList found = menu_->properties({id}, {name});
         return QDBusVariant(found.isEmpty() ? QVariant(QString()) : found[0].properties.value(name));
     }
-    void Event(int id, const QString& eventId, const QDBusVariant&, uint) { menu_->event(id, eventId); }
+    void Event(int id, const QString& eventId, const QDBusVariant&, uint) { menu_->handleEvent(id, eventId); }
     QList<int> EventGroup(const QList<veldrin::DBusMenuEvent>& events) {
         QList<int> errors;
         for (const DBusMenuEvent& e : events) {
-            if (!menu_->event(e.id, e.eventId))
+            if (!menu_->handleEvent(e.id, e.eventId))
                 errors << e.id;
         }
         return errors;
@@ -190,7 +190,7 @@ bool DBusMenu::aboutToShow(int id) {
     return true;
 }
 
-bool DBusMenu::event(int id, const QString& eventId) {
+bool DBusMenu::handleEvent(int id, const QString& eventId) {
     const MenuEntry* e = entry(id);
     if (id != 0 && !e)
         return false;

@@ -30,7 +30,7 @@ public:
     // Whether the host should fetch the layout again.
     bool aboutToShow(int id);
     // False for an item the menu does not have.
-    bool event(int id, const QString& eventId);
+    bool handleEvent(int id, const QString& eventId);
 
 Q_SIGNALS:
     void layoutUpdated(uint revision, int parent);
