@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs, with apt, whatever Veldrin needs to build, run and test that is not
 # on this machine yet; `bootstrap.sh bench` adds what the benchmarks need,
-# `bootstrap.sh fuzz` what the fuzz targets need, `bootstrap.sh package` the
+# `bootstrap.sh fuzz` what the fuzz targets need, `bootstrap.sh clang` the
+# second compiler, `bootstrap.sh package` the
 # checkers the Debian package goes through, `bootstrap.sh lint` Node.js and
 # npm for the workflow linter.
 # Does nothing when everything is there.
@@ -13,6 +14,7 @@ xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus xdg-utils
 qt6-wayland"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"
 [ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang"
+[ "${1:-}" = clang ] && PACKAGES="$PACKAGES clang"
 [ "${1:-}" = package ] && PACKAGES="$PACKAGES lintian appstream desktop-file-utils man-db"
 
 missing=""

@@ -2,13 +2,17 @@
 # Installs what is missing, builds, and runs the whole test suite.
 #   scripts/test.sh             into build/
 #   scripts/test.sh --sanitize  into build-asan/, with AddressSanitizer and
-#                               UndefinedBehaviorSanitizer
+#                               UndefinedBehaviorSanitizer, built by clang so
+#                               that the code is checked by a second compiler
+#                               (the one macOS builds with)
 # Further arguments go to ctest.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
 if [ "${1:-}" = --sanitize ]; then
     shift
+    scripts/bootstrap.sh clang
+    export CC="${CC:-clang}" CXX="${CXX:-clang++}"
     export VELDRIN_BUILD_DIR="${VELDRIN_BUILD_DIR:-build-asan}"
     export VELDRIN_CMAKE_ARGS="-DVELDRIN_SANITIZE=ON"
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
