@@ -10,7 +10,7 @@
 #include "platform/BundleInfo.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
-#include "platform/LogWindow.h"
+#include "platform/LogWindows.h"
 #include "platform/Notifications.h"
 #include "platform/Scheduler.h"
 #include "platform/Sleeper.h"

@@ -5,7 +5,7 @@
 
 #include "history/RunHistory.h"
 #include "platform/Clock.h"
-#include "platform/LogWindow.h"
+#include "platform/LogWindows.h"
 
 #include <atomic>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "base/StopToken.h"
 #include "platform/Clock.h"
-#include "platform/LogWindow.h"
+#include "platform/LogWindows.h"
 #include "platform/Scheduler.h"
 
 #include <QStringList>

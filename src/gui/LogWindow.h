@@ -4,7 +4,7 @@
 // monospaced text view, 760 x 440, with the run's strip above the transcript
 // and a find bar below it.
 
-#include "platform/LogWindow.h"
+#include "platform/LogWindows.h"
 
 #include <QKeySequence>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/RecentRunsMenu.h"
-#include "platform/LogWindow.h"
+#include "platform/LogWindows.h"
 
 #include <QList>
 #include <QString>
