@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/RecordedWindow.h"
+#include "base/BoundedFile.h"
 #include "base/Paths.h"
 #include "exec/Utf8Stream.h"
 #include "history/PastRuns.h"
@@ -104,8 +105,8 @@ void AppDelegate::openRecentRun(const QVariant& representedObject) {
     const std::optional<RunOutcome> outcome = run->outcome;
     inBackground(
         [window, path](const StopToken& stop) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
+            QFile file;
+            if (!openRegularFile(file, path))
                 return false;
             // Fed piece by piece: the window waits for itself, and keeps the end.
             Utf8StreamDecoder decoder;
@@ -124,8 +125,12 @@ void AppDelegate::openRecentRun(const QVariant& representedObject) {
 
 void AppDelegate::showAllRuns() {
     const QString folder = historyWriter().folder();
-    QDir().mkpath(folder);
-    if (const std::optional<QString> error = platform_.workspace->openFolder(folder))
+    std::optional<QString> error;
+    if (!QDir().mkpath(folder))
+        error = QStringLiteral("The folder ") + folder + QStringLiteral(" could not be made.");
+    else
+        error = platform_.workspace->openFolder(folder);
+    if (error)
         platform_.alerts->runModal({AlertStyle::warning,
                                     QStringLiteral("Could not show the runs"),
                                     *error,

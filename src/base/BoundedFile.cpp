@@ -9,6 +9,19 @@
 
 namespace veldrin {
 
+bool openRegularFile(QFile& file, const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) {
     // O_NONBLOCK so that a FIFO in place of the file cannot hang the caller;
     // it is refused right after by the regular-file check.

@@ -61,6 +61,10 @@ QTextCharFormat noticeFormat() {
 
 } // namespace
 
+bool startDropped(const QTextDocument& document) {
+    return document.firstBlock().userState() == noticeState;
+}
+
 QString transcriptOf(const QTextDocument& document) {
     QString text;
     text.reserve(document.characterCount());

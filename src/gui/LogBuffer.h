@@ -21,6 +21,8 @@ namespace veldrin {
 // What the document holds, as the run wrote it: the notice left out, a long
 // line's display pieces joined again.
 QString transcriptOf(const QTextDocument& document);
+// Whether the document has let the start of its transcript go.
+bool startDropped(const QTextDocument& document);
 
 // The first line of a window that no longer holds the start of its transcript.
 QString earlierOutputNotice(const QString& historyFile);

@@ -1,5 +1,6 @@
 #include "gui/LogWindow.h"
 
+#include "base/BoundedFile.h"
 #include "gui/FindBar.h"
 #include "gui/LogBuffer.h"
 #include "gui/QtAlerts.h"
@@ -152,11 +153,13 @@ QAction* TranscriptWindow::addShortcut(const QString& text, const QKeySequence& 
     return action;
 }
 
-bool TranscriptWindow::saveTranscript(const QString& path, QString* error) const {
+bool TranscriptWindow::saveTranscript(const QString& path, QString* error, bool* onlyTheEnd) const {
     QSaveFile out(path);
     bool written = out.open(QIODevice::WriteOnly);
-    QFile history(historyFile);
-    if (written && !historyFile.isEmpty() && history.open(QIODevice::ReadOnly)) {
+    QFile history;
+    if (onlyTheEnd)
+        *onlyTheEnd = false;
+    if (written && !historyFile.isEmpty() && openRegularFile(history, historyFile)) {
         // In slices: a history file can be far larger than the window.
         QByteArray slice(1024 * 1024, Qt::Uninitialized);
         for (qint64 n = 0; written && (n = history.read(slice.data(), slice.size())) != 0;)
@@ -166,6 +169,8 @@ bool TranscriptWindow::saveTranscript(const QString& path, QString* error) const
     } else if (written) {
         const QByteArray text = transcriptOf(*view->document()).toUtf8();
         written = out.write(text) == text.size();
+        if (onlyTheEnd)
+            *onlyTheEnd = startDropped(*view->document());
     }
     if (written && out.commit())
         return true;
@@ -180,8 +185,21 @@ void TranscriptWindow::saveAs() {
     const QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("Save As…"), folder.filePath(suggestedFileName(plainTitle, historyFile)));
     QString error;
-    if (path.isEmpty() || saveTranscript(path, &error))
+    bool onlyTheEnd = false;
+    if (path.isEmpty())
         return;
+    if (saveTranscript(path, &error, &onlyTheEnd)) {
+        // The history file has gone (pruned, moved): the window holds the end alone.
+        if (onlyTheEnd)
+            QtAlerts().runModal({AlertStyle::informational,
+                                 QStringLiteral("Only the end of the transcript was saved."),
+                                 QStringLiteral("Its history file is no longer there, so ") +
+                                     QDir::toNativeSeparators(path) +
+                                     QStringLiteral(" holds what this window still shows."),
+                                 {QStringLiteral("OK")},
+                                 std::nullopt});
+        return;
+    }
     AlertRequest failure;
     failure.message = QStringLiteral("The transcript could not be saved.");
     failure.informativeText = QDir::toNativeSeparators(path) + QStringLiteral(": ") + error;

@@ -50,8 +50,9 @@ public:
     void setHistoryFile(const QString& path) { historyFile = path; }
     // Writes the transcript to `path`, byte for byte (UTF-8): a copy of the
     // history file when there is one, since it holds the whole transcript
-    // even when the view keeps only its end; else what the view holds.
-    bool saveTranscript(const QString& path, QString* error = nullptr) const;
+    // even when the view keeps only its end; else what the view holds, and
+    // `onlyTheEnd` says whether that has let the start go.
+    bool saveTranscript(const QString& path, QString* error = nullptr, bool* onlyTheEnd = nullptr) const;
 
 private:
     QAction* addShortcut(const QString& text, const QKeySequence& keys, const std::function<void()>& run);

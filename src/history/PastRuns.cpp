@@ -1,46 +1,76 @@
 #include "history/PastRuns.h"
 
+#include "base/BoundedFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <tuple>
 
 namespace veldrin {
 
 namespace {
 
-// "2026-03-02_090530_Veldrin Audit.log" (or "…_Veldrin Audit-2.log").
-std::optional<PastRun> fromFileName(const QFileInfo& file) {
-    const QString name = file.completeBaseName();
-    const QDateTime time = QDateTime::fromString(name.left(17), QStringLiteral("yyyy-MM-dd_HHmmss"));
-    if (!time.isValid() || name.size() < 19 || name[17] != QLatin1Char('_'))
-        return std::nullopt;
-    return PastRun{file.absoluteFilePath(), name.mid(18),
-                   TimePoint(std::chrono::milliseconds(time.toMSecsSinceEpoch())), std::nullopt};
-}
+const QString timeFormat = QStringLiteral("yyyy-MM-dd_HHmmss");
 
 } // namespace
 
+QString historyFileName(const HistoryFileName& name) {
+    QString text =
+        QDateTime::fromMSecsSinceEpoch(name.started.time_since_epoch().count()).toString(timeFormat);
+    if (name.sequence > 1)
+        text += QLatin1Char('-') + QString::number(name.sequence);
+    return text + QLatin1Char('_') + name.title + QStringLiteral(".log");
+}
+
+std::optional<HistoryFileName> parseHistoryFileName(const QString& fileName) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2}_\\d{6})(?:-([1-9]\\d{0,5}))?_(.+)\\.log$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = pattern.match(fileName);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QDateTime time = QDateTime::fromString(match.captured(1), timeFormat);
+    if (!time.isValid())
+        return std::nullopt;
+    return HistoryFileName{TimePoint(std::chrono::milliseconds(time.toMSecsSinceEpoch())),
+                           match.hasCaptured(2) ? match.captured(2).toInt() : 1, match.captured(3)};
+}
+
+QList<HistoryFile> historyFiles(const QString& folder) {
+    QList<HistoryFile> files;
+    for (const QFileInfo& file :
+         QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks)) {
+        if (std::optional<HistoryFileName> name = parseHistoryFileName(file.fileName()))
+            files.append({file.absoluteFilePath(), *name, file.size()});
+    }
+    std::sort(files.begin(), files.end(), [](const HistoryFile& a, const HistoryFile& b) {
+        return std::tie(a.name.started, a.name.sequence, a.path) <
+               std::tie(b.name.started, b.name.sequence, b.path);
+    });
+    return files;
+}
+
 QList<PastRun> pastRuns(const QString& folder, int count) {
     QList<PastRun> runs;
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        {QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::Reversed);
-    for (const QFileInfo& file : files) {
-        if (runs.size() >= count)
-            break;
-        if (std::optional<PastRun> run = fromFileName(file)) {
-            QFile transcript(run->path);
-            if (transcript.open(QIODevice::ReadOnly) &&
-                transcript.seek(std::max<qint64>(0, transcript.size() - 256)))
-                run->outcome = outcomeOfTranscript(QString::fromUtf8(transcript.readAll()));
-            runs.append(*run);
-        }
+    const QList<HistoryFile> files = historyFiles(folder);
+    for (auto file = files.rbegin(); file != files.rend() && runs.size() < count; ++file) {
+        PastRun run{file->path, file->name.title, file->name.started, std::nullopt};
+        QFile transcript;
+        if (openRegularFile(transcript, run.path) &&
+            transcript.seek(std::max<qint64>(0, transcript.size() - 256)))
+            run.outcome = outcomeOfTranscript(QString::fromUtf8(transcript.readAll()));
+        runs.append(run);
     }
     return runs;
 }
 
 QString transcriptEnd(const QString& path, qint64 maxBytes, bool* cut) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, path))
         return {};
     const qint64 start = std::max<qint64>(0, file.size() - maxBytes);
     file.seek(start);

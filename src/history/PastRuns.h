@@ -13,6 +13,27 @@
 
 namespace veldrin {
 
+// A history file's name: "2026-03-02_090530_Veldrin Audit.log", and for a
+// second run begun in that second "2026-03-02_090530-2_Veldrin Audit.log".
+struct HistoryFileName {
+    TimePoint started;
+    int sequence = 1;
+    QString title;
+};
+QString historyFileName(const HistoryFileName& name);
+// Nothing for a name that is not a history file's: such files are neither
+// listed nor ever removed.
+std::optional<HistoryFileName> parseHistoryFileName(const QString& fileName);
+
+// The history files in `folder` (regular files, not links), oldest first:
+// by time, then sequence.
+struct HistoryFile {
+    QString path;
+    HistoryFileName name;
+    qint64 size = 0;
+};
+QList<HistoryFile> historyFiles(const QString& folder);
+
 struct PastRun {
     QString path;
     QString title; // as its file name holds it

@@ -1,13 +1,17 @@
 #include "history/RunHistory.h"
 
+#include "history/PastRuns.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QThread>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <thread>
@@ -87,8 +91,13 @@ struct HistoryQueue {
         }
         if (it == files.end())
             return; // never opened, or failed
+        errno = 0;
         if (it->second->write(piece.bytes) != piece.bytes.size()) {
-            fail(record, record.path() + QStringLiteral(": ") + it->second->errorString());
+            // The system's reason ("No space left on device") where Qt has none of its own.
+            const int error = errno;
+            fail(record,
+                 record.path() + QStringLiteral(": ") +
+                     (error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : it->second->errorString()));
             files.erase(it);
         }
     }
@@ -106,23 +115,23 @@ struct HistoryQueue {
         }
     }
 
-    // The oldest first, by name (a name starts with its run's time); runs
-    // still being written stay, and so does the newest, even alone past the
-    // size: its window may name it as the one place that holds it whole.
+    // The oldest first; only history files count and go, never another file
+    // that happens to be in the folder. Runs still being written stay, and so
+    // does the newest, even alone past the size: its window may name it as
+    // the one place that holds it whole.
     void prune() {
-        const QFileInfoList saved =
-            QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
+        const QList<HistoryFile> saved = historyFiles(folder);
         qint64 total = 0;
-        for (const QFileInfo& file : saved)
-            total += file.size();
+        for (const HistoryFile& file : saved)
+            total += file.size;
         qsizetype count = saved.size();
-        for (const QFileInfo& file : saved) {
-            if ((count <= limits.runs && total <= limits.bytes) || file == saved.back())
+        for (const HistoryFile& file : saved) {
+            if ((count <= limits.runs && total <= limits.bytes) || &file == &saved.back())
                 return;
-            if (files.count(file.absoluteFilePath()) || !QFile::remove(file.absoluteFilePath()))
+            if (files.count(file.path) || !QFile::remove(file.path))
                 continue;
             --count;
-            total -= file.size();
+            total -= file.size;
         }
     }
 
@@ -199,15 +208,19 @@ HistoryWriter::~HistoryWriter() {
 }
 
 std::shared_ptr<RunRecord> HistoryWriter::begin(const QString& title, TimePoint started) {
-    const QString stem = folder_ + QLatin1Char('/') +
-                         QDateTime::fromMSecsSinceEpoch(started.time_since_epoch().count())
-                             .toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
-                         QLatin1Char('_') + fileNameTitle(title);
-    // Two runs of one title in one second: the second gets a number.
-    QString path = stem + QStringLiteral(".log");
-    for (int n = 2; given_.count(path) || QFile::exists(path); ++n)
-        path = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".log");
+    // Runs that start within one second are numbered from the second on, so
+    // that their order survives in their names.
+    const qint64 second =
+        QDateTime::fromMSecsSinceEpoch(started.time_since_epoch().count()).toSecsSinceEpoch();
+    HistoryFileName name{started, second == lastSecond_ ? lastSequence_ + 1 : 1, fileNameTitle(title)};
+    QString path = folder_ + QLatin1Char('/') + historyFileName(name);
+    while (given_.count(path) || QFile::exists(path)) {
+        ++name.sequence;
+        path = folder_ + QLatin1Char('/') + historyFileName(name);
+    }
     given_.insert(path);
+    lastSecond_ = second;
+    lastSequence_ = name.sequence;
     auto record = std::make_shared<RunRecord>(queue_, path);
     queue_->enqueue({HistoryQueue::Piece::Kind::open, record, {}});
     return record;
@@ -218,9 +231,19 @@ void HistoryWriter::flush() {
 }
 
 QString fileNameTitle(const QString& title) {
-    QString name = title.left(100);
-    if (!name.isEmpty() && name.back().isHighSurrogate())
-        name.chop(1);
+    // A file name holds 255 bytes: the title keeps to 200 of them in UTF-8,
+    // and never ends inside a character.
+    QString name;
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < title.size() && i < 100;) {
+        const qsizetype length = title[i].isHighSurrogate() && i + 1 < title.size() ? 2 : 1;
+        const qsizetype encoded = QStringView(title).mid(i, length).toUtf8().size();
+        if (bytes + encoded > 200 || i + length > 100)
+            break;
+        bytes += encoded;
+        name += QStringView(title).mid(i, length);
+        i += length;
+    }
     for (QChar& c : name) {
         if (c.category() == QChar::Other_Control || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
             c == QLatin1Char(':') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)

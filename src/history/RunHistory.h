@@ -59,7 +59,8 @@ public:
 
     QString folder() const { return folder_; }
     // Main thread. The file of a run that starts now, named
-    // "YYYY-MM-DD_HHMMSS_<title>.log"; older runs beyond the limits go.
+    // "YYYY-MM-DD_HHMMSS_<title>.log" (see historyFileName); older runs beyond
+    // the limits go.
     std::shared_ptr<RunRecord> begin(const QString& title, TimePoint started);
     // Any thread: returns once everything appended so far is on disk (or failed).
     void flush();
@@ -68,10 +69,13 @@ private:
     const QString folder_;
     const std::shared_ptr<HistoryQueue> queue_;
     std::set<QString> given_; // names handed out, whose files may not be made yet
+    qint64 lastSecond_ = -1;  // of the last run begun, and its number in that second
+    int lastSequence_ = 0;
 };
 
 // A title as it stands in a file name: characters a file system or a shell
-// would misread become "_", and it is cut at 100 characters.
+// would misread become "_", and it is cut at 100 characters, or fewer where
+// they take more than 200 bytes in UTF-8.
 QString fileNameTitle(const QString& title);
 
 } // namespace veldrin

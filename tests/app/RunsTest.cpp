@@ -205,6 +205,14 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     EXPECT_EQ(h.fakes.notifications.size(), 1u);
     h.delegate->perform(Action::showAllRuns, {});
     EXPECT_TRUE(h.fakes.events.contains("openFolder:" + h.home.home() + "/.local/state/veldrin/runs"));
+    // A folder that cannot be made is said, not opened.
+    ASSERT_TRUE(QDir(h.home.home() + "/.local/state/veldrin").removeRecursively());
+    test::writeFile(h.home.home() + "/.local/state/veldrin", "a file");
+    h.fakes.events.clear();
+    h.delegate->perform(Action::showAllRuns, {});
+    ASSERT_FALSE(h.fakes.alerts.empty());
+    EXPECT_EQ(h.fakes.alerts.back().message, "Could not show the runs");
+    EXPECT_FALSE(h.fakes.events.join('|').contains("openFolder"));
 }
 
 TEST(ClaudeBridge, NotifiesWhenItTurnsToFailingAndOnceWhenItRecovers) {

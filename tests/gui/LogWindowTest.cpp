@@ -226,10 +226,12 @@ TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
         log.append(shown);
         ASSERT_TRUE(waitUntil([&] { return log.transcript() == shown; }));
         const QString saved = dir.filePath("saved.txt");
-        ASSERT_TRUE(log.window()->saveTranscript(saved));
+        bool onlyTheEnd = true;
+        ASSERT_TRUE(log.window()->saveTranscript(saved, nullptr, &onlyTheEnd));
         QFile file(saved);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), withHistory ? history : shown.toUtf8());
+        EXPECT_FALSE(onlyTheEnd); // the view held it all
     }
 }
 
@@ -312,4 +314,10 @@ TEST(LogWindow, AHugeTranscriptKeepsItsEndAfterANoticeThatNamesTheHistoryFile) {
     log.setHistoryFile("/runs/sync.log");
     EXPECT_EQ(notice.text(), "Earlier output is not shown here; the whole transcript is in /runs/sync.log.");
     EXPECT_EQ(log.transcript(), kept);
+    // That file gone, Save As writes what the window holds and says it is only the end.
+    QTemporaryDir dir;
+    bool onlyTheEnd = false;
+    ASSERT_TRUE(log.window()->saveTranscript(dir.filePath("saved.txt"), nullptr, &onlyTheEnd));
+    EXPECT_TRUE(onlyTheEnd);
+    EXPECT_EQ(QFileInfo(dir.filePath("saved.txt")).size(), kept.toUtf8().size());
 }

@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace veldrin;
@@ -60,6 +62,42 @@ TEST(History, EachRunIsOneFileOfExactlyWhatWasAppendedAndTheFolderKeepsItsLimits
     EXPECT_EQ(past[0].outcome, std::nullopt);
     EXPECT_EQ(recentRunText({past[0].path, past[0].title, past[0].started, false, true, past[0].outcome}),
               "09:20 Veldrin Audit");
+}
+
+TEST(History, OnlyRunFilesAreCountedOrRemovedAndRunsOfOneSecondKeepTheirOrderAndTitle) {
+    test::TempHome home;
+    const QString folder = home.home() + "/runs";
+    QDir().mkpath(folder);
+    // The user's own files, one of them past the whole size limit.
+    test::writeFile(folder + "/notes.log", QByteArray(5000, 'n'));
+    test::writeFile(folder + "/0-my-notes.log", "mine");
+    test::writeFile(folder + "/README.log", "mine");
+    const QByteArray fifo = QFile::encodeName(folder + "/2026-03-02_080000_Fifo.log");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const QString longTitle = "Offer " + QString(150, QChar(0x6F22)); // three bytes each in UTF-8
+    {
+        HistoryWriter writer(folder, {.runs = 2, .bytes = 1000});
+        for (const QString& title : {QString("Veldrin Audit"), QString("Veldrin Audit"), longTitle}) {
+            const auto run = writer.begin(title, at(9, 10));
+            run->append(title + "\n");
+            run->finish();
+            writer.flush();
+            EXPECT_TRUE(run->saved()) << QFile::encodeName(run->path()).size();
+        }
+    }
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::System);
+    EXPECT_TRUE(names.contains("notes.log") && names.contains("0-my-notes.log") &&
+                names.contains("README.log") && names.contains("2026-03-02_080000_Fifo.log"))
+        << names.join('|').toStdString();
+    // Of the three runs of 09:10:00 the newest two stay, in their order, each with its own title.
+    const QList<PastRun> past = pastRuns(folder, 10);
+    ASSERT_EQ(past.size(), 2);
+    EXPECT_EQ(QFileInfo(past[1].path).fileName(), "2026-03-02_091000-2_Veldrin Audit.log");
+    EXPECT_EQ(past[1].title, "Veldrin Audit");
+    EXPECT_TRUE(longTitle.startsWith(past[0].title) &&
+                QFileInfo(past[0].path).fileName().toUtf8().size() <= 255);
+    // A FIFO in a run's place is not read: nothing waits for a writer.
+    EXPECT_EQ(transcriptEnd(QFile::decodeName(fifo), 100), "");
 }
 
 TEST(History, AFolderThatCannotBeWrittenCostsTheRunOnlyItsFile) {
