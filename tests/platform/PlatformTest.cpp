@@ -7,6 +7,7 @@
 #include "support/SessionBus.h"
 #include "support/TestSupport.h"
 
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDir>
 #include <QSettings>
@@ -19,18 +20,30 @@ using namespace veldrin;
 
 namespace {
 
-class ScreenSaver : public QObject {
+// A screen saver that answers at once or, when `late`, only when told to.
+class ScreenSaver : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public Q_SLOTS:
     uint Inhibit(const QString& application, const QString& reason) {
         calls << "Inhibit " + application + "|" + reason;
+        if (late) {
+            setDelayedReply(true);
+            held = message();
+        }
         return 4242;
     }
     void UnInhibit(uint cookie) { calls << "UnInhibit " + QString::number(cookie); }
 
 public:
+    void grant(uint cookie) {
+        QMetaObject::invokeMethod(this, [this, cookie] {
+            QDBusConnection("org.freedesktop.ScreenSaver").send(held.createReply(cookie));
+        });
+    }
     QStringList calls;
+    std::atomic<bool> late = false;
+    QDBusMessage held;
 };
 
 // A notification service that reads bodies as markup, or, like some, shows them as plain text.
@@ -87,18 +100,21 @@ TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAnd
     EXPECT_EQ(service.shown[0],
               "Veldrin|Sync finished|Exit code 0 · 0:03\n&lt;b&gt;done&lt;/b&gt; &amp; more|default,Open");
 
-    // Clicks on other actions or other notifications open nothing.
-    service.click(7, "default");
+    // Clicks on other actions or other notifications open nothing, nor does
+    // one on a notification we are about to be given.
+    service.click(2, "default");
     service.click(1, "other");
     service.click(1, "default");
     ASSERT_TRUE(test::waitUntil([&] { return !opened.isEmpty(); }));
     service.click(1, "default"); // answered once only
+    notifications->notify({"Repair finished", ""}, [&] { opened << "repair"; });
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 2; }));
     service.markup = false;
     const std::unique_ptr<Notifications> plain = makeDBusNotifications();
     plain->notify({"Audit failed", "a < b"}, [&] { opened << "audit"; });
-    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 2; }));
-    EXPECT_EQ(service.shown[1], "Veldrin|Audit failed|a < b|default,Open");
-    service.click(2, "default");
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 3; }));
+    EXPECT_EQ(service.shown[2], "Veldrin|Audit failed|a < b|default,Open");
+    service.click(3, "default");
     ASSERT_TRUE(test::waitUntil([&] { return opened.size() == 2; })) << opened.join(",").toStdString();
     EXPECT_EQ(opened, (QStringList{"sync", "audit"}));
 }
@@ -119,6 +135,14 @@ TEST_F(SessionBusServices, DisplayActivityInhibitsTheScreenSaverUntilItEnds) {
     activities->end(held.token);
     EXPECT_EQ(screenSaver.calls, (QStringList{"Inhibit Veldrin|Veldrin user enabled Prevent Idle Screen Lock",
                                               "UnInhibit 4242"}));
+
+    // Granted after Veldrin stopped waiting: handed back at once.
+    screenSaver.late = true;
+    const ActivityGrant late = activities->begin(ActivityOption::idleDisplaySleepDisabled, "late");
+    EXPECT_TRUE(late.refused);
+    screenSaver.grant(1);
+    EXPECT_TRUE(test::waitUntil([&] { return screenSaver.calls.contains("UnInhibit 1"); }));
+    activities->end(late.token);
 }
 
 // No address and no per-user bus socket (the test's runtime folder is empty):

@@ -5,6 +5,7 @@
 #include "exec/Shell.h"
 #include "exec/Spawn.h"
 #include "platform/linux/DBusMenu.h"
+#include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/TrayTypes.h"
 #include "support/SessionBus.h"
 #include "support/TestSupport.h"
@@ -12,12 +13,14 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QMutex>
 #include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <unistd.h>
 
@@ -40,9 +43,20 @@ public:
         QMutexLocker lock(&mutex_);
         return items_;
     }
+    // The call a silent watcher took and never answered.
+    QDBusMessage unanswered() const {
+        QMutexLocker lock(&mutex_);
+        return unanswered_;
+    }
+    std::atomic<bool> silent = false;
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service) {
         QMutexLocker lock(&mutex_);
+        if (silent) {
+            setDelayedReply(true);
+            unanswered_ = message();
+            return;
+        }
         items_ << service;
     }
     void RegisterStatusNotifierHost(const QString&) {}
@@ -50,6 +64,7 @@ public Q_SLOTS:
 private:
     mutable QMutex mutex_;
     QStringList items_;
+    QDBusMessage unanswered_;
 };
 
 const QString watcherName = "org.kde.StatusNotifierWatcher";
@@ -153,6 +168,19 @@ TEST(TrayHost, APanelStartedLaterShowsTheItemItsMenuRunsActionsAndARestartedPane
     call(host, item, "/MenuBar", "com.canonical.dbusmenu", "Event",
          {opening.ids["Audit Profiles"], "clicked", QVariant::fromValue(QDBusVariant(QString())), 0u});
     EXPECT_TRUE(test::waitUntil([&] { return test::recordedCalls(home).contains({"audit"}); }));
+    // Items or properties the menu does not have are refused, not made up.
+    const auto refusal = [&](const QString& method, const QList<QVariant>& args) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(item, "/MenuBar", "com.canonical.dbusmenu", method);
+        message.setArguments(args);
+        return host.call(message, QDBus::Block, 5000).errorName();
+    };
+    const QString invalid = "org.freedesktop.DBus.Error.InvalidArgs";
+    EXPECT_EQ(refusal("GetProperty", {opening.ids["Audit Profiles"], "label"}), "");
+    EXPECT_EQ(refusal("GetProperty", {999, "label"}), invalid);
+    EXPECT_EQ(refusal("GetProperty", {opening.ids["Audit Profiles"], "no-such-property"}), invalid);
+    EXPECT_EQ(refusal("GetLayout", {-5, -1, QStringList()}), invalid);
+    EXPECT_EQ(refusal("Event", {999, "clicked", QVariant::fromValue(QDBusVariant(QString())), 0u}), invalid);
 
     // Each opening is built afresh: a pause made meanwhile shows once the audit is over.
     test::writeFile(home.home() + "/.codex/.sync-paused", "paused from menu bar\n");
@@ -195,13 +223,13 @@ TEST(DBusMenu, TitlesStayLiteralEachOpeningIsFreshAndOnlyAnEnabledEntryActs) {
 
     EXPECT_TRUE(menu.aboutToShow(0));
     EXPECT_FALSE(menu.aboutToShow(4)); // a submenu comes with its menu
-    const DBusMenuLayout top = menu.layout(0, 1, {"label", "type"});
+    const DBusMenuLayout top = *menu.layout(0, 1, {"label", "type"});
     ASSERT_EQ(top.children.size(), 4);
     EXPECT_EQ(top.children[0].properties, (QVariantMap{{"label", "Sync__All & <b>more</b>"}}));
     EXPECT_EQ(top.children[1].properties.value("label"), "Opening 1");
     EXPECT_EQ(top.children[2].properties, (QVariantMap{{"type", "separator"}}));
     EXPECT_TRUE(top.children[3].children.isEmpty()); // one level asked for
-    const DBusMenuLayout tools = menu.layout(top.children[3].id, -1, {});
+    const DBusMenuLayout tools = *menu.layout(top.children[3].id, -1, {});
     ASSERT_EQ(tools.children.size(), 1);
     const QVariantMap lock = tools.children[0].properties;
     EXPECT_EQ(lock.value("toggle-type"), "checkmark");
@@ -209,12 +237,47 @@ TEST(DBusMenu, TitlesStayLiteralEachOpeningIsFreshAndOnlyAnEnabledEntryActs) {
     EXPECT_EQ(lock.value("accessible-desc"), "Keeps the display awake");
 
     menu.aboutToShow(0);
-    EXPECT_EQ(menu.layout(0, 1, {"label"}).children[1].properties.value("label"), "Opening 2");
+    EXPECT_EQ(menu.layout(0, 1, {"label"})->children[1].properties.value("label"), "Opening 2");
+
+    // However often a host names items, each is answered once and the menu opens once.
+    const DBusMenuPropertiesList asked = menu.properties(QList<int>(100000, 1) << 2 << 99 << 1, {});
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1].id, 2);
+    QList<int> unknown;
+    EXPECT_EQ(menu.aboutToShow(QList<int>(5000, 0) << 4 << 99 << 99, unknown), QList<int>{0});
+    EXPECT_EQ(unknown, QList<int>{99});
+    EXPECT_EQ(delegate.openings, 3);
     EXPECT_TRUE(menu.handleEvent(top.children[1].id, "clicked")); // an information line
     EXPECT_FALSE(menu.handleEvent(99, "clicked"));
     EXPECT_TRUE(menu.handleEvent(top.children[0].id, "clicked"));
     EXPECT_TRUE(test::waitUntil([&] { return !delegate.performed.isEmpty(); }));
     EXPECT_EQ(delegate.performed, QList<Action>{Action::syncAllNow});
+}
+
+TEST(StatusNotifierItem, AnAnswerFromAWatcherThatHasLeftChangesNothing) {
+    Watcher watcher;
+    test::SessionBus bus;
+    ASSERT_TRUE(bus.ok());
+    // The panel's first watcher takes the registration and leaves without answering.
+    watcher.silent = true;
+    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
+    StatusNotifierItem item(QDBusConnection::connectToBus(bus.address(), "item"));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return watcher.unanswered().type() == QDBusMessage::MethodCallMessage; }));
+    QDBusConnection panel(watcherName);
+    ASSERT_TRUE(panel.unregisterService(watcherName));
+    watcher.silent = false;
+    ASSERT_TRUE(panel.registerService(watcherName));
+    ASSERT_TRUE(test::waitUntil([&] { return item.registered() == true; }));
+
+    // Its answer comes at last; a call the item answers after it shows it was read.
+    panel.send(watcher.unanswered().createErrorReply(QDBusError::NoReply, "too late"));
+    const QDBusPendingCall read =
+        panel.asyncCall(QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar",
+                                                       "com.canonical.dbusmenu", "AboutToShow")
+                        << 0);
+    ASSERT_TRUE(test::waitUntil([&] { return read.isFinished(); }));
+    EXPECT_EQ(item.registered(), true);
 }
 
 #include "TrayHostTest.moc"

@@ -4,9 +4,14 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusUnixFileDescriptor>
+#include <QDeadlineTimer>
+#include <QThread>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -24,7 +29,11 @@ void warn(const QString& what, const QString& why) {
     std::fprintf(stderr, "veldrin: %s: %s\n", qUtf8Printable(what), qUtf8Printable(why));
 }
 
-QDBusMessage call(const std::optional<QDBusConnection>& bus, const QDBusMessage& message) {
+// Sends `message` and waits up to callTimeoutMs for the answer. An answer that
+// comes after that has still been granted by the service: `late` gets it (on
+// the main thread) to hand back what it holds.
+QDBusMessage call(const std::optional<QDBusConnection>& bus, const QDBusMessage& message,
+                  const std::function<void(const QDBusMessage&)>& late = {}) {
     if (!bus)
         return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
                                         QStringLiteral("no session bus"));
@@ -32,7 +41,24 @@ QDBusMessage call(const std::optional<QDBusConnection>& bus, const QDBusMessage&
         return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
                                         bus->lastError().isValid() ? bus->lastError().message()
                                                                    : QStringLiteral("no bus to ask"));
-    return bus->call(message, QDBus::Block, callTimeoutMs);
+    // The bus's own thread takes the answer in, so the main thread only has to look.
+    const QDBusPendingCall pending = bus->asyncCall(message);
+    const QDeadlineTimer deadline(callTimeoutMs);
+    while (!pending.isFinished() && !deadline.hasExpired())
+        QThread::msleep(1);
+    if (pending.isFinished())
+        return pending.reply();
+    if (late) {
+        auto* watcher = new QDBusPendingCallWatcher(pending);
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                         [late](QDBusPendingCallWatcher* answered) {
+                             answered->deleteLater();
+                             if (answered->reply().type() == QDBusMessage::ReplyMessage)
+                                 late(answered->reply());
+                         });
+    }
+    return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NoReply"),
+                                    QStringLiteral("no answer within %1 s").arg(callTimeoutMs / 1000));
 }
 
 QString refusal(const QDBusMessage& reply) {
@@ -79,7 +105,16 @@ private:
         QDBusMessage message = QDBusMessage::createMethodCall(screenSaverService, screenSaverPath,
                                                               screenSaverService, QStringLiteral("Inhibit"));
         message << QStringLiteral("Veldrin") << reason;
-        const QDBusMessage reply = call(sessionBusIfAny(), message);
+        const std::optional<QDBusConnection> bus = sessionBusIfAny();
+        const QDBusMessage reply = call(bus, message, [bus](const QDBusMessage& late) {
+            // Granted after we gave up on it: nobody will end it but us.
+            if (late.arguments().size() != 1)
+                return;
+            QDBusMessage release = QDBusMessage::createMethodCall(
+                screenSaverService, screenSaverPath, screenSaverService, QStringLiteral("UnInhibit"));
+            release << late.arguments().first().toUInt();
+            bus->asyncCall(release);
+        });
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
             reply.arguments().first().canConvert<uint>()) {
             held.screenSaverCookie = reply.arguments().first().toUInt();
@@ -94,7 +129,8 @@ private:
             QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
         message << QStringLiteral("idle") << QStringLiteral("Veldrin") << reason << QStringLiteral("block");
-        const QDBusMessage reply = call(QDBusConnection::systemBus(), message);
+        // A late descriptor is closed with its answer, which ends that inhibitor.
+        const QDBusMessage reply = call(QDBusConnection::systemBus(), message, [](const QDBusMessage&) {});
         if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
             held.sleepLock = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().first());
             if (held.sleepLock.isValid())

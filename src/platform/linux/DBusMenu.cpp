@@ -3,6 +3,7 @@
 #include "menu/TitleText.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,7 +46,7 @@ QVariantMap itemProperties(const MenuEntry* e) {
     return p;
 }
 
-QVariantMap only(QVariantMap properties, const QStringList& names) {
+QVariantMap only(QVariantMap properties, const QSet<QString>& names) {
     if (names.isEmpty())
         return properties;
     for (auto it = properties.begin(); it != properties.end();)
@@ -53,6 +54,8 @@ QVariantMap only(QVariantMap properties, const QStringList& names) {
     return properties;
 }
 
+// Questions about items the menu does not have, or properties they lack,
+// are answered with InvalidArgs.
 class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -72,7 +75,12 @@ public:
 public Q_SLOTS:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                    veldrin::DBusMenuLayout& layout) {
-        layout = menu_->layout(parentId, recursionDepth, propertyNames);
+        const std::optional<DBusMenuLayout> found = menu_->layout(parentId, recursionDepth, propertyNames);
+        if (!found) {
+            refuse(QStringLiteral("no item %1").arg(parentId));
+            return 0;
+        }
+        layout = *found;
         return menu_->revision();
     }
     QList<veldrin::DBusMenuProperties> GetGroupProperties(const QList<int>& ids,
@@ -81,9 +89,16 @@ public Q_SLOTS:
     }
     QDBusVariant GetProperty(int id, const QString& name) {
         const DBusMenuPropertiesList found = menu_->properties({id}, {name});
-        return QDBusVariant(found.isEmpty() ? QVariant(QString()) : found[0].properties.value(name));
+        if (found.isEmpty() || !found[0].properties.contains(name)) {
+            refuse(QStringLiteral("no property %1 on item %2").arg(name).arg(id));
+            return QDBusVariant(QString());
+        }
+        return QDBusVariant(found[0].properties.value(name));
     }
-    void Event(int id, const QString& eventId, const QDBusVariant&, uint) { menu_->handleEvent(id, eventId); }
+    void Event(int id, const QString& eventId, const QDBusVariant&, uint) {
+        if (!menu_->handleEvent(id, eventId))
+            refuse(QStringLiteral("no item %1").arg(id));
+    }
     QList<int> EventGroup(const QList<veldrin::DBusMenuEvent>& events) {
         QList<int> errors;
         for (const DBusMenuEvent& e : events) {
@@ -94,13 +109,8 @@ public Q_SLOTS:
     }
     bool AboutToShow(int id) { return menu_->aboutToShow(id); }
     QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-        QList<int> updates;
-        for (int id : ids) {
-            if (menu_->aboutToShow(id))
-                updates << id;
-        }
         idErrors = {};
-        return updates;
+        return menu_->aboutToShow(ids, idErrors);
     }
 
 Q_SIGNALS:
@@ -110,6 +120,8 @@ Q_SIGNALS:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
+    void refuse(const QString& why) { menu_->refuseCall(why); }
+
     DBusMenu* menu_;
 };
 
@@ -148,18 +160,21 @@ const MenuEntry* DBusMenu::entry(int id) const {
     return id > 0 && std::size_t(id) < byId_.size() ? byId_[std::size_t(id)] : nullptr;
 }
 
-DBusMenuLayout DBusMenu::layout(int parentId, int depth, const QStringList& names) {
+std::optional<DBusMenuLayout> DBusMenu::layout(int parentId, int depth, const QStringList& names) {
     // A host that fetches before it ever announces an opening still gets the menu.
     if (!opened_)
         open();
+    if (!has(parentId))
+        return std::nullopt;
+    const QSet<QString> wanted(names.begin(), names.end());
     if (parentId == 0)
-        return layoutOf(0, &entries_, depth, names);
+        return layoutOf(0, &entries_, depth, wanted);
     const MenuEntry* e = entry(parentId);
-    return layoutOf(parentId, e && e->submenu ? &e->submenu->entries : nullptr, depth, names);
+    return layoutOf(parentId, e->submenu ? &e->submenu->entries : nullptr, depth, wanted);
 }
 
 DBusMenuLayout DBusMenu::layoutOf(int id, const std::vector<MenuEntry>* children, int depth,
-                                  const QStringList& names) const {
+                                  const QSet<QString>& names) const {
     DBusMenuLayout node;
     node.id = id;
     node.properties = only(itemProperties(entry(id)), names);
@@ -175,10 +190,17 @@ DBusMenuLayout DBusMenu::layoutOf(int id, const std::vector<MenuEntry>* children
 }
 
 DBusMenuPropertiesList DBusMenu::properties(const QList<int>& ids, const QStringList& names) {
+    // The answer never outgrows the menu, whatever the size of the question.
+    const QSet<QString> wanted(names.begin(), names.end());
+    std::vector<bool> answered(byId_.size());
     DBusMenuPropertiesList out;
     for (int id : ids) {
-        if (id == 0 || entry(id))
-            out << DBusMenuProperties{id, only(itemProperties(entry(id)), names)};
+        if (!has(id) || answered[std::size_t(id)])
+            continue;
+        answered[std::size_t(id)] = true;
+        out << DBusMenuProperties{id, only(itemProperties(entry(id)), wanted)};
+        if (std::size_t(out.size()) == byId_.size())
+            break;
     }
     return out;
 }
@@ -188,6 +210,20 @@ bool DBusMenu::aboutToShow(int id) {
         return false; // submenus come with the root's opening
     open();
     return true;
+}
+
+QList<int> DBusMenu::aboutToShow(const QList<int>& ids, QList<int>& unknown) {
+    QList<int> updates;
+    if (ids.contains(0) && aboutToShow(0))
+        updates << 0;
+    QSet<int> refused;
+    for (int id : ids) {
+        if (!has(id) && !refused.contains(id)) {
+            refused.insert(id);
+            unknown << id;
+        }
+    }
+    return updates;
 }
 
 bool DBusMenu::handleEvent(int id, const QString& eventId) {

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <algorithm>
@@ -22,6 +23,9 @@ namespace {
 
 const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
+
+// How long a click may come before the answer that names its notification.
+constexpr qint64 earlyClickMs = 1000;
 
 class DBusNotifications : public QObject, public Notifications {
     Q_OBJECT
@@ -63,8 +67,13 @@ private Q_SLOTS:
         const auto it = pending_.find(id);
         if (it == pending_.end()) {
             // The click can overtake the answer that names its notification;
-            // a few are kept until that answer comes.
-            early_.push_back(id);
+            // while one is awaited, a few are kept briefly for it. Any other
+            // is a click on someone else's notification.
+            if (notifying_ == 0)
+                return;
+            QElapsedTimer since;
+            since.start();
+            early_.push_back({id, since});
             if (early_.size() > 8)
                 early_.pop_front();
             return;
@@ -84,15 +93,33 @@ private:
         message << QStringLiteral("Veldrin") << uint(0) << QStringLiteral("veldrin") << notification.summary
                 << body << QStringList{QStringLiteral("default"), QStringLiteral("Open")} << QVariantMap()
                 << int(-1);
-        watch(message, [this, activate = std::move(activate)](const QDBusMessage& reply) {
-            const uint id = reply.arguments().value(0).toUInt();
-            if (const auto early = std::find(early_.begin(), early_.end(), id); id && early != early_.end()) {
-                early_.erase(early);
-                if (activate)
-                    activate();
-            } else if (id) {
-                pending_[id] = activate;
-            }
+        ++notifying_;
+        watch(
+            message,
+            [this, activate = std::move(activate)](const QDBusMessage& reply) {
+                const uint id = reply.arguments().value(0).toUInt();
+                const auto early = std::find_if(early_.begin(), early_.end(), [id](const EarlyClick& c) {
+                    return c.id == id && !c.since.hasExpired(earlyClickMs);
+                });
+                const bool clicked = id && early != early_.end();
+                if (clicked)
+                    early_.erase(early);
+                answered();
+                if (clicked) {
+                    if (activate)
+                        activate();
+                } else if (id) {
+                    pending_[id] = activate;
+                }
+            },
+            [this] { answered(); });
+    }
+
+    // A Notify call has its answer: early clicks that no awaited answer can claim any more go.
+    void answered() {
+        --notifying_;
+        std::erase_if(early_, [this](const EarlyClick& c) {
+            return notifying_ == 0 || c.since.hasExpired(earlyClickMs);
         });
     }
 
@@ -122,7 +149,12 @@ private:
 
     std::optional<QDBusConnection> bus_;
     std::map<uint, std::function<void()>> pending_;
-    std::deque<uint> early_; // clicks on notifications not yet known
+    struct EarlyClick {
+        uint id;
+        QElapsedTimer since;
+    };
+    std::deque<EarlyClick> early_; // clicks on notifications not yet known
+    int notifying_ = 0;            // Notify calls not yet answered
     std::optional<bool> markup_;
     std::vector<std::pair<Notification, std::function<void()>>> waiting_; // until markup_ is known
     bool warned_ = false;

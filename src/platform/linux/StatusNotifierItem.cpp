@@ -93,6 +93,7 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
     // restarting. The item registers with each new one.
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& owner) {
+                ++watcherGeneration_;
                 if (owner.isEmpty())
                     setRegistered(false);
                 else
@@ -148,16 +149,19 @@ void StatusNotifierItem::watcherAppeared() {
                                                        watcherService, "RegisterStatusNotifierItem");
     call << serviceName_;
     auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* pending) {
-        pending->deleteLater();
-        const QDBusPendingReply<> reply = *pending;
-        if (reply.isError() && !complained_) {
-            complained_ = true;
-            std::fprintf(stderr, "veldrin: the tray's StatusNotifierWatcher refused the icon: %s\n",
-                         qPrintable(reply.error().message()));
-        }
-        setRegistered(!reply.isError());
-    });
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+            [this, generation = watcherGeneration_](QDBusPendingCallWatcher* pending) {
+                pending->deleteLater();
+                if (generation != watcherGeneration_)
+                    return; // a watcher that left; the current one has been asked on its own
+                const QDBusPendingReply<> reply = *pending;
+                if (reply.isError() && !complained_) {
+                    complained_ = true;
+                    std::fprintf(stderr, "veldrin: the tray's StatusNotifierWatcher refused the icon: %s\n",
+                                 qPrintable(reply.error().message()));
+                }
+                setRegistered(!reply.isError());
+            });
 }
 
 void StatusNotifierItem::setRegistered(bool registered) {

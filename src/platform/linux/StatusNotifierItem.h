@@ -60,6 +60,9 @@ private:
     TrayPixmaps icon_;
     QString toolTip_;
     std::optional<bool> registered_;
+    // Goes up whenever the watcher's name changes hands: an answer from a
+    // watcher that has since gone says nothing about the current one.
+    quint64 watcherGeneration_ = 0;
     bool complained_ = false;
 };
 
