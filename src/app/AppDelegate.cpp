@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cstdio>
+
 namespace veldrin {
 
 AppDelegate::AppDelegate(Platform platform, QObject* parent)
@@ -51,6 +53,37 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
         if (self)
             self->runClaudeBridgeInBackground();
     });
+    if (indicator.statusItem)
+        platform_.scheduler->after(trayLookDelay, [self] {
+            if (self)
+                self->lookForTray();
+        });
+}
+
+// A desktop without a tray (stock GNOME) would leave Veldrin running with no
+// way to reach it: the user is told, once, how to get one, and how to reach
+// the menu meanwhile. An icon still appears if a tray comes later.
+void AppDelegate::lookForTray() {
+    if (!indicator.statusItem || indicator.statusItem->shown() == true)
+        return;
+    std::fputs("veldrin: this desktop shows no status-bar icons, so Veldrin's icon cannot appear; on GNOME, "
+               "install and enable the AppIndicator extension (package gnome-shell-extension-appindicator). "
+               "Meanwhile, start veldrin again, or run veldrin --menu, to open its menu.\n",
+               stderr);
+    platform_.notifications->notify(
+        {QStringLiteral("Veldrin has no icon on this desktop"),
+         QStringLiteral("This desktop shows no status-bar icons. On GNOME, install and enable the "
+                        "AppIndicator extension. Meanwhile, start Veldrin again, or click here, to open "
+                        "its menu.")},
+        [self = QPointer<AppDelegate>(this)] {
+            if (self)
+                self->openStatusMenu();
+        });
+}
+
+void AppDelegate::openStatusMenu() {
+    if (indicator.statusItem)
+        indicator.statusItem->openMenu();
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -56,8 +56,18 @@ struct IndicatorState {
     std::optional<QString> appProcessFailure;
     // The app-processes query in flight; there is never more than one.
     std::shared_ptr<BackgroundWork::Task> appProcessQuery;
+    // The pause or resume in flight; a second one waits for it to end.
+    std::shared_ptr<BackgroundWork::Task> pauseSwitch;
+    // When an opening of a host's menu last asked the controller.
+    std::optional<Instant> lastOpeningQuery;
     QString toolTip; // as last set
 };
+
+// A tray host's openings ask the controller this often at most, however
+// often the host opens the menu.
+inline constexpr std::chrono::milliseconds openingQuerySpacing = std::chrono::seconds(1);
+// How long after launch Veldrin looks for a tray that shows its icon.
+inline constexpr std::chrono::milliseconds trayLookDelay = std::chrono::seconds(10);
 
 class AppDelegate : public QObject, public MenuDelegate {
     Q_OBJECT
@@ -97,10 +107,17 @@ public:
     void applicationWillTerminate();
 
     // Menu. An opening looks at the apps first (waiting mainThreadWait at
-    // most); rebuildMenu shows the fields as they stand.
+    // most); rebuildMenu shows the fields as they stand. An opening of a
+    // tray host's copy waits for nothing: its checks' answers reach the host
+    // as changes. While an alert of Veldrin's is open, a chosen item brings
+    // the alert to the front and does nothing else.
     void menuWillOpen(StatusMenu& menu) override;
-    void rebuildMenu(StatusMenu& menu);
+    void menuOpening() override;
+    void rebuildMenu(StatusMenu& menu) override;
     void perform(Action action, const QVariant& representedObject) override;
+    // Opens the status menu where the user can reach it (a second launch,
+    // veldrin --menu).
+    void openStatusMenu();
     // --print-menu: the menu right after launch, once the launch's checks have
     // answered or an opening's wait is over; what has not answered shows as pending.
     void openMenuAfterLaunch(StatusMenu& menu);
@@ -183,13 +200,17 @@ private:
     template <class Job, class Finish>
     std::shared_ptr<BackgroundWork::Task> inBackground(Job job, Finish finish) {
         auto held = std::make_shared<Job>(std::move(job));
+        // Work that starts or ends changes what the menu shows (busy flags, answers).
+        menuMayHaveChanged();
         return platform_.work->start(
             [self = QPointer<AppDelegate>(this), held, finish](const StopToken& stop) mutable {
                 auto result = (*held)(stop);
                 return BackgroundWork::HandBack(
                     [self = std::move(self), held = std::move(held), finish, result = std::move(result)] {
-                        if (self)
-                            std::invoke(finish, *self, result);
+                        if (!self)
+                            return;
+                        std::invoke(finish, *self, result);
+                        self->menuMayHaveChanged();
                     });
             });
     }
@@ -210,6 +231,10 @@ private:
     void startAppProcessQuery();
     void applyAppProcessAnswer(const AppProcessAnswer& answer);
     void showState(SyncState state, const std::optional<QString>& failure);
+    // What the menu shows may have changed: a tray host's copy is updated.
+    void menuMayHaveChanged();
+    // No tray shows the icon: the user is told how to get one, once.
+    void lookForTray();
     void startDueChecks();
     void finishControllerRun(const std::shared_ptr<ControllerProcess>& process);
     void confirmStop(const std::shared_ptr<ControllerProcess>& process);

@@ -28,19 +28,53 @@ void AppDelegate::refresh() {
 }
 
 void AppDelegate::refreshNow() {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + limits.mainThreadWait;
+    const auto left = [&] {
+        return std::max(milliseconds(0), duration_cast<milliseconds>(deadline - steady_clock::now()));
+    };
+    // A pause or resume just chosen shows in this opening if it ends in time.
+    if (const auto pause = indicator.pauseSwitch) {
+        if (!platform_.work->finishWithin(pause, left()) && left() == milliseconds(0)) {
+            refresh(); // no time left to ask: the answer shows when it comes
+            return;
+        }
+    }
     if (const auto known = stateWithoutAskingTheController()) {
         showState(*known, std::nullopt);
     } else if (const auto query = indicator.appProcessQuery) {
         // Its hand-back applies the answer; one that comes later corrects this.
-        if (!platform_.work->finishWithin(query, limits.mainThreadWait))
+        if (!platform_.work->finishWithin(query, left()))
             showState(SyncState::blocked, noAnswerDescription(controller(), limits.mainThreadWait));
     } else {
         // Nothing in flight: ask right here, for no longer than the main thread may wait.
         QueryLimits bounded = limits.appProcesses;
-        bounded.timeout = std::min(bounded.timeout, limits.mainThreadWait);
+        bounded.timeout = std::min(bounded.timeout, std::max(left(), milliseconds(1)));
         applyAppProcessAnswer(queryAppProcesses(controller(), bounded));
     }
     startDueChecks();
+}
+
+void AppDelegate::menuOpening() {
+    // However often hosts open the menu, the controller is asked once a
+    // spacing at most, and never waited for.
+    const Instant now = platform_.clock->monotonicNow();
+    if (indicator.lastOpeningQuery && now - *indicator.lastOpeningQuery < openingQuerySpacing)
+        return;
+    indicator.lastOpeningQuery = now;
+    refresh();
+    const std::weak_ptr<BackgroundWork::Task> query = indicator.appProcessQuery;
+    if (query.expired())
+        return;
+    // What a waiting opening would show after mainThreadWait, shown then;
+    // the answer replaces it when it comes.
+    platform_.scheduler->after(limits.mainThreadWait, [self = QPointer<AppDelegate>(this), query] {
+        const auto pending = query.lock();
+        if (self && pending && self->indicator.appProcessQuery == pending &&
+            !self->stateWithoutAskingTheController())
+            self->showState(SyncState::blocked,
+                            noAnswerDescription(controller(), self->limits.mainThreadWait));
+    });
 }
 
 void AppDelegate::startAppProcessQuery() {
@@ -65,6 +99,12 @@ void AppDelegate::showState(SyncState state, const std::optional<QString>& failu
     if (indicator.statusItem && indicator.statusItem->hasButton())
         indicator.statusItem->setIndicator(state);
     showToolTip();
+    menuMayHaveChanged();
+}
+
+void AppDelegate::menuMayHaveChanged() {
+    if (indicator.statusItem)
+        indicator.statusItem->menuChanged();
 }
 
 void AppDelegate::showToolTip() {
@@ -90,17 +130,24 @@ void AppDelegate::startDueChecks() {
         refreshLidKeepAwake(false);
 }
 
+// The switch never holds the main thread: its effect shows when the
+// controller has answered (an opening of Veldrin's own menu waits for it
+// briefly). A second switch while one is under way is dropped: both would
+// read the same marker and ask for the same thing.
 void AppDelegate::togglePause() {
+    if (indicator.pauseSwitch)
+        return;
     QStringList argv{controller()};
     argv += QFileInfo::exists(pauseFile()) ? controllerArgs::resume() : controllerArgs::pause();
-    const auto task = inBackground(
+    indicator.pauseSwitch = inBackground(
         [argv, bound = limits.pauseSwitch](const StopToken& stop) {
             // The controller makes or removes the marker; its answer is not looked at.
             return shell(argv, bound, stop).status;
         },
-        [](AppDelegate& self, int) { self.refresh(); });
-    // A controller slower than this shows its effect when it has answered.
-    platform_.work->finishWithin(task, limits.mainThreadWait);
+        [](AppDelegate& self, int) {
+            self.indicator.pauseSwitch.reset();
+            self.refresh();
+        });
 }
 
 } // namespace veldrin

@@ -11,6 +11,73 @@
 
 namespace veldrin {
 
+namespace {
+
+void dispatch(AppDelegate& d, Action action, const QVariant& representedObject) {
+    switch (action) {
+    case Action::none:
+        return;
+    case Action::syncAllNow:
+        return d.syncAllNow();
+    case Action::syncNow:
+        return d.syncNow();
+    case Action::syncClaudeNow:
+        return d.syncClaudeNow();
+    case Action::importIntoClaudeNow:
+        return d.importIntoClaudeNow();
+    case Action::closeClaudeAndSync:
+        return d.closeClaudeAndSync();
+    case Action::quitClaude:
+        return d.quitClaude();
+    case Action::repairPrimary:
+        return d.repairPrimary();
+    case Action::repairAlt:
+        return d.repairAlt();
+    case Action::repairTri:
+        return d.repairTri();
+    case Action::fixUnreadableChats:
+        return d.fixUnreadableChats();
+    case Action::resolveRolloutConflicts:
+        return d.resolveRolloutConflicts();
+    case Action::quitAllChatGPTProcesses:
+        return d.quitAllChatGPTProcesses();
+    case Action::togglePause:
+        return d.togglePause();
+    case Action::updateAllApps:
+        return d.updateAllApps();
+    case Action::showCloudStatus:
+        return d.showCloudStatus();
+    case Action::runCloudCycleNow:
+        return d.runCloudCycleNow();
+    case Action::openCloudLogin:
+        return d.openCloudLogin();
+    case Action::togglePreventIdleScreenLock:
+        return d.togglePreventIdleScreenLock();
+    case Action::toggleLidKeepAwake:
+        return d.toggleLidKeepAwake();
+    case Action::setCloudMode:
+        return d.setCloudMode(representedObject);
+    case Action::offerCloudProject:
+        return d.offerCloudProject(representedObject);
+    case Action::offerCloudChat:
+        return d.offerCloudChat(representedObject);
+    case Action::auditProfiles:
+        return d.auditProfiles();
+    case Action::showSyncLogs:
+        return d.showSyncLogs();
+    case Action::openRecentRun:
+        return d.openRecentRun(representedObject);
+    case Action::showAllRuns:
+        return d.showAllRuns();
+    case Action::terminate:
+        // The application's own quit request; termination follows from it.
+        QCoreApplication::quit();
+        return;
+    }
+}
+
+} // namespace
+
 void AppDelegate::menuWillOpen(StatusMenu& menu) {
     refreshNow();
     rebuildMenu(menu);
@@ -44,66 +111,13 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
 }
 
 void AppDelegate::perform(Action action, const QVariant& representedObject) {
-    switch (action) {
-    case Action::none:
+    // A choice while an alert is open (a host's menu stays usable behind
+    // it) would open a second alert inside the first: the open one comes to
+    // the front instead.
+    if (platform_.alerts->raiseOpenAlert())
         return;
-    case Action::syncAllNow:
-        return syncAllNow();
-    case Action::syncNow:
-        return syncNow();
-    case Action::syncClaudeNow:
-        return syncClaudeNow();
-    case Action::importIntoClaudeNow:
-        return importIntoClaudeNow();
-    case Action::closeClaudeAndSync:
-        return closeClaudeAndSync();
-    case Action::quitClaude:
-        return quitClaude();
-    case Action::repairPrimary:
-        return repairPrimary();
-    case Action::repairAlt:
-        return repairAlt();
-    case Action::repairTri:
-        return repairTri();
-    case Action::fixUnreadableChats:
-        return fixUnreadableChats();
-    case Action::resolveRolloutConflicts:
-        return resolveRolloutConflicts();
-    case Action::quitAllChatGPTProcesses:
-        return quitAllChatGPTProcesses();
-    case Action::togglePause:
-        return togglePause();
-    case Action::updateAllApps:
-        return updateAllApps();
-    case Action::showCloudStatus:
-        return showCloudStatus();
-    case Action::runCloudCycleNow:
-        return runCloudCycleNow();
-    case Action::openCloudLogin:
-        return openCloudLogin();
-    case Action::togglePreventIdleScreenLock:
-        return togglePreventIdleScreenLock();
-    case Action::toggleLidKeepAwake:
-        return toggleLidKeepAwake();
-    case Action::setCloudMode:
-        return setCloudMode(representedObject);
-    case Action::offerCloudProject:
-        return offerCloudProject(representedObject);
-    case Action::offerCloudChat:
-        return offerCloudChat(representedObject);
-    case Action::auditProfiles:
-        return auditProfiles();
-    case Action::showSyncLogs:
-        return showSyncLogs();
-    case Action::openRecentRun:
-        return openRecentRun(representedObject);
-    case Action::showAllRuns:
-        return showAllRuns();
-    case Action::terminate:
-        // The application's own quit request; termination follows from it.
-        QCoreApplication::quit();
-        return;
-    }
+    dispatch(*this, action, representedObject);
+    menuMayHaveChanged();
 }
 
 } // namespace veldrin

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace veldrin {
 
 namespace {
@@ -101,7 +103,9 @@ AlertResponse QtAlerts::runModal(const AlertRequest& request) {
     auto* popUp = box->findChild<QComboBox*>(QStringLiteral("alertPopUp"));
     if (popUp)
         QTimer::singleShot(0, popUp, [popUp] { popUp->setFocus(Qt::OtherFocusReason); });
+    QMessageBox* outer = std::exchange(open_, box.get());
     box->exec();
+    open_ = outer;
     const qsizetype selected = popUp ? popUp->currentIndex() : 0;
     const QAbstractButton* chosen = box->clickedButton();
     const QVariant index = chosen ? chosen->property(indexProperty) : QVariant();
@@ -110,6 +114,14 @@ AlertResponse QtAlerts::runModal(const AlertRequest& request) {
 
 void QtAlerts::beep() {
     QApplication::beep();
+}
+
+bool QtAlerts::raiseOpenAlert() {
+    if (!open_)
+        return false;
+    open_->raise();
+    open_->activateWindow();
+    return true;
 }
 
 } // namespace veldrin

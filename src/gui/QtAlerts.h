@@ -18,6 +18,10 @@ class QtAlerts : public Alerts {
 public:
     AlertResponse runModal(const AlertRequest& request) override;
     void beep() override;
+    bool raiseOpenAlert() override;
+
+private:
+    QMessageBox* open_ = nullptr; // the innermost alert being shown
 };
 
 } // namespace veldrin

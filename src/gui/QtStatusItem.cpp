@@ -1,6 +1,7 @@
 #include "gui/QtStatusItem.h"
 
 #include "gui/IndicatorIcon.h"
+#include "gui/MenuWindow.h"
 #include "gui/QtMenu.h"
 
 #include <QCursor>
@@ -70,11 +71,12 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new 
     connect(item_, &StatusNotifierItem::registeredChanged, this, [this](bool registered) {
         useQtTray(!registered && QGuiApplication::platformName() == QLatin1String("xcb"));
     });
-    // Hosts that send a click in spite of ItemIsMenu: on X11 the menu can pop
-    // up where they say; elsewhere a popup would become a window of its own.
+    // Hosts that ask for a context menu in spite of ItemIsMenu: on X11 the
+    // menu can pop up where they say, once the call has been answered;
+    // elsewhere a popup would become a window of its own.
     connect(item_, &StatusNotifierItem::popupRequested, this, [this](const QPoint& at) {
         if (QGuiApplication::platformName() == QLatin1String("xcb"))
-            popup(at.isNull() ? QCursor::pos() : at);
+            QTimer::singleShot(0, this, [this, at] { popup(at.isNull() ? QCursor::pos() : at); });
     });
 #endif
 }
@@ -97,8 +99,8 @@ void QtStatusItem::useQtTray(bool use) {
     tray_ = new QSystemTrayIcon(this);
     tray_->setContextMenu(menu_.get());
     tray_->setToolTip(toolTip_);
-    if (shown_)
-        tray_->setIcon(indicatorIcon(indicatorTint(*shown_)));
+    if (indicatorState_)
+        tray_->setIcon(indicatorIcon(indicatorTint(*indicatorState_)));
 #if !defined(Q_OS_MACOS)
     // Tray hosts send a plain click as "activated"; the menu should open on
     // any click, as a status menu does.
@@ -111,7 +113,48 @@ void QtStatusItem::useQtTray(bool use) {
 }
 
 void QtStatusItem::popup(const QPoint& at) {
-    menu_->popup(at);
+    // However often it is asked for, the menu opens once.
+    if (!menu_->isVisible())
+        menu_->popup(at);
+}
+
+void QtStatusItem::menuChanged() {
+#if !defined(Q_OS_MACOS)
+    if (item_)
+        item_->menuChanged();
+#endif
+}
+
+void QtStatusItem::openMenu() {
+    if (!delegate_)
+        return;
+    if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+        popup(QCursor::pos());
+        return;
+    }
+    // Filled afresh, as an opening fills the menu.
+    if (menuWindow_)
+        menuWindow_->close();
+    menuWindow_ = openMenuWindow(*delegate_);
+    menuWindow_->show();
+    menuWindow_->raise();
+    menuWindow_->activateWindow();
+}
+
+std::optional<bool> QtStatusItem::shown() const {
+#if defined(Q_OS_MACOS)
+    return true;
+#else
+    if (tray_ && tray_->isVisible())
+        return true;
+    if (item_) {
+        const std::optional<bool> held = item_->hostHolds();
+        if (held != false)
+            return held;
+    }
+    // An XEmbed tray that is there docks the icon at the next look.
+    return tray_ && QSystemTrayIcon::isSystemTrayAvailable();
+#endif
 }
 
 void QtStatusItem::setToolTip(const QString& text) {
@@ -125,9 +168,9 @@ void QtStatusItem::setToolTip(const QString& text) {
 }
 
 void QtStatusItem::setIndicator(SyncState state) {
-    if (shown_ == state)
+    if (indicatorState_ == state)
         return;
-    shown_ = state;
+    indicatorState_ = state;
 #if !defined(Q_OS_MACOS)
     if (item_)
         item_->setIcon(trayPixmaps(indicatorTint(state)));
@@ -147,7 +190,7 @@ void QtStatusItem::setMenuDelegate(MenuDelegate* delegate) {
 }
 
 void QtStatusItem::showWhenTrayAvailable() {
-    if (!tray_ || tray_->isVisible() || !shown_)
+    if (!tray_ || tray_->isVisible() || !indicatorState_)
         return;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_->show();

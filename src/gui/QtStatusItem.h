@@ -3,6 +3,7 @@
 #include "menu/StatusItem.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@ class QMenu;
 class QPoint;
 class QSystemTrayIcon;
 class QTimer;
+class QWidget;
 
 namespace veldrin {
 
@@ -31,6 +33,12 @@ public:
     void setToolTip(const QString& text) override;
     void setIndicator(SyncState state) override;
     void setMenuDelegate(MenuDelegate* delegate) override;
+    void menuChanged() override;
+    // Where a menu can pop up by itself (X11, macOS) it opens at the pointer;
+    // on Wayland, which gives no place to a menu without a click, the menu
+    // comes in a small window of its own.
+    void openMenu() override;
+    std::optional<bool> shown() const override;
 
 private:
     void useQtTray(bool use);
@@ -42,8 +50,9 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* trayWatch_ = nullptr;
     StatusNotifierItem* item_ = nullptr;
+    QPointer<QWidget> menuWindow_;
     QString toolTip_;
-    std::optional<SyncState> shown_;
+    std::optional<SyncState> indicatorState_;
 };
 
 class QtStatusBar : public StatusBar {

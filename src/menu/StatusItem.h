@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace veldrin {
@@ -23,8 +24,15 @@ public:
 class MenuDelegate {
 public:
     virtual ~MenuDelegate() = default;
-    // Just before the menu shows.
+    // Just before a menu Veldrin draws shows: fills it, after waiting briefly
+    // for what it shows.
     virtual void menuWillOpen(StatusMenu& menu) = 0;
+    // A menu a tray host draws from its own copy is opening: starts what an
+    // opening checks and returns at once; what the checks find reaches the
+    // host through StatusItem::menuChanged.
+    virtual void menuOpening() = 0;
+    // Fills `menu` with the fields as they stand, waiting for nothing.
+    virtual void rebuildMenu(StatusMenu& menu) = 0;
     // A chosen item, once the menu has closed.
     virtual void perform(Action action, const QVariant& representedObject) = 0;
 };
@@ -40,6 +48,14 @@ public:
     virtual void setIndicator(SyncState state) = 0;
     // One menu for the whole run; the delegate outlives the item.
     virtual void setMenuDelegate(MenuDelegate* delegate) = 0;
+    // What the menu shows may have changed: a copy a tray host keeps is
+    // brought up to date (soon, and once however often this is called).
+    virtual void menuChanged() = 0;
+    // Opens the status menu where the user can reach it and use it from the
+    // keyboard, whatever the tray (a launcher, a desktop shortcut).
+    virtual void openMenu() = 0;
+    // Whether a tray shows the item; empty while that is not known yet.
+    virtual std::optional<bool> shown() const = 0;
 };
 
 class StatusBar {

@@ -50,6 +50,8 @@ public:
     // Main thread. The system's alert sound: a request that has to wait for
     // one already under way is heard, not lost.
     virtual void beep() = 0;
+    // Main thread. If an alert is open, brings it to the front and answers true.
+    virtual bool raiseOpenAlert() = 0;
 };
 
 inline const QString cancelButton = QStringLiteral("Cancel");

@@ -92,6 +92,17 @@ TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
             EXPECT_EQ(h.delegate->appControl.isQuittingApps, busy == quitting);
             EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
         }
+
+    // A choice that comes while an alert is open (a tray host's menu stays
+    // usable behind it) brings that alert forward and opens no other.
+    test::Harness h;
+    h.fakes.whileAlertShows = [&] {
+        h.delegate->perform(Action::offerCloudProject, QString("pri"));
+        h.delegate->perform(Action::quitAllChatGPTProcesses, {});
+    };
+    h.delegate->perform(Action::quitAllChatGPTProcesses, {});
+    EXPECT_EQ(h.fakes.alerts.size(), 1u);
+    EXPECT_EQ(h.fakes.events.count("raiseAlert"), 2);
 }
 
 TEST(AppControl, RepairWhilePausedOnlySaysSoButTheOthersStillAsk) {

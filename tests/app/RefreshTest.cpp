@@ -114,10 +114,12 @@ TEST(SyncState, HungControllerNeverHoldsUpTheMenuBar) {
     EXPECT_FALSE(f.delegate->indicator.appProcessFailure);
 }
 
-TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
+TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItselfWithoutHoldingTheMainThread) {
     Fixture f;
     f.delegate->togglePause();
-    EXPECT_EQ(f.delegate->indicator.state, SyncState::paused);
+    f.delegate->togglePause(); // while the first is under way: dropped
+    // The switch returns at once; the next opening of the menu shows its effect.
+    EXPECT_EQ(f.statusLine(), "Sync is paused");
     f.delegate->togglePause();
     EXPECT_TRUE(test::waitUntil([&] { return f.delegate->indicator.state == SyncState::ready; }));
     EXPECT_EQ(f.calls(),
@@ -127,19 +129,53 @@ TEST(PauseSwitch, SendsPauseOrResumeByTheMarkerItself) {
     test::writeFile(pauseFile(), {});
     f.delegate->appControl.isQuittingApps = true;
     f.delegate->togglePause();
-    EXPECT_FALSE(QFile::exists(pauseFile()));
+    EXPECT_TRUE(test::waitUntil([&] { return !QFile::exists(pauseFile()); }));
     EXPECT_EQ(f.calls().last(), QStringList{"resume"});
+}
+
+// A tray host draws its own copy of the menu: its openings never wait, hosts
+// that open it over and over share one question to the controller, and what
+// a waiting opening would say after two seconds is said then.
+TEST(HostMenu, AnOpeningNeverWaitsAndAQuietControllerShowsAsOneWouldAfterTwoSeconds) {
+    Fixture f;
+    f.home.writeScript("hang", "");
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 50; ++i)
+        f.delegate->menuOpening();
+    f.fakes.advance(openingQuerySpacing);
+    f.delegate->menuOpening(); // a query is still under way: it is shared
+    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_TRUE(test::waitUntil([&] { return f.calls().size() == 1; }));
+    const int changes = f.item.menuChanges;
+    f.fakes.runDelayed(f.delegate->limits.mainThreadWait);
+    test::CapturedMenu menu;
+    f.delegate->rebuildMenu(menu);
+    EXPECT_EQ(menu.entries.front().title,
+              "Cannot sync — " + controller() + " did not answer within 2 seconds");
+    EXPECT_GT(f.item.menuChanges, changes);
+    EXPECT_EQ(f.calls(), QList<QStringList>{{"app-processes"}});
 }
 
 TEST(Launch, FirstLaunchRunsTheStepsInOrder) {
     test::Harness h;
     h.delegate->applicationDidFinishLaunching({});
-    EXPECT_EQ(h.fakes.events,
-              (QStringList{"statusItem", "toolTip:Veldrin 0.1.0 (build 1)", "menu",
-                           "read:preventIdleScreenLock", "repeat:5000", "repeat:600000", "after:20000"}));
+    EXPECT_EQ(h.fakes.events, (QStringList{"statusItem", "toolTip:Veldrin 0.1.0 (build 1)", "menu",
+                                           "read:preventIdleScreenLock", "repeat:5000", "repeat:600000",
+                                           "after:20000", "after:10000"}));
     // The state shows as soon as the controller has answered, once.
     ASSERT_TRUE(test::waitUntil([&] { return h.fakes.events.contains("indicator"); }));
     EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
     EXPECT_TRUE(h.fakes.heldActivities.empty());
     EXPECT_EQ(h.delegate->bridge.claudeBridgeStatus, "not run yet");
+
+    // Ten seconds on, a desktop with no tray is told how to get one, once,
+    // and a click on the notice opens the menu.
+    h.fakes.statusItem->trayShown = false;
+    h.fakes.runDelayed(trayLookDelay);
+    ASSERT_EQ(h.fakes.notifications.size(), 1u);
+    EXPECT_EQ(h.fakes.notifications[0].first.summary, "Veldrin has no icon on this desktop");
+    EXPECT_TRUE(h.fakes.notifications[0].first.body.contains("AppIndicator extension"));
+    h.fakes.notifications[0].second();
+    EXPECT_EQ(h.fakes.events.last(), "openMenu");
 }

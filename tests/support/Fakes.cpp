@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <utility>
+
 namespace veldrin::test {
 
 namespace {
@@ -63,8 +65,9 @@ struct SchedulerFake : Fake<Scheduler> {
         p.events << "repeat:" + QString::number(period.count());
         return std::make_unique<FixedTimer>(period);
     }
-    void after(std::chrono::milliseconds delay, std::function<void()>) override {
+    void after(std::chrono::milliseconds delay, std::function<void()> call) override {
         p.events << "after:" + QString::number(delay.count());
+        p.delayed.emplace_back(delay, std::move(call));
     }
 };
 
@@ -87,6 +90,11 @@ struct AlertsFake : Fake<Alerts> {
     using Fake::Fake;
     AlertResponse runModal(const AlertRequest& request) override {
         p.alerts.push_back(request);
+        if (p.whileAlertShows) {
+            const bool outer = std::exchange(open, true);
+            std::exchange(p.whileAlertShows, nullptr)();
+            open = outer;
+        }
         if (p.alertAnswers.empty())
             return {};
         const AlertResponse answer = p.alertAnswers.front();
@@ -94,6 +102,12 @@ struct AlertsFake : Fake<Alerts> {
         return answer;
     }
     void beep() override { p.events << "beep"; }
+    bool raiseOpenAlert() override {
+        if (open)
+            p.events << "raiseAlert";
+        return open;
+    }
+    bool open = false;
 };
 
 struct WorkspaceFake : Fake<Workspace> {

@@ -11,10 +11,13 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace veldrin::test {
@@ -70,6 +73,9 @@ struct FakeStatusItem : StatusItem {
         delegate = d;
         events << "menu";
     }
+    void menuChanged() override { ++menuChanges; }
+    void openMenu() override { events << "openMenu"; }
+    std::optional<bool> shown() const override { return trayShown; }
     // What a click on the icon shows.
     CapturedMenu open() const {
         CapturedMenu menu;
@@ -80,13 +86,26 @@ struct FakeStatusItem : StatusItem {
     QStringList& events; // the platform's
     std::vector<SyncState> indicators;
     MenuDelegate* delegate = nullptr;
+    int menuChanges = 0;
+    std::optional<bool> trayShown = true; // what shown() answers
 };
 
 struct FakePlatform {
     // In order: "statusItem", "toolTip:…", "menu", "indicator", "read:key",
     // "write:key=true", "repeat:5000", "after:20000", "begin:option:reason",
-    // "end:id", "beep". Timers are never fired.
+    // "end:id", "beep", "raiseAlert", "openMenu". Timers never fire by themselves.
     QStringList events;
+    // The delayed calls scheduled so far; runDelayed fires those of one delay.
+    std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> delayed;
+    void runDelayed(std::chrono::milliseconds delay) {
+        auto due = std::exchange(delayed, {});
+        for (auto& [after, call] : due) {
+            if (after == delay)
+                call();
+            else
+                delayed.emplace_back(after, std::move(call));
+        }
+    }
     FakeStatusItem* statusItem = nullptr;
     std::vector<std::shared_ptr<FakeLogWindow>> windows;
     std::map<QString, bool> defaults;
@@ -106,6 +125,8 @@ struct FakePlatform {
     // left, an alert goes away without a button.
     std::vector<AlertRequest> alerts;
     std::deque<AlertResponse> alertAnswers;
+    // Runs once, while the next alert is open.
+    std::function<void()> whileAlertShows;
     QList<QStringList> terminateRequests; // the workspace's polite quits
     // Every notification shown, with what a click on it does.
     std::vector<std::pair<Notification, std::function<void()>>> notifications;

@@ -34,6 +34,9 @@ SessionBus::SessionBus() {
 SessionBus::~SessionBus() {
     services_.quit();
     services_.wait();
+    // The next test's bus gets connections of its own under the same names.
+    for (const QString& name : served_)
+        QDBusConnection::disconnectFromBus(name);
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     if (daemon_ > 0) {
         ::kill(daemon_, SIGTERM);
@@ -44,6 +47,7 @@ SessionBus::~SessionBus() {
 
 bool SessionBus::serve(QObject* service, const QString& name, const QString& path) {
     service->moveToThread(&services_);
+    served_ << name;
     QDBusConnection bus = QDBusConnection::connectToBus(address_, name);
     return bus.registerObject(path, service,
                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&

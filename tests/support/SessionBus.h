@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryFile>
 #include <QThread>
 
@@ -33,6 +34,7 @@ private:
     int output_ = -1;
     QString address_;
     QThread services_;
+    QStringList served_;
 };
 
 } // namespace veldrin::test

@@ -1,61 +1,15 @@
 #include "platform/linux/DBusMenu.h"
 
-#include "menu/TitleText.h"
-
 #include <QDBusAbstractAdaptor>
-#include <QSet>
 #include <QTimer>
-
-#include <algorithm>
 
 namespace veldrin {
 
 namespace {
 
-QString label(const QString& title) {
-    return menuTitle(title).replace(QLatin1Char('_'), QStringLiteral("__"));
-}
-
-QVariantMap itemProperties(const MenuEntry* e) {
-    QVariantMap p;
-    if (!e) { // the root
-        p.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-        return p;
-    }
-    if (e->separator) {
-        p.insert(QStringLiteral("type"), QStringLiteral("separator"));
-        return p;
-    }
-    p.insert(QStringLiteral("label"), label(e->title));
-    p.insert(QStringLiteral("enabled"), e->enabled);
-    if (e->submenu)
-        p.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-    if (e->checkmark != Checkmark::notSet) {
-        p.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
-        p.insert(QStringLiteral("toggle-state"), e->checkmark == Checkmark::on ? 1 : 0);
-    }
-    if (!e->keyEquivalent.isEmpty()) {
-        // Ctrl, as the Qt menu shows it.
-        const QList<QStringList> shortcut{{QStringLiteral("Control"), e->keyEquivalent}};
-        p.insert(QStringLiteral("shortcut"), QVariant::fromValue(shortcut));
-    }
-    // The protocol has no tooltip; its description for assistive tools is
-    // the nearest, and hosts that show one take it from there.
-    if (e->toolTip)
-        p.insert(QStringLiteral("accessible-desc"), menuTitle(*e->toolTip));
-    return p;
-}
-
-QVariantMap only(QVariantMap properties, const QSet<QString>& names) {
-    if (names.isEmpty())
-        return properties;
-    for (auto it = properties.begin(); it != properties.end();)
-        it = names.contains(it.key()) ? std::next(it) : properties.erase(it);
-    return properties;
-}
-
-// Questions about items the menu does not have, or properties they lack,
-// are answered with InvalidArgs.
+// Questions about items the menu does not have, or properties they lack, are
+// answered with InvalidArgs. Arrays in requests arrive as the bounded types
+// of TrayTypes.h, so a request of a million ids costs what one of a few does.
 class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -66,6 +20,7 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit DBusMenuAdaptor(DBusMenu* menu) : QDBusAbstractAdaptor(menu), menu_(menu) {
         connect(menu, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
+        connect(menu, &DBusMenu::itemsPropertiesUpdated, this, &DBusMenuAdaptor::ItemsPropertiesUpdated);
     }
     uint version() const { return 3; }
     QString textDirection() const { return QStringLiteral("ltr"); }
@@ -83,9 +38,9 @@ public Q_SLOTS:
         layout = *found;
         return menu_->revision();
     }
-    QList<veldrin::DBusMenuProperties> GetGroupProperties(const QList<int>& ids,
+    QList<veldrin::DBusMenuProperties> GetGroupProperties(const veldrin::DBusMenuIdList& ids,
                                                           const QStringList& propertyNames) {
-        return menu_->properties(ids, propertyNames);
+        return menu_->properties(ids.ids, propertyNames);
     }
     QDBusVariant GetProperty(int id, const QString& name) {
         const DBusMenuPropertiesList found = menu_->properties({id}, {name});
@@ -99,23 +54,27 @@ public Q_SLOTS:
         if (!menu_->handleEvent(id, eventId))
             refuse(QStringLiteral("no item %1").arg(id));
     }
-    QList<int> EventGroup(const QList<veldrin::DBusMenuEvent>& events) {
-        QList<int> errors;
-        for (const DBusMenuEvent& e : events) {
-            if (!menu_->handleEvent(e.id, e.eventId))
-                errors << e.id;
+    QList<int> EventGroup(const veldrin::DBusMenuEventBatch& batch) {
+        QList<int> unknown;
+        for (const auto& [id, eventId] : batch.events) {
+            if (!menu_->handleEvent(id, eventId))
+                unknown << id;
         }
-        return errors;
+        return unknown;
     }
     bool AboutToShow(int id) { return menu_->aboutToShow(id); }
-    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    QList<int> AboutToShowGroup(const veldrin::DBusMenuIdList& ids, QList<int>& idErrors) {
+        QList<int> updates;
         idErrors = {};
-        return menu_->aboutToShow(ids, idErrors);
+        for (const int id : ids.ids)
+            (menu_->aboutToShow(id) ? updates : idErrors) << id;
+        return updates;
     }
 
 Q_SIGNALS:
-    void ItemsPropertiesUpdated(const QList<veldrin::DBusMenuProperties>& updated,
-                                const QList<veldrin::DBusMenuRemoved>& removed);
+    // Spelt out: QtDBus knows the types by these names, not by their aliases.
+    void ItemsPropertiesUpdated(const QList<veldrin::DBusMenuProperties>& updatedProps,
+                                const QList<veldrin::DBusMenuRemoved>& removedProps);
     void LayoutUpdated(uint revision, int parent);
     void ItemActivationRequested(int id, uint timestamp);
 
@@ -127,113 +86,109 @@ private:
 
 } // namespace
 
-DBusMenu::DBusMenu(QObject* parent) : QObject(parent) {
+DBusMenu::DBusMenu(QObject* parent) : QObject(parent), pendingUpdate_(new QTimer(this)) {
     registerTrayTypes();
+    pendingUpdate_->setSingleShot(true);
+    connect(pendingUpdate_, &QTimer::timeout, this, &DBusMenu::update);
     new DBusMenuAdaptor(this);
 }
 
-void DBusMenu::open() {
+void DBusMenu::menuChanged() {
+    // Nothing to keep up to date before a host has read the menu.
+    if (!built_ || pendingUpdate_->isActive())
+        return;
+    const auto since = lastUpdate_ ? Clock::now() - *lastUpdate_ : Clock::duration::max();
+    pendingUpdate_->start(since >= spacing.rebuild
+                              ? std::chrono::milliseconds(0)
+                              : std::chrono::ceil<std::chrono::milliseconds>(spacing.rebuild - since));
+}
+
+void DBusMenu::update() {
+    pendingUpdate_->stop();
     if (!delegate_)
         return;
     struct Fill : StatusMenu {
         std::vector<MenuEntry> entries;
         void setEntries(const std::vector<MenuEntry>& e) override { entries = e; }
     } fill;
-    delegate_->menuWillOpen(fill);
-    entries_ = std::move(fill.entries);
-    byId_.assign(1, nullptr);
-    number(entries_);
-    opened_ = true;
-    ++revision_;
-    Q_EMIT layoutUpdated(revision_, 0);
-}
-
-void DBusMenu::number(const std::vector<MenuEntry>& entries) {
-    for (const MenuEntry& e : entries) {
-        byId_.push_back(&e);
-        if (e.submenu)
-            number(e.submenu->entries);
+    delegate_->rebuildMenu(fill);
+    DBusMenuTree next(fill.entries, ids_);
+    lastUpdate_ = Clock::now();
+    const DBusMenuChanges changes(tree_, next);
+    tree_ = std::move(next);
+    if (!built_) { // no host has a copy to bring up to date
+        built_ = true;
+        return;
+    }
+    if (!changes.updated.isEmpty() || !changes.removed.isEmpty())
+        Q_EMIT itemsPropertiesUpdated(changes.updated, changes.removed);
+    if (!changes.relaidOut.isEmpty()) {
+        ++revision_;
+        for (const int parent : changes.relaidOut)
+            Q_EMIT layoutUpdated(revision_, parent);
     }
 }
 
-const MenuEntry* DBusMenu::entry(int id) const {
-    return id > 0 && std::size_t(id) < byId_.size() ? byId_[std::size_t(id)] : nullptr;
+void DBusMenu::ensureBuilt() {
+    // A host that reads before it ever announces an opening still gets the menu.
+    if (!built_)
+        update();
 }
 
 std::optional<DBusMenuLayout> DBusMenu::layout(int parentId, int depth, const QStringList& names) {
-    // A host that fetches before it ever announces an opening still gets the menu.
-    if (!opened_)
-        open();
-    if (!has(parentId))
+    ensureBuilt();
+    if (!tree_.node(parentId))
         return std::nullopt;
-    const QSet<QString> wanted(names.begin(), names.end());
-    if (parentId == 0)
-        return layoutOf(0, &entries_, depth, wanted);
-    const MenuEntry* e = entry(parentId);
-    return layoutOf(parentId, e->submenu ? &e->submenu->entries : nullptr, depth, wanted);
-}
-
-DBusMenuLayout DBusMenu::layoutOf(int id, const std::vector<MenuEntry>* children, int depth,
-                                  const QSet<QString>& names) const {
-    DBusMenuLayout node;
-    node.id = id;
-    node.properties = only(itemProperties(entry(id)), names);
-    if (!children || depth == 0)
-        return node;
-    for (const MenuEntry& child : *children) {
-        const auto at = std::find(byId_.begin(), byId_.end(), &child);
-        const int childId = int(at - byId_.begin());
-        node.children << layoutOf(childId, child.submenu ? &child.submenu->entries : nullptr,
-                                  depth < 0 ? depth : depth - 1, names);
-    }
-    return node;
+    return tree_.layout(parentId, depth, wantedProperties(names, dbusMenuRequestLimit));
 }
 
 DBusMenuPropertiesList DBusMenu::properties(const QList<int>& ids, const QStringList& names) {
-    // The answer never outgrows the menu, whatever the size of the question.
-    const QSet<QString> wanted(names.begin(), names.end());
-    std::vector<bool> answered(byId_.size());
+    ensureBuilt();
+    const std::optional<QSet<QString>> wanted = wantedProperties(names, dbusMenuRequestLimit);
+    QSet<int> answered;
     DBusMenuPropertiesList out;
-    for (int id : ids) {
-        if (!has(id) || answered[std::size_t(id)])
+    for (const int id : ids) {
+        if (out.size() == tree_.size())
+            break; // every item is answered
+        const DBusMenuNode* node = tree_.node(id);
+        if (!node || answered.contains(id))
             continue;
-        answered[std::size_t(id)] = true;
-        out << DBusMenuProperties{id, only(itemProperties(entry(id)), wanted)};
-        if (std::size_t(out.size()) == byId_.size())
-            break;
+        answered.insert(id);
+        out << DBusMenuProperties{id, onlyWanted(node->properties, wanted)};
     }
     return out;
 }
 
 bool DBusMenu::aboutToShow(int id) {
-    if (id != 0)
-        return false; // submenus come with the root's opening
-    open();
+    ensureBuilt();
+    if (!tree_.node(id))
+        return false;
+    if (id == 0 && delegate_) {
+        delegate_->menuOpening();
+        // Built afresh for the opening; hosts that open it over and over
+        // share one build per spacing.
+        if (!lastUpdate_ || Clock::now() - *lastUpdate_ >= spacing.rebuild)
+            update();
+        else
+            menuChanged();
+    }
+    // The host may fetch the item again: it costs no more than the menu's size.
     return true;
 }
 
-QList<int> DBusMenu::aboutToShow(const QList<int>& ids, QList<int>& unknown) {
-    QList<int> updates;
-    if (ids.contains(0) && aboutToShow(0))
-        updates << 0;
-    QSet<int> refused;
-    for (int id : ids) {
-        if (!has(id) && !refused.contains(id)) {
-            refused.insert(id);
-            unknown << id;
-        }
-    }
-    return updates;
-}
-
 bool DBusMenu::handleEvent(int id, const QString& eventId) {
-    const MenuEntry* e = entry(id);
-    if (id != 0 && !e)
+    ensureBuilt();
+    const DBusMenuNode* node = tree_.node(id);
+    if (!node)
         return false;
-    if (eventId != QLatin1String("clicked") || !e || !e->enabled || e->action == Action::none || !delegate_)
+    if (eventId != QLatin1String("clicked") || !node->enabled || node->action == Action::none || !delegate_)
         return true;
-    const Action chosen = e->action;
-    const QVariant object = e->representedObject;
+    const Clock::time_point now = Clock::now();
+    if (lastClick_ && now - *lastClick_ < spacing.click)
+        return true;
+    lastClick_ = now;
+    const Action chosen = node->action;
+    const QVariant object = node->representedObject;
     // After the reply, so that an alert the action opens does not hold the host.
     QTimer::singleShot(0, this, [this, chosen, object] {
         if (delegate_)

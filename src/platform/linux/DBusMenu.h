@@ -1,65 +1,83 @@
 #pragma once
 
 #include "menu/StatusItem.h"
+#include "platform/linux/DBusMenuModel.h"
 #include "platform/linux/TrayTypes.h"
 
 #include <QDBusContext>
 #include <QObject>
-#include <QSet>
 
+#include <chrono>
 #include <optional>
-#include <vector>
+
+class QTimer;
 
 namespace veldrin {
 
 // The status menu as com.canonical.dbusmenu, for tray hosts that draw the
-// menu themselves. The host's AboutToShow on the root is an opening: the
-// delegate fills the menu afresh, the layout's revision goes up and
-// LayoutUpdated tells the host to fetch it. Titles reach the host literally
-// (an underscore, the protocol's mnemonic mark, is doubled). A "clicked"
-// event performs the entry's action once the host's call has been answered.
+// menu themselves from a copy they keep. The exported menu follows the
+// delegate's fields: whenever they may have changed it is built again, and
+// hosts are told exactly what changed (ItemsPropertiesUpdated for
+// properties, LayoutUpdated for items that came or went). No request waits
+// for anything: an opening (AboutToShow on the root) starts the delegate's
+// checks and is answered at once, and what they find follows as changes.
+// Every request costs at most what the menu's size allows, whatever the
+// request holds, and a person's clicks are told from a flood.
 class DBusMenu : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     explicit DBusMenu(QObject* parent = nullptr);
 
     void setMenuDelegate(MenuDelegate* delegate) { delegate_ = delegate; }
-    // The object to export, adaptor included, under the menu's path.
-    QObject* exported() { return this; }
+    // The delegate's fields may have changed: the menu is built again on the
+    // next turn of the event loop, once however often this was called.
+    void menuChanged();
 
     uint revision() const { return revision_; }
     // Empty for an item the menu does not have.
     std::optional<DBusMenuLayout> layout(int parentId, int depth, const QStringList& names);
     // Each item the menu has once, however often the host names it.
     DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names);
-    // Whether the host should fetch the layout again.
+    // Whether the host should fetch the item's layout again; false for an
+    // item the menu does not have.
     bool aboutToShow(int id);
-    // The ids whose layout the host should fetch again; the menu opens once
-    // however often the root is named. Ids the menu does not have go to `unknown`.
-    QList<int> aboutToShow(const QList<int>& ids, QList<int>& unknown);
-    // False for an item the menu does not have.
+    // False for an item the menu does not have. A click performs the item's
+    // action once the host's call has been answered, if the item is enabled
+    // and no click was taken within spacing.click.
     bool handleEvent(int id, const QString& eventId);
     // Answers the host's call being served with InvalidArgs (QtDBus keeps an
     // adaptor's call with the object it adapts).
     void refuseCall(const QString& why) { sendErrorReply(QDBusError::InvalidArgs, why); }
 
+    struct Spacing {
+        // The menu is built again at most this often, however often hosts
+        // open it or its fields change.
+        std::chrono::milliseconds rebuild{100};
+        // A click within this of the last one taken is a repeat (a person's
+        // clicks are further apart) and is dropped.
+        std::chrono::milliseconds click{250};
+    };
+    Spacing spacing;
+
 Q_SIGNALS:
     void layoutUpdated(uint revision, int parent);
+    void itemsPropertiesUpdated(const veldrin::DBusMenuPropertiesList& updated,
+                                const veldrin::DBusMenuRemovedList& removed);
 
 private:
-    void open();
-    void number(const std::vector<MenuEntry>& entries);
-    const MenuEntry* entry(int id) const;
-    bool has(int id) const { return id == 0 || entry(id); }
-    DBusMenuLayout layoutOf(int id, const std::vector<MenuEntry>* children, int depth,
-                            const QSet<QString>& names) const;
+    // Builds the menu from the delegate's fields and tells hosts what changed.
+    void update();
+    void ensureBuilt();
 
+    using Clock = std::chrono::steady_clock;
     MenuDelegate* delegate_ = nullptr;
-    std::vector<MenuEntry> entries_;
-    // Entry of each id, depth first from 1; 0 is the root.
-    std::vector<const MenuEntry*> byId_{nullptr};
-    uint revision_ = 0;
-    bool opened_ = false;
+    DBusMenuIds ids_;
+    DBusMenuTree tree_;
+    bool built_ = false;
+    uint revision_ = 1;
+    QTimer* pendingUpdate_;
+    std::optional<Clock::time_point> lastUpdate_;
+    std::optional<Clock::time_point> lastClick_;
 };
 
 } // namespace veldrin

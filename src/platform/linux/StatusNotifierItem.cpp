@@ -8,6 +8,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <unistd.h>
@@ -17,6 +20,7 @@ namespace veldrin {
 namespace {
 
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString menuPath = QStringLiteral("/MenuBar");
 
@@ -44,13 +48,20 @@ public:
         connect(item, &StatusNotifierItem::iconChanged, this, &StatusNotifierItemAdaptor::NewIcon);
         connect(item, &StatusNotifierItem::toolTipChanged, this, &StatusNotifierItemAdaptor::NewToolTip);
     }
+    // Every host reads the item's identity when it takes the item.
     QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return QStringLiteral("veldrin"); }
+    QString id() const {
+        item_->readByHost();
+        return QStringLiteral("veldrin");
+    }
     QString title() const { return QStringLiteral("Veldrin"); }
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString empty() const { return {}; }
-    QDBusObjectPath menu() const { return QDBusObjectPath(menuPath); }
+    QDBusObjectPath menu() const {
+        item_->readByHost();
+        return QDBusObjectPath(menuPath);
+    }
     bool itemIsMenu() const { return true; }
     QList<veldrin::TrayPixmap> iconPixmap() const { return item_->icon(); }
     QList<veldrin::TrayPixmap> noPixmaps() const { return {}; }
@@ -58,7 +69,12 @@ public:
 
 public Q_SLOTS:
     void ContextMenu(int x, int y) { item_->requestPopup(QPoint(x, y)); }
-    void Activate(int x, int y) { item_->requestPopup(QPoint(x, y)); }
+    // The item is its menu: a host that activates it all the same (Plasma
+    // does, on a left click) opens the menu when told the item cannot be.
+    void Activate(int, int) {
+        item_->refuseCall(QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
+                          QStringLiteral("Veldrin's item is a menu; open its menu instead"));
+    }
     void SecondaryActivate(int, int) {}
     void Scroll(int, const QString&) {}
     void ProvideXdgActivationToken(const QString&) {}
@@ -80,7 +96,8 @@ private:
 
 StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus), menu_(new DBusMenu(this)),
-      watcher_(new QDBusServiceWatcher(watcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this)) {
+      watcher_(new QDBusServiceWatcher(watcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this)),
+      retry_(new QTimer(this)) {
     registerTrayTypes();
     new StatusNotifierItemAdaptor(this);
     static int count = 0;
@@ -88,16 +105,26 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
     bus_.registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
     bus_.registerObject(menuPath, menu_, QDBusConnection::ExportAdaptors);
     bus_.registerService(serviceName_);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, &StatusNotifierItem::registerWithWatcher);
+    // A host that drops the item again says so; the item then registers anew.
+    bus_.connect(watcherService, watcherPath, watcherService,
+                 QStringLiteral("StatusNotifierItemUnregistered"), this, SLOT(itemUnregistered(QString)));
+    bus_.connect(watcherService, watcherPath, watcherService, QStringLiteral("StatusNotifierHostRegistered"),
+                 this, SLOT(hostRegistered()));
 
     // A watcher that comes, goes or is replaced: a panel starting late or
     // restarting. The item registers with each new one.
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& owner) {
                 ++watcherGeneration_;
+                retry_->stop();
+                hostRegistered_.reset();
+                retryAfter_ = confirmAfter;
                 if (owner.isEmpty())
                     setRegistered(false);
                 else
-                    watcherAppeared();
+                    registerWithWatcher();
             });
     QDBusMessage hasOwner = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                            "org.freedesktop.DBus", "NameHasOwner");
@@ -107,7 +134,7 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
         call->deleteLater();
         const QDBusPendingReply<bool> reply = *call;
         if (reply.isValid() && reply.value())
-            watcherAppeared();
+            registerWithWatcher();
         else if (!registered_)
             setRegistered(false);
     });
@@ -121,6 +148,10 @@ StatusNotifierItem::~StatusNotifierItem() {
 
 void StatusNotifierItem::setMenuDelegate(MenuDelegate* delegate) {
     menu_->setMenuDelegate(delegate);
+}
+
+void StatusNotifierItem::menuChanged() {
+    menu_->menuChanged();
 }
 
 void StatusNotifierItem::setIcon(const TrayPixmaps& icon) {
@@ -144,9 +175,11 @@ TrayToolTip StatusNotifierItem::toolTip() const {
     return tip;
 }
 
-void StatusNotifierItem::watcherAppeared() {
-    QDBusMessage call = QDBusMessage::createMethodCall(watcherService, "/StatusNotifierWatcher",
-                                                       watcherService, "RegisterStatusNotifierItem");
+void StatusNotifierItem::registerWithWatcher() {
+    readSinceRegistering_ = false;
+    confirmed_ = false;
+    QDBusMessage call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherService,
+                                                       "RegisterStatusNotifierItem");
     call << serviceName_;
     auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(answer, &QDBusPendingCallWatcher::finished, this,
@@ -161,7 +194,80 @@ void StatusNotifierItem::watcherAppeared() {
                                  qPrintable(reply.error().message()));
                 }
                 setRegistered(!reply.isError());
+                if (!reply.isError())
+                    QTimer::singleShot(confirmAfter, this, [this, generation] { confirm(generation); });
             });
+}
+
+void StatusNotifierItem::confirm(quint64 generation) {
+    if (generation != watcherGeneration_ || confirmed_ || retry_->isActive())
+        return;
+    QDBusMessage getAll = QDBusMessage::createMethodCall(watcherService, watcherPath,
+                                                         "org.freedesktop.DBus.Properties", "GetAll");
+    getAll << watcherService;
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(getAll), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+            [this, generation](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                if (generation != watcherGeneration_)
+                    return;
+                const QDBusPendingReply<QVariantMap> reply = *call;
+                const QVariantMap watcher = reply.isValid() ? reply.value() : QVariantMap();
+                const QVariant host = watcher.value(QStringLiteral("IsStatusNotifierHostRegistered"));
+                hostRegistered_ = host.isValid() ? host.toBool() : true;
+                if (!*hostRegistered_)
+                    return; // nothing can show it yet; a host that comes says so
+                const QVariant items = watcher.value(QStringLiteral("RegisteredStatusNotifierItems"));
+                // A watcher that keeps its list to itself: a host that read the item has it.
+                confirmed_ = items.isValid() ? listsThisItem(items.toStringList()) : readSinceRegistering_;
+                if (confirmed_)
+                    retryAfter_ = confirmAfter;
+                else
+                    registerAgainLater(generation, QStringLiteral("the tray has not taken Veldrin's icon"));
+            });
+}
+
+void StatusNotifierItem::hostRegistered() {
+    hostRegistered_ = true;
+    if (registered_ == true && !confirmed_ && !retry_->isActive())
+        registerWithWatcher();
+}
+
+std::optional<bool> StatusNotifierItem::hostHolds() const {
+    if (registered_ != true)
+        return registered_;
+    return hostRegistered_;
+}
+
+void StatusNotifierItem::itemUnregistered(const QString& item) {
+    if (listsThisItem({item}))
+        registerAgainLater(watcherGeneration_, QStringLiteral("the tray dropped Veldrin's icon"));
+}
+
+void StatusNotifierItem::registerAgainLater(quint64 generation, const QString& why) {
+    if (generation != watcherGeneration_ || retry_->isActive())
+        return;
+    confirmed_ = false;
+    if (!saidNotShown_) {
+        saidNotShown_ = true;
+        std::fprintf(stderr, "veldrin: %s; registering it again, every minute at most\n", qPrintable(why));
+    }
+    retry_->start(retryAfter_);
+    retryAfter_ = std::min(retryAfter_ * 2, longestRetry);
+}
+
+bool StatusNotifierItem::listsThisItem(const QStringList& items) const {
+    // Watchers name an item by the name it registered with, or by its
+    // connection, alone or followed by its object path.
+    const QString unique = bus_.baseService();
+    for (const QString& item : items) {
+        for (const QString& name : {serviceName_, unique}) {
+            if (!name.isEmpty() && (item == name || item.startsWith(name + QLatin1Char('/')) ||
+                                    item.startsWith(name + QLatin1Char('@'))))
+                return true;
+        }
+    }
+    return false;
 }
 
 void StatusNotifierItem::setRegistered(bool registered) {

@@ -4,12 +4,15 @@
 #include "platform/linux/TrayTypes.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QPoint>
 
+#include <chrono>
 #include <optional>
 
 class QDBusServiceWatcher;
+class QTimer;
 
 namespace veldrin {
 
@@ -19,14 +22,25 @@ class DBusMenu;
 // over com.canonical.dbusmenu, registered with the StatusNotifierWatcher
 // whenever one is on the bus: at once, when a panel starts later, and again
 // after a panel restarts. The item says it is a menu (ItemIsMenu), so hosts
-// open the menu themselves on a click, with no window of ours to place.
-class StatusNotifierItem : public QObject {
+// open the menu themselves on a click, with no window of ours to place;
+// hosts that activate it all the same are told it cannot be activated, which
+// is what makes them open the menu instead.
+//
+// A watcher that accepts the item does not always show it (a host that
+// failed to read it drops it again), so a registration is confirmed: the
+// item must be listed in RegisteredStatusNotifierItems a moment later (or,
+// where the list cannot be read, the host must have read the item).
+// Otherwise it registers again, after 2 s, then twice as long each time up
+// to a minute, and says so once on standard error.
+class StatusNotifierItem : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     explicit StatusNotifierItem(const QDBusConnection& bus, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     void setMenuDelegate(MenuDelegate* delegate);
+    // The menu's fields may have changed; hosts are told what did.
+    void menuChanged();
     void setIcon(const TrayPixmaps& icon);
     // The first line is the title, the rest the description (escaped: hosts
     // may read it as markup).
@@ -34,24 +48,45 @@ public:
 
     // Whether a watcher holds the item; empty until the bus has answered.
     std::optional<bool> registered() const { return registered_; }
+    // Whether a host has been seen to take it (listed by the watcher or read).
+    bool confirmed() const { return confirmed_; }
+    // Whether a watcher with a host holds the item; empty until known.
+    std::optional<bool> hostHolds() const;
 
     // What the adaptor reads and calls.
     TrayPixmaps icon() const { return icon_; }
     TrayToolTip toolTip() const;
     QString serviceName() const { return serviceName_; }
     void requestPopup(QPoint at) { Q_EMIT popupRequested(at); }
+    // A host has read a property of the item.
+    void readByHost() { readSinceRegistering_ = true; }
+    // Answers the call being served with `name`.
+    void refuseCall(const QString& name, const QString& why) { sendErrorReply(name, why); }
+
+    // How long after a registration the watcher's list is looked at, and the
+    // longest wait between two registrations.
+    static constexpr std::chrono::milliseconds confirmAfter{2000};
+    static constexpr std::chrono::milliseconds longestRetry{60000};
 
 Q_SIGNALS:
     void registeredChanged(bool registered);
-    // A host asked the item itself to act (Activate, ContextMenu) at a point
-    // on the screen, in spite of ItemIsMenu.
+    // A host asked the item for its context menu at a point on the screen,
+    // in spite of ItemIsMenu.
     void popupRequested(QPoint at);
     void iconChanged();
     void toolTipChanged();
 
+private Q_SLOTS:
+    // The watcher's StatusNotifierItemUnregistered and StatusNotifierHostRegistered.
+    void itemUnregistered(const QString& item);
+    void hostRegistered();
+
 private:
-    void watcherAppeared();
+    void registerWithWatcher();
     void setRegistered(bool registered);
+    void confirm(quint64 generation);
+    void registerAgainLater(quint64 generation, const QString& why);
+    bool listsThisItem(const QStringList& items) const;
 
     QDBusConnection bus_;
     QString serviceName_;
@@ -60,10 +95,16 @@ private:
     TrayPixmaps icon_;
     QString toolTip_;
     std::optional<bool> registered_;
+    std::optional<bool> hostRegistered_;
     // Goes up whenever the watcher's name changes hands: an answer from a
     // watcher that has since gone says nothing about the current one.
     quint64 watcherGeneration_ = 0;
     bool complained_ = false;
+    bool confirmed_ = false;
+    bool readSinceRegistering_ = false;
+    bool saidNotShown_ = false;
+    std::chrono::milliseconds retryAfter_ = confirmAfter;
+    QTimer* retry_;
 };
 
 } // namespace veldrin

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace veldrin {
 
 // (iiay): one size of an icon, ARGB32 in network byte order.
@@ -58,6 +60,22 @@ struct DBusMenuEvent {
 };
 using DBusMenuEventList = QList<DBusMenuEvent>;
 
+// At most this many elements of an array a host sends are read: many times
+// the items the menu has, so that the cost of a request is bounded by the
+// menu and never by what a client puts into it.
+inline constexpr qsizetype dbusMenuRequestLimit = 4096;
+
+// (ai), read boundedly: the distinct ids among the first elements, in order.
+struct DBusMenuIdList {
+    QList<int> ids;
+};
+
+// a(isvu), read boundedly: of the first events, each distinct item's first
+// event id (the data and timestamps are not read).
+struct DBusMenuEventBatch {
+    QList<std::pair<int, QString>> events;
+};
+
 // Registers every type above with QtDBus; call before exporting or calling.
 void registerTrayTypes();
 
@@ -73,6 +91,10 @@ QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuRemoved& v);
 const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuRemoved& v);
 QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuEvent& v);
 const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEvent& v);
+QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuIdList& v);
+const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuIdList& v);
+QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuEventBatch& v);
+const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEventBatch& v);
 
 } // namespace veldrin
 
@@ -82,3 +104,5 @@ Q_DECLARE_METATYPE(veldrin::DBusMenuLayout)
 Q_DECLARE_METATYPE(veldrin::DBusMenuProperties)
 Q_DECLARE_METATYPE(veldrin::DBusMenuRemoved)
 Q_DECLARE_METATYPE(veldrin::DBusMenuEvent)
+Q_DECLARE_METATYPE(veldrin::DBusMenuIdList)
+Q_DECLARE_METATYPE(veldrin::DBusMenuEventBatch)
