@@ -9,7 +9,7 @@
 set -eu
 
 PACKAGES="build-essential cmake ninja-build pkg-config clang-format
-qt6-base-dev libgl-dev libplist-dev libgtest-dev locales
+qt6-base-dev libgl-dev libplist-dev libdbus-1-dev libgtest-dev locales
 xvfb trayer xdotool xclip imagemagick fonts-dejavu-core xterm dbus xdg-utils
 qt6-wayland"
 [ "${1:-}" = bench ] && PACKAGES="$PACKAGES libbenchmark-dev"

@@ -59,7 +59,7 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new 
 #if defined(Q_OS_MACOS)
     useQtTray(true);
 #else
-    const std::optional<QDBusConnection> bus = sessionBusIfAny();
+    const std::optional<QByteArray> bus = sessionBusAddress();
     if (!bus) {
         useQtTray(true);
         return;

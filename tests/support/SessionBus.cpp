@@ -19,7 +19,11 @@ SessionBus::SessionBus() {
                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                   "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
                   "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                  // The session bus's own limits (/usr/share/dbus-1/session.conf).
+                  "<limit name=\"max_incoming_bytes\">1000000000</limit>"
+                  "<limit name=\"max_outgoing_bytes\">1000000000</limit>"
+                  "<limit name=\"max_message_size\">1000000000</limit></busconfig>\n");
     config_.flush();
     const SpawnResult bus =
         spawnWithPipe({QStandardPaths::findExecutable("dbus-daemon"), "--config-file=" + config_.fileName(),
@@ -52,6 +56,11 @@ bool SessionBus::serve(QObject* service, const QString& name, const QString& pat
     return bus.registerObject(path, service,
                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
            bus.registerService(name);
+}
+
+QDBusConnection SessionBus::client(const QString& name) {
+    served_ << name;
+    return QDBusConnection::connectToBus(address_, name);
 }
 
 } // namespace veldrin::test

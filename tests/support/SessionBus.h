@@ -27,6 +27,8 @@ public:
     QString address() const { return address_; }
     // Exports `service`'s slots at `path` under `name`, answered on the bus's service thread.
     bool serve(QObject* service, const QString& name, const QString& path);
+    // A connection of the test's own, named `name`, closed with the bus.
+    QDBusConnection client(const QString& name);
 
 private:
     QTemporaryFile config_;

@@ -1,96 +1,12 @@
 #include "platform/linux/DBusMenu.h"
 
-#include <QDBusAbstractAdaptor>
 #include <QTimer>
 
 namespace veldrin {
 
-namespace {
-
-// Questions about items the menu does not have, or properties they lack, are
-// answered with InvalidArgs. Arrays in requests arrive as the bounded types
-// of TrayTypes.h, so a request of a million ids costs what one of a few does.
-class DBusMenuAdaptor : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
-    Q_PROPERTY(uint Version READ version)
-    Q_PROPERTY(QString TextDirection READ textDirection)
-    Q_PROPERTY(QString Status READ status)
-    Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
-public:
-    explicit DBusMenuAdaptor(DBusMenu* menu) : QDBusAbstractAdaptor(menu), menu_(menu) {
-        connect(menu, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
-        connect(menu, &DBusMenu::itemsPropertiesUpdated, this, &DBusMenuAdaptor::ItemsPropertiesUpdated);
-    }
-    uint version() const { return 3; }
-    QString textDirection() const { return QStringLiteral("ltr"); }
-    QString status() const { return QStringLiteral("normal"); }
-    QStringList iconThemePath() const { return {}; }
-
-public Q_SLOTS:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
-                   veldrin::DBusMenuLayout& layout) {
-        const std::optional<DBusMenuLayout> found = menu_->layout(parentId, recursionDepth, propertyNames);
-        if (!found) {
-            refuse(QStringLiteral("no item %1").arg(parentId));
-            return 0;
-        }
-        layout = *found;
-        return menu_->revision();
-    }
-    QList<veldrin::DBusMenuProperties> GetGroupProperties(const veldrin::DBusMenuIdList& ids,
-                                                          const QStringList& propertyNames) {
-        return menu_->properties(ids.ids, propertyNames);
-    }
-    QDBusVariant GetProperty(int id, const QString& name) {
-        const DBusMenuPropertiesList found = menu_->properties({id}, {name});
-        if (found.isEmpty() || !found[0].properties.contains(name)) {
-            refuse(QStringLiteral("no property %1 on item %2").arg(name).arg(id));
-            return QDBusVariant(QString());
-        }
-        return QDBusVariant(found[0].properties.value(name));
-    }
-    void Event(int id, const QString& eventId, const QDBusVariant&, uint) {
-        if (!menu_->handleEvent(id, eventId))
-            refuse(QStringLiteral("no item %1").arg(id));
-    }
-    QList<int> EventGroup(const veldrin::DBusMenuEventBatch& batch) {
-        QList<int> unknown;
-        for (const auto& [id, eventId] : batch.events) {
-            if (!menu_->handleEvent(id, eventId))
-                unknown << id;
-        }
-        return unknown;
-    }
-    bool AboutToShow(int id) { return menu_->aboutToShow(id); }
-    QList<int> AboutToShowGroup(const veldrin::DBusMenuIdList& ids, QList<int>& idErrors) {
-        QList<int> updates;
-        idErrors = {};
-        for (const int id : ids.ids)
-            (menu_->aboutToShow(id) ? updates : idErrors) << id;
-        return updates;
-    }
-
-Q_SIGNALS:
-    // Spelt out: QtDBus knows the types by these names, not by their aliases.
-    void ItemsPropertiesUpdated(const QList<veldrin::DBusMenuProperties>& updatedProps,
-                                const QList<veldrin::DBusMenuRemoved>& removedProps);
-    void LayoutUpdated(uint revision, int parent);
-    void ItemActivationRequested(int id, uint timestamp);
-
-private:
-    void refuse(const QString& why) { menu_->refuseCall(why); }
-
-    DBusMenu* menu_;
-};
-
-} // namespace
-
 DBusMenu::DBusMenu(QObject* parent) : QObject(parent), pendingUpdate_(new QTimer(this)) {
-    registerTrayTypes();
     pendingUpdate_->setSingleShot(true);
     connect(pendingUpdate_, &QTimer::timeout, this, &DBusMenu::update);
-    new DBusMenuAdaptor(this);
 }
 
 void DBusMenu::menuChanged() {
@@ -159,10 +75,10 @@ DBusMenuPropertiesList DBusMenu::properties(const QList<int>& ids, const QString
     return out;
 }
 
-bool DBusMenu::aboutToShow(int id) {
+std::optional<bool> DBusMenu::aboutToShow(int id) {
     ensureBuilt();
     if (!tree_.node(id))
-        return false;
+        return std::nullopt;
     if (id == 0 && delegate_) {
         delegate_->menuOpening();
         // Built afresh for the opening; hosts that open it over and over
@@ -172,8 +88,10 @@ bool DBusMenu::aboutToShow(int id) {
         else
             menuChanged();
     }
-    // The host may fetch the item again: it costs no more than the menu's size.
-    return true;
+    // Every change, this opening's included, reaches hosts as signals: none
+    // needs to fetch the item again for it (and libdbusmenu-qt would then
+    // drop the next LayoutUpdated for it).
+    return false;
 }
 
 bool DBusMenu::handleEvent(int id, const QString& eventId) {
@@ -198,5 +116,3 @@ bool DBusMenu::handleEvent(int id, const QString& eventId) {
 }
 
 } // namespace veldrin
-
-#include "DBusMenu.moc"

@@ -4,7 +4,6 @@
 #include "platform/linux/DBusMenuModel.h"
 #include "platform/linux/TrayTypes.h"
 
-#include <QDBusContext>
 #include <QObject>
 
 #include <chrono>
@@ -14,8 +13,8 @@ class QTimer;
 
 namespace veldrin {
 
-// The status menu as com.canonical.dbusmenu, for tray hosts that draw the
-// menu themselves from a copy they keep. The exported menu follows the
+// The status menu as com.canonical.dbusmenu sees it (MenuExport puts it on
+// the bus), for tray hosts that draw the menu themselves from a copy they keep. The exported menu follows the
 // delegate's fields: whenever they may have changed it is built again, and
 // hosts are told exactly what changed (ItemsPropertiesUpdated for
 // properties, LayoutUpdated for items that came or went). No request waits
@@ -23,7 +22,7 @@ namespace veldrin {
 // checks and is answered at once, and what they find follows as changes.
 // Every request costs at most what the menu's size allows, whatever the
 // request holds, and a person's clicks are told from a flood.
-class DBusMenu : public QObject, protected QDBusContext {
+class DBusMenu : public QObject {
     Q_OBJECT
 public:
     explicit DBusMenu(QObject* parent = nullptr);
@@ -38,17 +37,13 @@ public:
     std::optional<DBusMenuLayout> layout(int parentId, int depth, const QStringList& names);
     // Each item the menu has once, however often the host names it.
     DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names);
-    // Whether the host should fetch the item's layout again; false for an
-    // item the menu does not have.
-    bool aboutToShow(int id);
+    // Whether the host should fetch the item again: never, since every
+    // change comes to it as a signal. Empty for an item the menu does not have.
+    std::optional<bool> aboutToShow(int id);
     // False for an item the menu does not have. A click performs the item's
     // action once the host's call has been answered, if the item is enabled
     // and no click was taken within spacing.click.
     bool handleEvent(int id, const QString& eventId);
-    // Answers the host's call being served with InvalidArgs (QtDBus keeps an
-    // adaptor's call with the object it adapts).
-    void refuseCall(const QString& why) { sendErrorReply(QDBusError::InvalidArgs, why); }
-
     struct Spacing {
         // The menu is built again at most this often, however often hosts
         // open it or its fields change.

@@ -3,28 +3,31 @@
 #include "menu/StatusItem.h"
 #include "platform/linux/TrayTypes.h"
 
-#include <QDBusConnection>
-#include <QDBusContext>
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QPoint>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
-class QDBusServiceWatcher;
 class QTimer;
+struct DBusMessage;
 
 namespace veldrin {
 
+class BusConnection;
 class DBusMenu;
 
 // The status item as an org.kde.StatusNotifierItem with its menu exported
-// over com.canonical.dbusmenu, registered with the StatusNotifierWatcher
-// whenever one is on the bus: at once, when a panel starts later, and again
-// after a panel restarts. The item says it is a menu (ItemIsMenu), so hosts
-// open the menu themselves on a click, with no window of ours to place;
-// hosts that activate it all the same are told it cannot be activated, which
-// is what makes them open the menu instead.
+// over com.canonical.dbusmenu, on a bus connection of its own (see
+// BusConnection.h), registered with the StatusNotifierWatcher whenever one
+// is on the bus: at once, when a panel starts later, and again after a panel
+// restarts. The item says it is a menu (ItemIsMenu), so hosts open the menu
+// themselves on a click, with no window of ours to place; hosts that
+// activate it all the same are told it cannot be activated, which is what
+// makes them open the menu instead.
 //
 // A watcher that accepts the item does not always show it (a host that
 // failed to read it drops it again), so a registration is confirmed: the
@@ -32,18 +35,19 @@ class DBusMenu;
 // where the list cannot be read, the host must have read the item).
 // Otherwise it registers again, after 2 s, then twice as long each time up
 // to a minute, and says so once on standard error.
-class StatusNotifierItem : public QObject, protected QDBusContext {
+class StatusNotifierItem : public QObject {
     Q_OBJECT
 public:
-    explicit StatusNotifierItem(const QDBusConnection& bus, QObject* parent = nullptr);
+    // `busAddress` empty, or a bus that cannot be reached: no item, and
+    // registered() false.
+    explicit StatusNotifierItem(const QByteArray& busAddress, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     void setMenuDelegate(MenuDelegate* delegate);
     // The menu's fields may have changed; hosts are told what did.
     void menuChanged();
     void setIcon(const TrayPixmaps& icon);
-    // The first line is the title, the rest the description (escaped: hosts
-    // may read it as markup).
+    // The first line is the title, the rest the description.
     void setToolTip(const QString& text);
 
     // Whether a watcher holds the item; empty until the bus has answered.
@@ -52,46 +56,39 @@ public:
     bool confirmed() const { return confirmed_; }
     // Whether a watcher with a host holds the item; empty until known.
     std::optional<bool> hostHolds() const;
-
-    // What the adaptor reads and calls.
-    TrayPixmaps icon() const { return icon_; }
-    TrayToolTip toolTip() const;
     QString serviceName() const { return serviceName_; }
-    void requestPopup(QPoint at) { Q_EMIT popupRequested(at); }
-    // A host has read a property of the item.
-    void readByHost() { readSinceRegistering_ = true; }
-    // Answers the call being served with `name`.
-    void refuseCall(const QString& name, const QString& why) { sendErrorReply(name, why); }
+    TrayToolTip toolTip() const;
+    DBusMenu& menu() { return *menu_; }
 
     // How long after a registration the watcher's list is looked at, and the
     // longest wait between two registrations.
     static constexpr std::chrono::milliseconds confirmAfter{2000};
     static constexpr std::chrono::milliseconds longestRetry{60000};
+    // How long a host that activated the item has to open its menu before
+    // Veldrin opens its own.
+    static constexpr std::chrono::milliseconds hostMenuWait{400};
 
 Q_SIGNALS:
     void registeredChanged(bool registered);
-    // A host asked the item for its context menu at a point on the screen,
-    // in spite of ItemIsMenu.
+    // A host asked the item for its context menu at a point on the screen, or
+    // activated it without opening the menu itself, in spite of ItemIsMenu.
     void popupRequested(QPoint at);
-    void iconChanged();
-    void toolTipChanged();
-
-private Q_SLOTS:
-    // The watcher's StatusNotifierItemUnregistered and StatusNotifierHostRegistered.
-    void itemUnregistered(const QString& item);
-    void hostRegistered();
 
 private:
+    void handle(DBusMessage* call);
+    void activated(const QString& host, QPoint at);
+    void watcherSignal(DBusMessage* signal);
+    void emitSignal(const char* name);
+    void watcherAppeared();
     void registerWithWatcher();
     void setRegistered(bool registered);
     void confirm(quint64 generation);
     void registerAgainLater(quint64 generation, const QString& why);
     bool listsThisItem(const QStringList& items) const;
 
-    QDBusConnection bus_;
+    std::unique_ptr<BusConnection> bus_;
     QString serviceName_;
     DBusMenu* menu_;
-    QDBusServiceWatcher* watcher_;
     TrayPixmaps icon_;
     QString toolTip_;
     std::optional<bool> registered_;
@@ -105,6 +102,10 @@ private:
     bool saidNotShown_ = false;
     std::chrono::milliseconds retryAfter_ = confirmAfter;
     QTimer* retry_;
+    // When each host last opened the menu, and whether an activation waits
+    // to see if its host does.
+    QHash<QString, std::chrono::steady_clock::time_point> openedBy_;
+    bool activationPending_ = false;
 };
 
 } // namespace veldrin

@@ -1,7 +1,6 @@
 #include "platform/linux/TrayTypes.h"
 
 #include <QDBusMetaType>
-#include <QSet>
 
 namespace veldrin {
 
@@ -18,8 +17,6 @@ void registerTrayTypes() {
         qDBusRegisterMetaType<DBusMenuEvent>();
         qDBusRegisterMetaType<DBusMenuEventList>();
         qDBusRegisterMetaType<QList<QStringList>>();
-        qDBusRegisterMetaType<DBusMenuIdList>();
-        qDBusRegisterMetaType<DBusMenuEventBatch>();
         return true;
     }();
     Q_UNUSED(once);
@@ -119,59 +116,6 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEvent& v) {
     arg.beginStructure();
     arg >> v.id >> v.eventId >> v.data >> v.timestamp;
     arg.endStructure();
-    return arg;
-}
-
-QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuIdList& v) {
-    arg.beginArray(QMetaType::fromType<int>());
-    for (const int id : v.ids)
-        arg << id;
-    arg.endArray();
-    return arg;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuIdList& v) {
-    v.ids.clear();
-    QSet<int> seen;
-    arg.beginArray();
-    for (qsizetype read = 0; read < dbusMenuRequestLimit && !arg.atEnd(); ++read) {
-        int id = 0;
-        arg >> id;
-        if (!seen.contains(id)) {
-            seen.insert(id);
-            v.ids << id;
-        }
-    }
-    // The rest is left unread.
-    arg.endArray();
-    return arg;
-}
-
-QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuEventBatch& v) {
-    arg.beginArray(QMetaType::fromType<DBusMenuEvent>());
-    for (const auto& [id, eventId] : v.events)
-        arg << DBusMenuEvent{id, eventId, QDBusVariant(0), 0};
-    arg.endArray();
-    return arg;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEventBatch& v) {
-    v.events.clear();
-    QSet<int> seen;
-    arg.beginArray();
-    for (qsizetype read = 0; read < dbusMenuRequestLimit && !arg.atEnd(); ++read) {
-        int id = 0;
-        arg.beginStructure();
-        arg >> id;
-        if (!seen.contains(id)) {
-            seen.insert(id);
-            QString eventId;
-            arg >> eventId;
-            v.events.append({id, eventId});
-        }
-        arg.endStructure(); // leaves the data and the timestamp unread
-    }
-    arg.endArray();
     return arg;
 }
 

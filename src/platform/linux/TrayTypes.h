@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <utility>
-
 namespace veldrin {
 
 // (iiay): one size of an icon, ARGB32 in network byte order.
@@ -65,17 +63,6 @@ using DBusMenuEventList = QList<DBusMenuEvent>;
 // menu and never by what a client puts into it.
 inline constexpr qsizetype dbusMenuRequestLimit = 4096;
 
-// (ai), read boundedly: the distinct ids among the first elements, in order.
-struct DBusMenuIdList {
-    QList<int> ids;
-};
-
-// a(isvu), read boundedly: of the first events, each distinct item's first
-// event id (the data and timestamps are not read).
-struct DBusMenuEventBatch {
-    QList<std::pair<int, QString>> events;
-};
-
 // Registers every type above with QtDBus; call before exporting or calling.
 void registerTrayTypes();
 
@@ -91,10 +78,6 @@ QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuRemoved& v);
 const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuRemoved& v);
 QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuEvent& v);
 const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEvent& v);
-QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuIdList& v);
-const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuIdList& v);
-QDBusArgument& operator<<(QDBusArgument& arg, const DBusMenuEventBatch& v);
-const QDBusArgument& operator>>(const QDBusArgument& arg, DBusMenuEventBatch& v);
 
 } // namespace veldrin
 
@@ -104,5 +87,3 @@ Q_DECLARE_METATYPE(veldrin::DBusMenuLayout)
 Q_DECLARE_METATYPE(veldrin::DBusMenuProperties)
 Q_DECLARE_METATYPE(veldrin::DBusMenuRemoved)
 Q_DECLARE_METATYPE(veldrin::DBusMenuEvent)
-Q_DECLARE_METATYPE(veldrin::DBusMenuIdList)
-Q_DECLARE_METATYPE(veldrin::DBusMenuEventBatch)
