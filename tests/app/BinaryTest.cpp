@@ -119,6 +119,15 @@ TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTh
         << r.output.toStdString();
 }
 
+TEST(CommandLine, AutostartWithoutOnOrOffIsAUsageError) {
+    for (const QStringList& args : {QStringList{"--autostart"}, {"--autostart", "yes"}}) {
+        const ShellResult r = shell(QStringList{VELDRIN_BINARY} + args, aMinute);
+        EXPECT_TRUE(r.output.startsWith("veldrin: --autostart needs on or off\nusage: veldrin "))
+            << r.output.toStdString();
+        EXPECT_EQ(r.status, 2);
+    }
+}
+
 TEST(Environment, AnUnusableHomeOrProgramPathIsRefusedAndNothingIsWritten) {
     test::TempHome home;
     const QByteArray odd = QFile::encodeName(home.home()) + "/h\xff";
