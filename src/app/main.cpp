@@ -15,6 +15,7 @@
 #include "app/Demo.h"
 #include "app/DemoApps.h"
 #include "app/DesktopPlatform.h"
+#include "app/DisplayProbe.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "base/Paths.h"
@@ -72,6 +73,11 @@ int main(int argc, char** argv) {
     // Printing the menu needs no display.
     if (options.printMenu && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (const std::optional<QString> why = veldrin::prepareDisplay()) {
+        veldrin::writeUtf8(stderr, QStringLiteral("veldrin: no display to show the status icon on (") + *why +
+                                       QStringLiteral(")\n"));
+        return 1;
+    }
 
     veldrin::InstanceLock instance;
     if (!options.demo && !options.printMenu) {
@@ -107,7 +113,7 @@ int main(int argc, char** argv) {
         veldrin::writeUtf8(stderr, QStringLiteral("Veldrin demo: sandbox in ") + sandbox->root +
                                        QStringLiteral(" (removed when Veldrin quits)\n"));
     }
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = veldrin::startApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veldrin"));
     QApplication::setOrganizationName(QStringLiteral("Veldrin"));
     QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));
