@@ -30,9 +30,10 @@ int usageError(const QByteArray& problem) {
 } // namespace
 
 void printUsage(FILE* out) {
-    std::fputs("usage: veldrin [--demo] [--print-menu] | --autostart on|off | --version\n"
+    std::fputs("usage: veldrin [--demo] [--print-menu] | --check | --autostart on|off | --version\n"
                "  --demo            run inside a throw-away sandbox against the simulated controller\n"
                "  --print-menu      print the status menu as it would open now, then exit\n"
+               "  --check           say what this desktop offers Veldrin and what is missing, then exit\n"
                "  --autostart on    start Veldrin at login from now on (off: no longer), then exit\n"
                "  --version         print the version and build, then exit\n",
                out);
@@ -52,6 +53,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             options.demo = true;
         } else if (is(argument, "--print-menu")) {
             options.printMenu = true;
+        } else if (is(argument, "--check")) {
+            options.check = true;
         } else if (is(argument, "--autostart")) {
             if (i + 1 < argc && (is(argv[i + 1], "on") || is(argv[i + 1], "off")))
                 options.autostart = is(argv[++i], "on");

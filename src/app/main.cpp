@@ -5,6 +5,7 @@
 //                         simulated controller
 //   veldrin --print-menu  launch without status item and timers, print the
 //                         menu as one opening would show it, and exit
+//   veldrin --check       say what this desktop offers Veldrin and what it lacks
 //   veldrin --autostart on|off
 //                         start at login from now on, or no longer
 //   veldrin --version     print the version label
@@ -14,6 +15,7 @@
 #include "app/CommandLine.h"
 #include "app/Demo.h"
 #include "app/DemoApps.h"
+#include "app/DesktopCheck.h"
 #include "app/DesktopPlatform.h"
 #include "app/DisplayProbe.h"
 #include "app/QuitSignals.h"
@@ -70,6 +72,8 @@ int main(int argc, char** argv) {
     }
     if (options.autostart)
         return veldrin::runAutostart(*options.autostart, argv[0]);
+    if (options.check)
+        return veldrin::runDesktopCheck(argc, argv);
     // Printing the menu needs no display.
     if (options.printMenu && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
