@@ -164,6 +164,8 @@ struct HeldMessage {
 };
 QtMessageHandler passOn = nullptr;
 std::vector<HeldMessage> held;
+// Whether QT_QPA_PLATFORM is ours, set for Qt alone.
+bool platformChosenHere = false;
 
 void holdPlatformMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     const QByteArray category(context.category ? context.category : "");
@@ -244,8 +246,10 @@ std::optional<QString> prepareDisplay() {
     for (const DisplayTry& t : tried)
         if (!t.failure)
             answering << t.platform;
-    if (answering.size() == 1)
+    if (answering.size() == 1) {
         qputenv("QT_QPA_PLATFORM", answering.front().toUtf8());
+        platformChosenHere = true;
+    }
     return std::nullopt;
 #endif
 }
@@ -254,6 +258,9 @@ std::unique_ptr<QApplication> startApplication(int& argc, char** argv) {
     passOn = qInstallMessageHandler(holdPlatformMessages);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(passOn);
+    // The controller and a login's terminal get the environment Veldrin got.
+    if (platformChosenHere)
+        qunsetenv("QT_QPA_PLATFORM");
     for (const HeldMessage& message : held)
         passOn(message.type, QMessageLogContext(nullptr, 0, nullptr, message.category.constData()),
                message.text);

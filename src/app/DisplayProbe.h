@@ -40,7 +40,8 @@ QStringList platformsNeedingADisplay(const QString& qtPlatform);
 
 // Before the application starts: unless the user chose Qt's platform
 // (QT_QPA_PLATFORM), why no display can be used, as noDisplay() says; when
-// only one answers, Qt is pointed at that one. Always none on macOS.
+// only one answers, Qt is pointed at that one (and only Qt: startApplication()
+// takes the setting back once Qt has read it). Always none on macOS.
 std::optional<QString> prepareDisplay();
 
 // Makes the application. Should Qt give up on its platform all the same (an X
