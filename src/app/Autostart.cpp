@@ -1,5 +1,6 @@
 #include "app/Autostart.h"
 
+#include "app/CommandLine.h"
 #include "base/Paths.h"
 #include "plist/PlistWriter.h"
 
@@ -8,7 +9,52 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <unistd.h>
+
+#if defined(__APPLE__)
+#include <climits>
+#include <cstdlib>
+#include <mach-o/dyld.h>
+#endif
+
 namespace veldrin {
+
+namespace {
+
+// This program's own file, with links resolved; argv[0] where the system
+// cannot say.
+QByteArray executableFile(const char* argv0) {
+#if defined(__APPLE__)
+    // dyld(3): a buffer too small answers -1 and the size needed; the path
+    // "may be a symbolic link and not the real file".
+    uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    QByteArray path(qsizetype(size), '\0');
+    char resolved[PATH_MAX];
+    if (size > 0 && _NSGetExecutablePath(path.data(), &size) == 0 && realpath(path.constData(), resolved))
+        return QByteArray(resolved);
+#else
+    QByteArray path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
+    if (length > 0)
+        return path.left(length);
+#endif
+    return QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath());
+}
+
+// The program as it is installed: what started this one. Its path goes into
+// the login entry, so it must name this very file.
+std::optional<QString> installedProgram(const char* argv0, QString* problem) {
+    const QByteArray path = executableFile(argv0);
+    if (!isFaithfulFileName(path)) {
+        *problem = QStringLiteral("the path of this program is not valid UTF-8 (") + QString::fromUtf8(path) +
+                   QStringLiteral("); a login entry could not start it");
+        return std::nullopt;
+    }
+    return QFile::decodeName(path);
+}
+
+} // namespace
 
 QString autostartEntryPath() {
 #if defined(Q_OS_MACOS)
@@ -79,6 +125,20 @@ std::optional<QString> setAutostart(bool enabled, const QString& program) {
         return QStringLiteral("cannot write ") + path;
     return std::nullopt;
 #endif
+}
+
+int runAutostart(bool enabled, const char* argv0) {
+    QString problem;
+    const std::optional<QString> program = installedProgram(argv0, &problem);
+    const std::optional<QString> error = program ? setAutostart(enabled, *program) : std::optional(problem);
+    if (error) {
+        writeUtf8(stderr, QStringLiteral("veldrin: ") + *error + QLatin1Char('\n'));
+        return 1;
+    }
+    writeUtf8(stdout, enabled ? QStringLiteral("Veldrin will start at login: ") + autostartEntryPath() +
+                                    QLatin1Char('\n')
+                              : QStringLiteral("Veldrin will no longer start at login.\n"));
+    return 0;
 }
 
 } // namespace veldrin

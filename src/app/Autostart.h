@@ -22,4 +22,8 @@ QString desktopExecValue(const QString& program);
 // Writes or removes the entry for `program`; the error text when that fails.
 std::optional<QString> setAutostart(bool enabled, const QString& program);
 
+// `veldrin --autostart on|off` for the program running now: writes or removes
+// its entry and says so; the exit status.
+int runAutostart(bool enabled, const char* argv0);
+
 } // namespace veldrin

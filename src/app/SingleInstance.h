@@ -19,7 +19,8 @@ public:
     enum class Outcome { acquired, heldByAnother, unusable };
     // Takes the lock. A lock that cannot be taken at all (a read-only cache,
     // a folder or a symbolic link in its place) is `unusable`: Veldrin cannot
-    // tell whether another one runs, so it does not start; `problem` says why.
+    // tell whether another one runs, so it does not start; `problem` names the
+    // file or folder that failed and the system's reason.
     Outcome acquire(QString* problem);
 
 private:

@@ -114,9 +114,28 @@ TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTh
     ASSERT_TRUE(QFile::remove(lock) && QDir().mkpath(lock));
     r = shell({VELDRIN_BINARY}, aMinute);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        r.output.endsWith("; without it Veldrin cannot tell whether it already runs, so it does not start\n"))
-        << r.output.toStdString();
+    EXPECT_EQ(r.output, "veldrin: cannot open " + lock +
+                            ": Is a directory; without it Veldrin cannot tell whether it already runs, so it "
+                            "does not start\n");
+    // A file where a cache folder should be: that folder is named, with the reason.
+    for (const QString& folder : {home.home() + "/.cache/veldrin", home.home() + "/.cache"}) {
+        ASSERT_TRUE(QDir(home.home() + "/.cache").removeRecursively());
+        test::writeFile(folder, "");
+        r = shell({VELDRIN_BINARY}, aMinute);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.output.startsWith("veldrin: cannot use the cache folder " + folder +
+                                        ": Not a directory; without it Veldrin cannot tell"))
+            << r.output.toStdString();
+    }
+}
+
+TEST(CommandLine, AutostartWithoutOnOrOffIsAUsageError) {
+    for (const QStringList& args : {QStringList{"--autostart"}, {"--autostart", "yes"}}) {
+        const ShellResult r = shell(QStringList{VELDRIN_BINARY} + args, aMinute);
+        EXPECT_TRUE(r.output.startsWith("veldrin: --autostart needs on or off\nusage: veldrin "))
+            << r.output.toStdString();
+        EXPECT_EQ(r.status, 2);
+    }
 }
 
 TEST(Environment, AnUnusableHomeOrProgramPathIsRefusedAndNothingIsWritten) {
