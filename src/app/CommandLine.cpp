@@ -30,8 +30,9 @@ int usageError(const QByteArray& problem) {
 } // namespace
 
 void printUsage(FILE* out) {
-    std::fputs("usage: veldrin [--demo] [--print-menu] | --check | --autostart on|off | --version\n"
+    std::fputs("usage: veldrin [--demo] [--menu] [--print-menu] | --check | --autostart on|off | --version\n"
                "  --demo            run inside a throw-away sandbox against the simulated controller\n"
+               "  --menu            open the status menu (of the Veldrin running, or of this one)\n"
                "  --print-menu      print the status menu as it would open now, then exit\n"
                "  --check           say what this desktop offers Veldrin and what is missing, then exit\n"
                "  --autostart on    start Veldrin at login from now on (off: no longer), then exit\n"
@@ -53,6 +54,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             options.demo = true;
         } else if (is(argument, "--print-menu")) {
             options.printMenu = true;
+        } else if (is(argument, "--menu")) {
+            options.menu = true;
         } else if (is(argument, "--check")) {
             options.check = true;
         } else if (is(argument, "--autostart")) {

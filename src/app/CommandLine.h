@@ -14,6 +14,7 @@ struct CommandLine {
     bool demo = false;
     bool printMenu = false;
     bool check = false;
+    bool menu = false;
     std::optional<bool> autostart;
     // Set when nothing is left to do: 0 after --help or --version, 2 after a
     // wrong option (said on standard error with the usage).

@@ -5,6 +5,8 @@
 //                         simulated controller
 //   veldrin --print-menu  launch without status item and timers, print the
 //                         menu as one opening would show it, and exit
+//   veldrin --menu        open the status menu, of the Veldrin running for this
+//                         home folder or of a new one
 //   veldrin --check       say what this desktop offers Veldrin and what it lacks
 //   veldrin --autostart on|off
 //                         start at login from now on, or no longer
@@ -18,12 +20,14 @@
 #include "app/DesktopCheck.h"
 #include "app/DesktopPlatform.h"
 #include "app/DisplayProbe.h"
+#include "app/MenuRequests.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "base/Paths.h"
 #include "menu/MenuText.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <csignal>
@@ -89,12 +93,21 @@ int main(int argc, char** argv) {
         switch (instance.acquire(&problem)) {
         case veldrin::InstanceLock::Outcome::acquired:
             break;
-        case veldrin::InstanceLock::Outcome::heldByAnother:
+        case veldrin::InstanceLock::Outcome::heldByAnother: {
+            // Started again from a launcher or a shortcut: the running one opens its menu.
+            QString why;
+            if (veldrin::askToOpenMenu(&why)) {
+                veldrin::writeUtf8(stderr, QStringLiteral("veldrin: Veldrin is already running for ") +
+                                               veldrin::homeFolder() +
+                                               QStringLiteral("; its menu is open\n"));
+                return 0;
+            }
             veldrin::writeUtf8(
                 stderr,
                 QStringLiteral("veldrin: Veldrin is already running for ") + veldrin::homeFolder() +
                     QStringLiteral("; use its icon in the status bar, or quit it from its menu first\n"));
             return 1;
+        }
         case veldrin::InstanceLock::Outcome::unusable:
             veldrin::writeUtf8(stderr,
                                QStringLiteral("veldrin: ") + problem +
@@ -135,6 +148,16 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
+        // A later `veldrin` for this home folder opens this one's menu; it may
+        // ask as soon as the lock is taken, so this listens before the launch.
+        std::optional<veldrin::MenuRequests> requests;
+        if (!sandbox && !options.printMenu)
+            requests.emplace([&delegate](const QByteArray& activationToken) {
+                // Lets the menu's window take the focus the launcher gave the asker (Wayland).
+                if (!activationToken.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland"))
+                    qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+                delegate.openStatusMenu();
+            });
         // The demo's controller lives in its sandbox, which goes when it quits.
         delegate.limits.runsOutliveVeldrin = !sandbox;
         if (options.printMenu) {
@@ -145,6 +168,8 @@ int main(int argc, char** argv) {
         } else {
             delegate.applicationDidFinishLaunching({});
             reportShownWhenAsked();
+            if (options.menu)
+                QTimer::singleShot(0, &delegate, [&delegate] { delegate.openStatusMenu(); });
             status = QApplication::exec();
         }
         delegate.applicationWillTerminate();

@@ -90,6 +90,15 @@ TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTh
         "[ \"$1\" = cloud ] && exit 1; echo $$ >> \"$HOME/pids\"; while :; do sleep 1; done"));
     const SpawnResult first = spawnWithPipe({VELDRIN_BINARY});
     ASSERT_TRUE(test::waitUntil([&] { return !home.readFile("pids").isEmpty(); }));
+    // Started again (from a launcher, or with --menu): the running one opens its menu.
+    for (const QStringList& again : {QStringList{VELDRIN_BINARY}, QStringList{VELDRIN_BINARY, "--menu"}}) {
+        const ShellResult r = shell(again, aMinute);
+        EXPECT_EQ(r.output,
+                  "veldrin: Veldrin is already running for " + home.home() + "; its menu is open\n");
+        EXPECT_EQ(r.status, 0);
+    }
+    // One that cannot be asked (its socket gone) is only named.
+    ASSERT_TRUE(QFile::remove(home.home() + "/.cache/veldrin/menu.socket"));
     EXPECT_EQ(shell({VELDRIN_BINARY}, aMinute).output,
               "veldrin: Veldrin is already running for " + home.home() +
                   "; use its icon in the status bar, or quit it from its menu first\n");

@@ -200,7 +200,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
 
     // An opening as GNOME's host makes one; the audit chosen from the copy runs.
     call(host, item, "/MenuBar", menu, "Event", {0, "opened", QVariant::fromValue(QDBusVariant(0)), 0u});
-    EXPECT_EQ(call(host, item, "/MenuBar", menu, "AboutToShow", {0}).value(0), false);
+    EXPECT_EQ(call(host, item, "/MenuBar", menu, "AboutToShow", {0}).value(0), true);
     QElapsedTimer sinceClick;
     sinceClick.start();
     click("Audit Profiles");
@@ -345,7 +345,8 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAndAnActivationWithoutAHostMe
                                                  .variant()
                                                  .value<QDBusArgument>());
     EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
-    EXPECT_EQ(tip.description, "Cannot sync — &lt;b&gt;x&lt;/b&gt; &amp; y\nRunning: Veldrin Audit (0:05)");
+    EXPECT_EQ(tip.description,
+              "<span>Cannot sync — &lt;b&gt;x&lt;/b&gt; &amp; y\nRunning: Veldrin Audit (0:05)</span>");
 
     QList<QPoint> popups;
     QObject::connect(&item, &StatusNotifierItem::popupRequested, [&](QPoint at) { popups << at; });

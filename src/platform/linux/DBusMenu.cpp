@@ -88,10 +88,11 @@ std::optional<bool> DBusMenu::aboutToShow(int id) {
         else
             menuChanged();
     }
-    // Every change, this opening's included, reaches hosts as signals: none
-    // needs to fetch the item again for it (and libdbusmenu-qt would then
-    // drop the next LayoutUpdated for it).
-    return false;
+    // Every change reaches hosts as signals too, but libdbusmenu-qt (Plasma,
+    // LXQt) fetches a submenu's items only when told to here, and drops the
+    // first LayoutUpdated after such a fetch: fetching at every opening keeps
+    // what it shows current. It costs no more than the menu's size.
+    return true;
 }
 
 bool DBusMenu::handleEvent(int id, const QString& eventId) {

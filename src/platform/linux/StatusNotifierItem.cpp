@@ -171,10 +171,15 @@ TrayToolTip StatusNotifierItem::toolTip() const {
     const qsizetype lineBreak = toolTip_.indexOf(QLatin1Char('\n'));
     TrayToolTip tip;
     tip.title = toolTip_.left(lineBreak);
-    if (lineBreak >= 0)
-        // Escaped, since hosts read it as markup, and broken with line feeds:
-        // xfce4-panel and waybar show nothing for a tooltip holding <br/>.
-        tip.description = toolTip_.mid(lineBreak + 1).toHtmlEscaped();
+    if (lineBreak < 0)
+        return tip;
+    // Lines are broken with line feeds: xfce4-panel and waybar show an empty
+    // box for <br/>. xfce4-panel and waybar read the description as markup,
+    // so &, < and > are escaped; Plasma reads it so only when it holds a tag,
+    // hence the span around a description that needed escaping.
+    const QString text = toolTip_.mid(lineBreak + 1);
+    const QString escaped = text.toHtmlEscaped();
+    tip.description = escaped == text ? text : QStringLiteral("<span>") + escaped + QStringLiteral("</span>");
     return tip;
 }
 
