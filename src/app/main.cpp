@@ -24,6 +24,9 @@
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "base/Paths.h"
+#if !defined(Q_OS_MACOS)
+#include "platform/linux/SessionBus.h"
+#endif
 #include "menu/MenuText.h"
 
 #include <QApplication>
@@ -131,6 +134,9 @@ int main(int argc, char** argv) {
                                        QStringLiteral(" (removed when Veldrin quits)\n"));
     }
     const std::unique_ptr<QApplication> app = veldrin::startApplication(argc, argv);
+#if !defined(Q_OS_MACOS)
+    veldrin::keepQtFromAutolaunchingABus();
+#endif
     QApplication::setApplicationName(QStringLiteral("Veldrin"));
     QApplication::setOrganizationName(QStringLiteral("Veldrin"));
     QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));

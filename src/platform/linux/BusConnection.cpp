@@ -7,6 +7,10 @@
 
 #include <map>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace veldrin {
 
 BusMessage BusMessage::adopt(DBusMessage* message) {
@@ -147,7 +151,12 @@ std::unique_ptr<BusConnection> BusConnection::open(const QByteArray& address, QS
 }
 
 BusConnection::BusConnection(DBusConnection* connection)
-    : connection_(connection), watches_(std::make_unique<Watches>()) {
+    : connection_(connection), trim_(new QTimer(this)), watches_(std::make_unique<Watches>()) {
+    trim_->setSingleShot(true);
+    trim_->setInterval(std::chrono::seconds(1));
+#if defined(__GLIBC__)
+    connect(trim_, &QTimer::timeout, this, [] { malloc_trim(0); });
+#endif
     watches_->owner = this;
     dbus_connection_set_exit_on_disconnect(connection_, FALSE);
     dbus_connection_set_watch_functions(connection_, &Watches::add, &Watches::remove, &Watches::toggle,
@@ -247,6 +256,12 @@ void BusConnection::dispatchOne() {
     // One message a turn: whatever else the event loop has comes in between.
     if (dbus_connection_dispatch(connection_) == DBUS_DISPATCH_DATA_REMAINS)
         scheduleDispatch();
+#if defined(__GLIBC__)
+    // A message of many megabytes leaves its pages with the allocator, which
+    // keeps them: handed back a second after the traffic, once a second at most.
+    if (!trim_->isActive())
+        trim_->start();
+#endif
 }
 
 unsigned BusConnection::filter(DBusConnection*, DBusMessage* message, void* data) {

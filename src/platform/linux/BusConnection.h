@@ -9,7 +9,7 @@
 // Here a request is read in place, as far as its answer needs.
 //
 // The socket is read a little per turn of the event loop and one message is
-// dispatched per turn, so a huge message never holds the main thread.
+// dispatched per turn. StatusNotifierItem runs one in a thread of its own.
 
 #include <QHash>
 #include <QObject>
@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class QTimer;
 struct DBusConnection;
 struct DBusMessage;
 struct DBusPendingCall;
@@ -81,6 +82,7 @@ private:
 
     DBusConnection* connection_;
     bool dispatchScheduled_ = false;
+    QTimer* trim_;
     QHash<QString, std::pair<QString, CallHandler>> objects_; // path -> introspection, handler
     std::function<void(DBusMessage*)> signalHandler_;
     QHash<DBusPendingCall*, std::function<void(DBusMessage*)>> pending_;

@@ -28,21 +28,26 @@ void DBusMenu::update() {
         void setEntries(const std::vector<MenuEntry>& e) override { entries = e; }
     } fill;
     delegate_->rebuildMenu(fill);
-    DBusMenuTree next(fill.entries, ids_);
+    auto next = std::make_shared<const DBusMenuTree>(fill.entries, ids_);
     lastUpdate_ = Clock::now();
-    const DBusMenuChanges changes(tree_, next);
+    const DBusMenuChanges changes(*tree_, *next);
     tree_ = std::move(next);
-    if (!built_) { // no host has a copy to bring up to date
-        built_ = true;
+    const bool first = !built_;
+    built_ = true;
+    if (first || !changes.relaidOut.isEmpty())
+        ++revision_;
+    // Published first: a host told of a change reads the menu that has it.
+    if (state_)
+        state_->setMenu({tree_, revision_});
+    if (first) {
+        // Only a host that read the empty menu before this has anything to fetch.
+        Q_EMIT layoutUpdated(revision_, 0);
         return;
     }
     if (!changes.updated.isEmpty() || !changes.removed.isEmpty())
         Q_EMIT itemsPropertiesUpdated(changes.updated, changes.removed);
-    if (!changes.relaidOut.isEmpty()) {
-        ++revision_;
-        for (const int parent : changes.relaidOut)
-            Q_EMIT layoutUpdated(revision_, parent);
-    }
+    for (const int parent : changes.relaidOut)
+        Q_EMIT layoutUpdated(revision_, parent);
 }
 
 void DBusMenu::ensureBuilt() {
@@ -53,41 +58,22 @@ void DBusMenu::ensureBuilt() {
 
 std::optional<DBusMenuLayout> DBusMenu::layout(int parentId, int depth, const QStringList& names) {
     ensureBuilt();
-    if (!tree_.node(parentId))
+    if (!tree_->node(parentId))
         return std::nullopt;
-    return tree_.layout(parentId, depth, wantedProperties(names, dbusMenuRequestLimit));
+    return tree_->layout(parentId, depth, wantedProperties(names, dbusMenuRequestLimit));
 }
 
 DBusMenuPropertiesList DBusMenu::properties(const QList<int>& ids, const QStringList& names) {
     ensureBuilt();
-    const std::optional<QSet<QString>> wanted = wantedProperties(names, dbusMenuRequestLimit);
-    QSet<int> answered;
-    DBusMenuPropertiesList out;
-    for (const int id : ids) {
-        if (out.size() == tree_.size())
-            break; // every item is answered
-        const DBusMenuNode* node = tree_.node(id);
-        if (!node || answered.contains(id))
-            continue;
-        answered.insert(id);
-        out << DBusMenuProperties{id, onlyWanted(node->properties, wanted)};
-    }
-    return out;
+    return tree_->properties(ids, names);
 }
 
 std::optional<bool> DBusMenu::aboutToShow(int id) {
     ensureBuilt();
-    if (!tree_.node(id))
+    if (!tree_->node(id))
         return std::nullopt;
-    if (id == 0 && delegate_) {
-        delegate_->menuOpening();
-        // Built afresh for the opening; hosts that open it over and over
-        // share one build per spacing.
-        if (!lastUpdate_ || Clock::now() - *lastUpdate_ >= spacing.rebuild)
-            update();
-        else
-            menuChanged();
-    }
+    if (id == 0)
+        opening();
     // Every change reaches hosts as signals too, but libdbusmenu-qt (Plasma,
     // LXQt) fetches a submenu's items only when told to here, and drops the
     // first LayoutUpdated after such a fetch: fetching at every opening keeps
@@ -95,9 +81,21 @@ std::optional<bool> DBusMenu::aboutToShow(int id) {
     return true;
 }
 
+void DBusMenu::opening() {
+    if (!delegate_)
+        return;
+    delegate_->menuOpening();
+    // Built afresh for the opening; hosts that open it over and over share
+    // one build per spacing.
+    if (!lastUpdate_ || Clock::now() - *lastUpdate_ >= spacing.rebuild)
+        update();
+    else
+        menuChanged();
+}
+
 bool DBusMenu::handleEvent(int id, const QString& eventId) {
     ensureBuilt();
-    const DBusMenuNode* node = tree_.node(id);
+    const DBusMenuNode* node = tree_->node(id);
     if (!node)
         return false;
     if (eventId != QLatin1String("clicked") || !node->enabled || node->action == Action::none || !delegate_)

@@ -2,6 +2,7 @@
 
 #include "menu/StatusItem.h"
 #include "platform/linux/DBusMenuModel.h"
+#include "platform/linux/TrayState.h"
 #include "platform/linux/TrayTypes.h"
 
 #include <QObject>
@@ -28,6 +29,8 @@ public:
     explicit DBusMenu(QObject* parent = nullptr);
 
     void setMenuDelegate(MenuDelegate* delegate) { delegate_ = delegate; }
+    // Where each build is published, before hosts are told of its changes.
+    void publishTo(TrayState* state) { state_ = state; }
     // The delegate's fields may have changed: the menu is built again on the
     // next turn of the event loop, once however often this was called.
     void menuChanged();
@@ -44,6 +47,12 @@ public:
     // action once the host's call has been answered, if the item is enabled
     // and no click was taken within spacing.click.
     bool handleEvent(int id, const QString& eventId);
+    // Builds the menu from the delegate's fields now and tells hosts what changed.
+    void update();
+    // A host is opening the menu: the delegate's checks start, and the menu
+    // is built afresh (once a spacing, however often hosts open it).
+    void opening();
+
     struct Spacing {
         // The menu is built again at most this often, however often hosts
         // open it or its fields change.
@@ -60,14 +69,13 @@ Q_SIGNALS:
                                 const veldrin::DBusMenuRemovedList& removed);
 
 private:
-    // Builds the menu from the delegate's fields and tells hosts what changed.
-    void update();
     void ensureBuilt();
 
     using Clock = std::chrono::steady_clock;
     MenuDelegate* delegate_ = nullptr;
     DBusMenuIds ids_;
-    DBusMenuTree tree_;
+    std::shared_ptr<const DBusMenuTree> tree_ = std::make_shared<DBusMenuTree>();
+    TrayState* state_ = nullptr;
     bool built_ = false;
     uint revision_ = 1;
     QTimer* pendingUpdate_;

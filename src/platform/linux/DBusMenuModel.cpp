@@ -140,6 +140,22 @@ DBusMenuLayout DBusMenuTree::layout(int id, int depth, const std::optional<QSet<
     return out;
 }
 
+DBusMenuPropertiesList DBusMenuTree::properties(const QList<int>& ids, const QStringList& names) const {
+    const std::optional<QSet<QString>> wanted = wantedProperties(names, dbusMenuRequestLimit);
+    QSet<int> answered;
+    DBusMenuPropertiesList out;
+    for (const int id : ids) {
+        if (out.size() == size())
+            break; // every item is answered
+        const DBusMenuNode* n = node(id);
+        if (!n || answered.contains(id))
+            continue;
+        answered.insert(id);
+        out << DBusMenuProperties{id, onlyWanted(n->properties, wanted)};
+    }
+    return out;
+}
+
 DBusMenuChanges::DBusMenuChanges(const DBusMenuTree& before, const DBusMenuTree& after) {
     // Breadth first from the root, so that parents come before their descendants.
     std::vector<int> queue{0};

@@ -59,6 +59,9 @@ public:
     qsizetype size() const { return qsizetype(nodes_.size()); }
     // `names` none: every property. Depth below 0: the whole subtree.
     DBusMenuLayout layout(int id, int depth, const std::optional<QSet<QString>>& names) const;
+    // The properties of each item named that the tree has, once however
+    // often it is named; `names` as a host gives them (empty for all).
+    DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names) const;
 
 private:
     void add(int parent, const QString& parentKey, const std::vector<MenuEntry>& entries, DBusMenuIds& ids);

@@ -84,20 +84,20 @@ QVariantMap menuProperties() {
 
 } // namespace
 
-MenuExport::MenuExport(BusConnection& bus, DBusMenu& menu, const QString& path, QObject* parent)
-    : QObject(parent), bus_(bus), menu_(menu), path_(path) {
-    bus_.registerObject(path_, introspection, [this](DBusMessage* call) { handle(call); });
-    const QByteArray objectPath = path_.toUtf8();
-    connect(&menu_, &DBusMenu::layoutUpdated, this, [this, objectPath](uint revision, int item) {
-        DBusMessage* signal = dbus_message_new_signal(objectPath.constData(), menuInterface, "LayoutUpdated");
-        bus_.send(BusMessage::adopt(bus::append(signal, revision, item)));
-    });
-    connect(&menu_, &DBusMenu::itemsPropertiesUpdated, this,
-            [this, objectPath](const DBusMenuPropertiesList& updated, const DBusMenuRemovedList& removed) {
-                DBusMessage* signal =
-                    dbus_message_new_signal(objectPath.constData(), menuInterface, "ItemsPropertiesUpdated");
-                bus_.send(BusMessage::adopt(bus::append(signal, updated, removed)));
-            });
+MenuExport::MenuExport(BusConnection& bus, const TrayState& state, const QString& path, QObject* parent)
+    : QObject(parent), bus_(bus), state_(state), path_(path.toUtf8()) {
+    bus_.registerObject(path, introspection, [this](DBusMessage* call) { handle(call); });
+}
+
+void MenuExport::sendLayoutUpdated(uint revision, int parent) {
+    DBusMessage* signal = dbus_message_new_signal(path_.constData(), menuInterface, "LayoutUpdated");
+    bus_.send(BusMessage::adopt(bus::append(signal, revision, parent)));
+}
+
+void MenuExport::sendItemsPropertiesUpdated(const DBusMenuPropertiesList& updated,
+                                            const DBusMenuRemovedList& removed) {
+    DBusMessage* signal = dbus_message_new_signal(path_.constData(), menuInterface, "ItemsPropertiesUpdated");
+    bus_.send(BusMessage::adopt(bus::append(signal, updated, removed)));
 }
 
 void MenuExport::reply(DBusMessage* call, const std::function<void(DBusMessageIter*)>& fill) {
@@ -110,72 +110,90 @@ void MenuExport::reply(DBusMessage* call, const std::function<void(DBusMessageIt
     bus_.send(BusMessage::adopt(reply));
 }
 
+void MenuExport::opening(DBusMessage* call) {
+    Q_EMIT opened(QString::fromUtf8(dbus_message_get_sender(call)));
+    if (!openingPending_->exchange(true))
+        Q_EMIT openingForMainThread();
+}
+
+void MenuExport::event(int id, const QString& eventId) {
+    // Only a click acts; the host's "opened" comes with an AboutToShow too.
+    if (eventId == QLatin1String("clicked") && !clickPending_->exchange(true))
+        Q_EMIT clicked(id);
+}
+
 void MenuExport::handle(DBusMessage* call) {
     const auto is = [call](const char* interface, const char* method, const char* signature) {
         return dbus_message_is_method_call(call, interface, method) &&
                dbus_message_has_signature(call, signature);
     };
     const auto refuse = [&](const QString& why) { bus_.replyError(call, DBUS_ERROR_INVALID_ARGS, why); };
+    const TrayState::Menu menu = state_.menu();
+    const DBusMenuTree& tree = *menu.tree;
     bus::Reader in(call);
     if (is(menuInterface, "GetLayout", "iias")) {
         const int parent = in.readInt();
         const int depth = in.readInt();
         const QStringList names = in.readStrings(dbusMenuRequestLimit);
-        const std::optional<DBusMenuLayout> layout = menu_.layout(parent, depth, names);
-        if (!layout)
+        if (!tree.node(parent))
             return refuse(QStringLiteral("no item %1").arg(parent));
+        const DBusMenuLayout layout =
+            tree.layout(parent, depth, wantedProperties(names, dbusMenuRequestLimit));
         reply(call, [&](DBusMessageIter* it) {
-            bus::put(it, menu_.revision());
-            bus::put(it, *layout);
+            bus::put(it, menu.revision);
+            bus::put(it, layout);
         });
     } else if (is(menuInterface, "GetGroupProperties", "aias")) {
         const QList<int> ids = in.readIds(dbusMenuRequestLimit);
-        const QStringList names = in.readStrings(dbusMenuRequestLimit);
-        const DBusMenuPropertiesList properties = menu_.properties(ids, names);
+        const DBusMenuPropertiesList properties = tree.properties(ids, in.readStrings(dbusMenuRequestLimit));
         reply(call, [&](DBusMessageIter* it) { bus::put(it, properties); });
     } else if (is(menuInterface, "GetProperty", "is")) {
         const int id = in.readInt();
         const QString name = in.readString();
-        const DBusMenuPropertiesList found = menu_.properties({id}, {name});
+        const DBusMenuPropertiesList found = tree.properties({id}, {name});
         if (found.isEmpty() || !found[0].properties.contains(name))
             return refuse(QStringLiteral("no property %1 on item %2").arg(name).arg(id));
         reply(call, [&](DBusMessageIter* it) { bus::putVariant(it, found[0].properties.value(name)); });
     } else if (is(menuInterface, "Event", "isvu")) {
         const int id = in.readInt();
-        if (!menu_.handleEvent(id, in.readString()))
+        if (!tree.node(id))
             return refuse(QStringLiteral("no item %1").arg(id));
         reply(call, [](DBusMessageIter*) {});
+        event(id, in.readString());
     } else if (is(menuInterface, "EventGroup", "a(isvu)")) {
         QList<int> unknown;
-        for (const auto& [id, eventId] : in.readEvents(dbusMenuRequestLimit)) {
-            if (!menu_.handleEvent(id, eventId))
+        const QList<std::pair<int, QString>> events = in.readEvents(dbusMenuRequestLimit);
+        for (const auto& [id, eventId] : events) {
+            if (!tree.node(id))
                 unknown << id;
         }
         reply(call, [&](DBusMessageIter* it) { bus::put(it, unknown); });
+        for (const auto& [id, eventId] : events) {
+            if (tree.node(id))
+                event(id, eventId);
+        }
     } else if (is(menuInterface, "AboutToShow", "i")) {
         const int id = in.readInt();
-        const std::optional<bool> update = menu_.aboutToShow(id);
-        if (!update)
+        if (!tree.node(id))
             return refuse(QStringLiteral("no item %1").arg(id));
+        // Always true: libdbusmenu-qt (Plasma, LXQt) fetches a submenu's
+        // items only when told to here, and drops the first LayoutUpdated
+        // after such a fetch; fetching at every opening keeps what it shows
+        // current, at no more than the menu's size.
+        reply(call, [](DBusMessageIter* it) { bus::put(it, true); });
         if (id == 0)
-            Q_EMIT opened(QString::fromUtf8(dbus_message_get_sender(call)));
-        reply(call, [&](DBusMessageIter* it) { bus::put(it, *update); });
+            opening(call);
     } else if (is(menuInterface, "AboutToShowGroup", "ai")) {
         QList<int> updates;
         QList<int> unknown;
-        for (const int id : in.readIds(dbusMenuRequestLimit)) {
-            const std::optional<bool> update = menu_.aboutToShow(id);
-            if (!update)
-                unknown << id;
-            else if (*update)
-                updates << id;
-            if (id == 0)
-                Q_EMIT opened(QString::fromUtf8(dbus_message_get_sender(call)));
-        }
+        for (const int id : in.readIds(dbusMenuRequestLimit))
+            (tree.node(id) ? updates : unknown) << id;
         reply(call, [&](DBusMessageIter* it) {
             bus::put(it, updates);
             bus::put(it, unknown);
         });
+        if (updates.contains(0))
+            opening(call);
     } else if (is(DBUS_INTERFACE_PROPERTIES, "Get", "ss")) {
         const QString interface = in.readString();
         const QString name = in.readString();

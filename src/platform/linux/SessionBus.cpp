@@ -22,6 +22,15 @@ std::optional<QByteArray> sessionBusAddress() {
     return address;
 }
 
+void keepQtFromAutolaunchingABus() {
+    if (sessionBusAddress())
+        return;
+    // Qt keeps the connection it made first, failed or not.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    QDBusConnection::sessionBus();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 std::optional<QDBusConnection> sessionBusIfAny() {
     if (!sessionBusAddress())
         return std::nullopt;

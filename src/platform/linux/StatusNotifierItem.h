@@ -1,40 +1,33 @@
 #pragma once
 
 #include "menu/StatusItem.h"
-#include "platform/linux/TrayTypes.h"
+#include "platform/linux/ItemService.h"
+#include "platform/linux/TrayState.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QObject>
 #include <QPoint>
+#include <QThread>
 
-#include <chrono>
-#include <memory>
 #include <optional>
-
-class QTimer;
-struct DBusMessage;
 
 namespace veldrin {
 
 class BusConnection;
 class DBusMenu;
+class MenuExport;
 
-// The status item as an org.kde.StatusNotifierItem with its menu exported
-// over com.canonical.dbusmenu, on a bus connection of its own (see
-// BusConnection.h), registered with the StatusNotifierWatcher whenever one
-// is on the bus: at once, when a panel starts later, and again after a panel
-// restarts. The item says it is a menu (ItemIsMenu), so hosts open the menu
-// themselves on a click, with no window of ours to place; hosts that
-// activate it all the same are told it cannot be activated, which is what
-// makes them open the menu instead.
+// The status item on Linux: an org.kde.StatusNotifierItem whose menu the
+// panel draws from com.canonical.dbusmenu (ItemIsMenu), so that no window of
+// ours has to be placed. Hosts that activate the item all the same are told
+// it cannot be activated, which makes them open the menu instead; a host
+// that then does not, gets Veldrin's own (popupRequested).
 //
-// A watcher that accepts the item does not always show it (a host that
-// failed to read it drops it again), so a registration is confirmed: the
-// item must be listed in RegisteredStatusNotifierItems a moment later (or,
-// where the list cannot be read, the host must have read the item).
-// Otherwise it registers again, after 2 s, then twice as long each time up
-// to a minute, and says so once on standard error.
+// The item's bus connection is a libdbus one of its own (BusConnection.h) in
+// a thread of its own: whatever a client sends, and however much, it is read,
+// checked and answered there, from the menu, icon and tooltip this object
+// publishes, and the main thread only hears of an opening or a click. The
+// menu itself is built on the main thread (DBusMenu), as the status menu is.
 class StatusNotifierItem : public QObject {
     Q_OBJECT
 public:
@@ -55,57 +48,33 @@ public:
     // Whether a host has been seen to take it (listed by the watcher or read).
     bool confirmed() const { return confirmed_; }
     // Whether a watcher with a host holds the item; empty until known.
-    std::optional<bool> hostHolds() const;
+    std::optional<bool> hostHolds() const { return hostHolds_; }
     QString serviceName() const { return serviceName_; }
-    TrayToolTip toolTip() const;
-    DBusMenu& menu() { return *menu_; }
+    TrayToolTip toolTip() const { return state_.icon().toolTip; }
 
-    // How long after a registration the watcher's list is looked at, and the
-    // longest wait between two registrations.
-    static constexpr std::chrono::milliseconds confirmAfter{2000};
-    static constexpr std::chrono::milliseconds longestRetry{60000};
-    // How long a host that activated the item has to open its menu before
-    // Veldrin opens its own.
-    static constexpr std::chrono::milliseconds hostMenuWait{400};
+    static constexpr std::chrono::milliseconds hostMenuWait = ItemService::hostMenuWait;
 
 Q_SIGNALS:
     void registeredChanged(bool registered);
-    // A host asked the item for its context menu at a point on the screen, or
-    // activated it without opening the menu itself, in spite of ItemIsMenu.
+    // A host asked for Veldrin's own menu at a point on the screen.
     void popupRequested(QPoint at);
 
 private:
-    void handle(DBusMessage* call);
-    void activated(const QString& host, QPoint at);
-    void watcherSignal(DBusMessage* signal);
-    void emitSignal(const char* name);
-    void watcherAppeared();
-    void registerWithWatcher();
-    void setRegistered(bool registered);
-    void confirm(quint64 generation);
-    void registerAgainLater(quint64 generation, const QString& why);
-    bool listsThisItem(const QStringList& items) const;
+    // Runs `work` in the bus thread and waits for it.
+    void inBusThread(const std::function<void()>& work);
 
-    std::unique_ptr<BusConnection> bus_;
-    QString serviceName_;
+    TrayState state_;
     DBusMenu* menu_;
-    TrayPixmaps icon_;
-    QString toolTip_;
+    QString serviceName_;
+    QString text_;
+    QThread thread_;
+    QObject* anchor_ = nullptr; // lives in the bus thread
+    BusConnection* bus_ = nullptr;
+    MenuExport* export_ = nullptr;
+    ItemService* service_ = nullptr;
     std::optional<bool> registered_;
-    std::optional<bool> hostRegistered_;
-    // Goes up whenever the watcher's name changes hands: an answer from a
-    // watcher that has since gone says nothing about the current one.
-    quint64 watcherGeneration_ = 0;
-    bool complained_ = false;
+    std::optional<bool> hostHolds_;
     bool confirmed_ = false;
-    bool readSinceRegistering_ = false;
-    bool saidNotShown_ = false;
-    std::chrono::milliseconds retryAfter_ = confirmAfter;
-    QTimer* retry_;
-    // When each host last opened the menu, and whether an activation waits
-    // to see if its host does.
-    QHash<QString, std::chrono::steady_clock::time_point> openedBy_;
-    bool activationPending_ = false;
 };
 
 } // namespace veldrin

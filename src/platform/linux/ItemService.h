@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/linux/BusConnection.h"
+#include "platform/linux/TrayState.h"
+
+#include <QHash>
+#include <QPoint>
+
+#include <chrono>
+#include <optional>
+
+class QTimer;
+
+namespace veldrin {
+
+// The status item as an org.kde.StatusNotifierItem on the tray's bus
+// connection, in its bus thread, answering from the icon and tooltip the
+// main thread publishes; and its registration with the StatusNotifierWatcher
+// whenever one is on the bus: at once, when a panel starts later, and again
+// after a panel restarts.
+//
+// A watcher that accepts the item does not always show it (a host that
+// failed to read it drops it again), so a registration is confirmed: the
+// item must be listed in RegisteredStatusNotifierItems a moment later (or,
+// where the list cannot be read, the host must have read the item).
+// Otherwise it registers again, after 2 s, then twice as long each time up
+// to a minute, and says so once on standard error.
+class ItemService : public QObject {
+    Q_OBJECT
+public:
+    ItemService(BusConnection& bus, const TrayState& state, const QString& serviceName,
+                QObject* parent = nullptr);
+
+    static constexpr std::chrono::milliseconds confirmAfter{2000};
+    static constexpr std::chrono::milliseconds longestRetry{60000};
+    // How long a host that activated the item has to open its menu before
+    // Veldrin opens its own.
+    static constexpr std::chrono::milliseconds hostMenuWait{400};
+
+public Q_SLOTS:
+    void iconChanged();
+    void toolTipChanged();
+    // A host (by its bus name) is opening the menu.
+    void hostOpened(const QString& host);
+
+Q_SIGNALS:
+    // Each of: whether a watcher holds the item, whether a watcher with a
+    // host does (1, 0, or -1 while not known), and whether a host was seen
+    // to take it.
+    void stateChanged(int registered, int hostHolds, bool confirmed);
+    // A host asked the item for its context menu at a point on the screen, or
+    // activated it without opening the menu itself, in spite of ItemIsMenu.
+    void popupRequested(QPoint at);
+
+private:
+    void handle(DBusMessage* call);
+    void activated(const QString& host, QPoint at);
+    void watcherSignal(DBusMessage* signal);
+    void emitSignal(const char* name);
+    void watcherAppeared();
+    void registerWithWatcher();
+    void setRegistered(bool registered);
+    void reportState();
+    void confirm(quint64 generation);
+    void registerAgainLater(quint64 generation, const QString& why);
+    bool listsThisItem(const QStringList& items) const;
+
+    BusConnection& bus_;
+    const TrayState& state_;
+    QString serviceName_;
+    std::optional<bool> registered_;
+    std::optional<bool> hostRegistered_;
+    // Goes up whenever the watcher's name changes hands: an answer from a
+    // watcher that has since gone says nothing about the current one.
+    quint64 watcherGeneration_ = 0;
+    bool complained_ = false;
+    bool confirmed_ = false;
+    bool readSinceRegistering_ = false;
+    bool saidNotShown_ = false;
+    std::chrono::milliseconds retryAfter_ = confirmAfter;
+    QTimer* retry_;
+    // When each host last opened the menu, and whether an activation waits
+    // to see if its host does.
+    QHash<QString, std::chrono::steady_clock::time_point> openedBy_;
+    bool activationPending_ = false;
+};
+
+} // namespace veldrin
