@@ -96,6 +96,11 @@ TEST(DBusMenu, ACachingHostShowsEveryChangeAndAnIdItCachedStillActsAsItsLabelSay
     const int quit = e.host->idOf("Quit Veldrin");
     const int noRuns = e.host->idOf("No runs yet");
     EXPECT_EQ(e.host->text(), e.fresh());
+    // What a screen reader speaks through libdbusmenu-gtk: the label, literally.
+    const auto spoken = [&](const QString& title) {
+        return e.menu.properties({e.host->idOf(title)}, {"accessible-desc"}).value(0).properties;
+    };
+    EXPECT_EQ(spoken("Sync_All & <b>more</b>"), (QVariantMap{{"accessible-desc", "Sync_All & <b>more</b>"}}));
     EXPECT_TRUE(e.host->text().startsWith("Cannot sync — ChatGPT is running [disabled]\n"
                                           "Sync_All & <b>more</b> [key s]\n"))
         << e.host->text().toStdString();
@@ -104,6 +109,7 @@ TEST(DBusMenu, ACachingHostShowsEveryChangeAndAnIdItCachedStillActsAsItsLabelSay
     e.change(statusMenu("Sync is paused", "Resume Sync", {}));
     EXPECT_EQ(e.host->text(), e.fresh());
     EXPECT_TRUE(e.host->text().contains("\nResume Sync [key p]\n"));
+    EXPECT_EQ(spoken("Resume Sync").value("accessible-desc"), "Resume Sync"); // kept current
     e.change(statusMenu("Working…", "Pause Sync", {run("/r/1.log", "12:00 Veldrin Audit — exit code 0")}));
     e.change(statusMenu("Ready — click Sync Now", "Pause Sync",
                         {run("/r/2.log", "12:01 Veldrin Audit — running"),

@@ -56,6 +56,11 @@ QVariantMap dbusMenuProperties(const MenuEntry* e) {
         return p;
     }
     p.insert(QStringLiteral("label"), label(e->title));
+    // libdbusmenu-gtk (xfce4-panel, waybar) makes this the name a screen
+    // reader speaks, and follows its changes, as it does not the label's:
+    // the label itself, literally. (No host shows a tooltip from the menu;
+    // the Qt menu keeps them.)
+    p.insert(QStringLiteral("accessible-desc"), menuTitle(e->title));
     // Always sent, so that a change is a new value and never a removal.
     p.insert(QStringLiteral("enabled"), e->enabled);
     if (e->submenu)

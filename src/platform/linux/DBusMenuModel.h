@@ -28,7 +28,8 @@ inline const QStringList dbusMenuPropertyNames{QStringLiteral("type"),
                                                QStringLiteral("toggle-type"),
                                                QStringLiteral("toggle-state"),
                                                QStringLiteral("shortcut"),
-                                               QStringLiteral("children-display")};
+                                               QStringLiteral("children-display"),
+                                               QStringLiteral("accessible-desc")};
 
 // One exported item; id 0 is the root.
 struct DBusMenuNode {
