@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
         const long growthKb = v.residentPeakKb - v.residentBeforeKb;
         const bool ok = v.alive && v.worstProbeMs <= 300 && growthKb < 60 * 1024;
         met = met && ok;
-        std::printf("| %s | %ld | %ld | %ld | %.1f → %.1f | %ld | %s |\n", test::floodName(kind),
+        std::printf("| %s | %ld | %ld | %ld | %.1f → %.1f | %ld | %s |\n", qPrintable(test::floodName(kind)),
                     v.worstProbeMs, b.worstProbeMs, held, v.residentBeforeKb / 1024.0,
                     v.residentPeakKb / 1024.0, v.calls,
                     !v.alive ? "Veldrin died"

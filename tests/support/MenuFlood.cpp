@@ -19,9 +19,7 @@ namespace {
 
 const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const QString menuPath = QStringLiteral("/MenuBar");
-constexpr int million = 1000000;
-
-QDBusMessage request(const QString& service, FloodKind kind, int item) {
+QDBusMessage request(const QString& service, FloodKind kind, int item, int many) {
     const auto call = [&](const char* method) {
         return QDBusMessage::createMethodCall(service, menuPath, menuInterface, QString::fromLatin1(method));
     };
@@ -30,10 +28,10 @@ QDBusMessage request(const QString& service, FloodKind kind, int item) {
     case FloodKind::aboutToShow:
         return call("AboutToShow") << 0;
     case FloodKind::layoutNames:
-        return call("GetLayout") << 0 << -1 << QStringList(million, QStringLiteral("label"));
+        return call("GetLayout") << 0 << -1 << QStringList(many, QStringLiteral("label"));
     case FloodKind::propertyIds: {
-        QList<int> ids(million);
-        for (int i = 0; i < million; ++i)
+        QList<int> ids(many);
+        for (int i = 0; i < many; ++i)
             ids[i] = i % 5000;
         return call("GetGroupProperties") << QVariant::fromValue(ids) << QStringList();
     }
@@ -43,8 +41,8 @@ QDBusMessage request(const QString& service, FloodKind kind, int item) {
         return call("Event") << item << QStringLiteral("clicked") << nothing << 0u;
     case FloodKind::eventGroup: {
         DBusMenuEventList events;
-        events.reserve(million);
-        for (int i = 0; i < million; ++i)
+        events.reserve(many);
+        for (int i = 0; i < many; ++i)
             events.append({i % 2 ? item : i % 7000, QStringLiteral("clicked"), QDBusVariant(0), 0u});
         return call("EventGroup") << QVariant::fromValue(events);
     }
@@ -54,22 +52,23 @@ QDBusMessage request(const QString& service, FloodKind kind, int item) {
 
 } // namespace
 
-const char* floodName(FloodKind kind) {
+QString floodName(FloodKind kind, int elements) {
+    const QString many = elements == 1000000 ? QStringLiteral("10^6") : QString::number(elements);
     switch (kind) {
     case FloodKind::aboutToShow:
-        return "AboutToShow(0)";
+        return QStringLiteral("AboutToShow(0)");
     case FloodKind::layoutNames:
-        return "GetLayout, 10^6 names";
+        return QStringLiteral("GetLayout, %1 names").arg(many);
     case FloodKind::propertyIds:
-        return "GetGroupProperties, 10^6 ids";
+        return QStringLiteral("GetGroupProperties, %1 ids").arg(many);
     case FloodKind::property:
-        return "GetProperty";
+        return QStringLiteral("GetProperty");
     case FloodKind::click:
-        return "Event \"clicked\"";
+        return QStringLiteral("Event \"clicked\"");
     case FloodKind::eventGroup:
-        return "EventGroup, 10^6 events";
+        return QStringLiteral("EventGroup, %1 events").arg(many);
     }
-    return "?";
+    return QStringLiteral("?");
 }
 
 long residentKb(pid_t pid) {
@@ -84,12 +83,12 @@ long residentKb(pid_t pid) {
 }
 
 FloodResult floodMenu(const QString& address, const QString& service, pid_t pid, FloodKind kind,
-                      std::chrono::milliseconds duration, int item) {
+                      std::chrono::milliseconds duration, int item, int elements) {
     registerTrayTypes();
     FloodResult result;
     result.residentBeforeKb = residentKb(pid);
     result.residentPeakKb = result.residentBeforeKb;
-    const QDBusMessage message = request(service, kind, item);
+    const QDBusMessage message = request(service, kind, item, elements);
     std::atomic<bool> stop = false;
     std::atomic<long> calls = 0;
     std::vector<std::unique_ptr<QThread>> flooders;

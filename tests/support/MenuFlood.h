@@ -21,7 +21,8 @@ enum class FloodKind {
     eventGroup,  // EventGroup with a million events
 };
 
-const char* floodName(FloodKind kind);
+// The kind, for a table: "GetLayout, 10^6 names" and the like.
+QString floodName(FloodKind kind, int elements = 1000000);
 
 struct FloodResult {
     long calls = 0;        // flood requests answered
@@ -33,10 +34,10 @@ struct FloodResult {
 };
 
 // Floods `service`'s menu on the bus at `address` from two connections for
-// `duration`; `item` is the id a click or GetProperty names; `pid` is the
-// process whose memory is read.
+// `duration`; `item` is the id a click or GetProperty names; "many" is
+// `elements`; `pid` is the process whose memory is read.
 FloodResult floodMenu(const QString& address, const QString& service, pid_t pid, FloodKind kind,
-                      std::chrono::milliseconds duration, int item = 1);
+                      std::chrono::milliseconds duration, int item = 1, int elements = 1000000);
 
 // VmRSS of `pid` in kB, or -1.
 long residentKb(pid_t pid);
