@@ -23,7 +23,7 @@ QImage appIcon(int size) {
     p.drawRoundedRect(QRectF(2 * unit, 2 * unit, 60 * unit, 60 * unit), 13 * unit, 13 * unit);
     const int inner = qRound(size * 0.8);
     p.drawImage(QRectF(6.4 * unit, 6.4 * unit, inner, inner),
-                veldrin::indicatorImage(inner, veldrin::indicatorTint(veldrin::SyncState::working)));
+                veldrin::indicatorArrows(inner, veldrin::indicatorTint(veldrin::SyncState::working)));
     return image;
 }
 

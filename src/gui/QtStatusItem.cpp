@@ -23,10 +23,10 @@ namespace {
 
 #if !defined(Q_OS_MACOS)
 // The sizes panels ask for most; a host scales the nearest.
-TrayPixmaps trayPixmaps(const QColor& tint) {
+TrayPixmaps trayPixmaps(SyncState state) {
     TrayPixmaps out;
     for (int size : {16, 22, 24, 32, 48, 64}) {
-        const QImage image = indicatorImage(size, tint).convertToFormat(QImage::Format_ARGB32);
+        const QImage image = indicatorImage(state, size).convertToFormat(QImage::Format_ARGB32);
         TrayPixmap pixmap{image.width(), image.height(), {}};
         pixmap.argb.resize(qsizetype(image.width()) * image.height() * 4);
         auto* out32 = reinterpret_cast<quint32*>(pixmap.argb.data());
@@ -100,7 +100,7 @@ void QtStatusItem::useQtTray(bool use) {
     tray_->setContextMenu(menu_.get());
     tray_->setToolTip(toolTip_);
     if (indicatorState_)
-        tray_->setIcon(indicatorIcon(indicatorTint(*indicatorState_)));
+        tray_->setIcon(indicatorIcon(*indicatorState_));
 #if !defined(Q_OS_MACOS)
     // Tray hosts send a plain click as "activated"; the menu should open on
     // any click, as a status menu does.
@@ -173,10 +173,10 @@ void QtStatusItem::setIndicator(SyncState state) {
     indicatorState_ = state;
 #if !defined(Q_OS_MACOS)
     if (item_)
-        item_->setIcon(trayPixmaps(indicatorTint(state)));
+        item_->setIcon(trayPixmaps(state));
 #endif
     if (tray_) {
-        tray_->setIcon(indicatorIcon(indicatorTint(state)));
+        tray_->setIcon(indicatorIcon(state));
         showWhenTrayAvailable();
     }
 }
