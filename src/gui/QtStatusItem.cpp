@@ -11,10 +11,13 @@
 #include <QTimer>
 
 #if !defined(Q_OS_MACOS)
+#include "base/Paths.h"
 #include "platform/linux/SessionBus.h"
 #include "platform/linux/StatusNotifierItem.h"
 
 #include <QtEndian>
+
+#include <cstdio>
 #endif
 
 namespace veldrin {
@@ -64,7 +67,16 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new 
         useQtTray(true);
         return;
     }
-    item_ = new StatusNotifierItem(*bus, this);
+    // The ready icon is looked up by name in a folder of Veldrin's own,
+    // written at every start, so that hosts find it wherever Veldrin runs
+    // from; where it cannot be written, hosts get the pictures alone.
+    const QString icons = homeFolder() + QStringLiteral("/.cache/veldrin/icons");
+    const std::optional<QString> unwritten = writeIndicatorTheme(icons);
+    if (unwritten)
+        std::fprintf(stderr, "veldrin: %s; the tray gets the icon as pictures only\n",
+                     qPrintable(*unwritten));
+    namedIcon_ = !unwritten;
+    item_ = new StatusNotifierItem(*bus, namedIcon_ ? icons : QString(), this);
     // Qt's own tray decides once, at its first icon, between D-Bus and XEmbed;
     // it is asked only when no watcher is there, so it always picks XEmbed
     // and never shows a second icon beside this one. Wayland has no XEmbed.
@@ -172,8 +184,11 @@ void QtStatusItem::setIndicator(SyncState state) {
         return;
     indicatorState_ = state;
 #if !defined(Q_OS_MACOS)
+    // Only the neutral icon follows the panel; blue and orange are pictures.
     if (item_)
-        item_->setIcon(trayPixmaps(state));
+        item_->setIcon(trayPixmaps(state), state == SyncState::ready && namedIcon_
+                                               ? QString::fromLatin1(indicatorIconName)
+                                               : QString());
 #endif
     if (tray_) {
         tray_->setIcon(indicatorIcon(state));

@@ -21,6 +21,8 @@ constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* itemPath = "/StatusNotifierItem";
 constexpr const char* menuPath = "/MenuBar";
 constexpr int callTimeoutMs = 10000;
+constexpr const char* kdeSettingsInterface = "org.kde.KGlobalSettings";
+constexpr int kdePaletteChanged = 0; // KGlobalSettings::PaletteChanged
 
 const QString introspection = QStringLiteral(
     R"xml(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN" "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
@@ -96,8 +98,9 @@ QString errorText(DBusMessage* reply) {
 
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, QObject* parent)
-    : QObject(parent), menu_(new DBusMenu(this)), retry_(new QTimer(this)) {
+StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QString& iconThemePath,
+                                       QObject* parent)
+    : QObject(parent), menu_(new DBusMenu(this)), iconThemePath_(iconThemePath), retry_(new QTimer(this)) {
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &StatusNotifierItem::registerWithWatcher);
     QString error;
@@ -124,14 +127,18 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, QObject* pa
     bus_->send(request);
 
     // A watcher that comes, goes or is replaced (a panel starting late or
-    // restarting), and what a watcher says of its items and hosts.
-    bus_->onSignal([this](DBusMessage* signal) { watcherSignal(signal); });
+    // restarting), what a watcher says of its items and hosts, and a switch
+    // of Plasma's colour scheme.
+    bus_->onSignal([this](DBusMessage* signal) { busSignal(signal); });
     bus_->addMatch(
         QStringLiteral("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                        "member='NameOwnerChanged',arg0='%1'")
             .arg(QString::fromLatin1(watcherService)));
     bus_->addMatch(QStringLiteral("type='signal',interface='%1',path='%2'")
                        .arg(QString::fromLatin1(watcherService), QString::fromLatin1(watcherPath)));
+    bus_->addMatch(
+        QStringLiteral("type='signal',interface='%1',path='/KGlobalSettings',member='notifyChange'")
+            .arg(QString::fromLatin1(kdeSettingsInterface)));
     BusMessage hasOwner = methodCall(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "NameHasOwner");
     bus::append(hasOwner.get(), QString::fromLatin1(watcherService));
     bus_->call(hasOwner, callTimeoutMs, [this](DBusMessage* reply) {
@@ -155,8 +162,9 @@ void StatusNotifierItem::menuChanged() {
     menu_->menuChanged();
 }
 
-void StatusNotifierItem::setIcon(const TrayPixmaps& icon) {
+void StatusNotifierItem::setIcon(const TrayPixmaps& icon, const QString& iconName) {
     icon_ = icon;
+    iconName_ = iconName;
     emitSignal("NewIcon");
 }
 
@@ -212,11 +220,11 @@ void StatusNotifierItem::handle(DBusMessage* call) {
         {"Title", "s", text("Veldrin")},
         {"Status", "s", text("Active")},
         {"WindowId", "i", [](DBusMessageIter* it) { bus::put(it, 0); }},
-        {"IconThemePath", "s", text("")},
+        {"IconThemePath", "s", [this](DBusMessageIter* it) { bus::put(it, iconThemePath_); }},
         {"Menu", "o",
          [](DBusMessageIter* it) { dbus_message_iter_append_basic(it, DBUS_TYPE_OBJECT_PATH, &menuPath); }},
         {"ItemIsMenu", "b", [](DBusMessageIter* it) { bus::put(it, true); }},
-        {"IconName", "s", text("")},
+        {"IconName", "s", [this](DBusMessageIter* it) { bus::put(it, iconName_); }},
         {"IconPixmap", "a(iiay)", [this](DBusMessageIter* it) { bus::put(it, icon_); }},
         {"OverlayIconName", "s", text("")},
         {"OverlayIconPixmap", "a(iiay)", noIcon},
@@ -299,9 +307,14 @@ void StatusNotifierItem::activated(const QString& host, QPoint at) {
     });
 }
 
-void StatusNotifierItem::watcherSignal(DBusMessage* signal) {
+void StatusNotifierItem::busSignal(DBusMessage* signal) {
     bus::Reader in(signal);
-    if (dbus_message_is_signal(signal, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
+    if (dbus_message_is_signal(signal, kdeSettingsInterface, "notifyChange")) {
+        // Plasma draws an icon it found by name in the colours of the scheme
+        // it was drawn in, until the item says its icon is new.
+        if (in.readInt() == kdePaletteChanged && !iconName_.isEmpty())
+            emitSignal("NewIcon");
+    } else if (dbus_message_is_signal(signal, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
         const QString name = in.readString();
         in.readString();
         const QString owner = in.readString();
