@@ -18,7 +18,7 @@ namespace {
 constexpr qreal grid = 16;
 constexpr QPointF centre(8, 8);
 constexpr qreal radius = 5.3; // of the arrows' centre line
-constexpr qreal stroke = 1.8;
+constexpr qreal stroke = 2.0;
 // The heads reach further out than in, to keep the middle free.
 constexpr qreal headOuter = 2.7;
 constexpr qreal headInner = 1.5;
@@ -28,38 +28,60 @@ constexpr qreal span = 105; // degrees of each arrow's arc
 // at 16 pixels, where a thinner one fades to grey.
 constexpr qreal rimWidth = 1.25;
 
-// One arrow: an arc of the circle from `startDeg` sweeping `span`
-// (counter-clockwise in Qt's convention), with a head at its end.
+// The head's corners are rounded by this much, so that no point is thinner
+// than a pixel at 16 pixels.
+constexpr qreal corner = 0.35;
+
+QPointF onCircle(qreal r, qreal deg) {
+    const qreal a = qDegreesToRadians(deg);
+    return centre + QPointF(r * qCos(a), -r * qSin(a));
+}
+
+QRectF circle(qreal r) {
+    return QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+}
+
+// One arrow: a band round the circle from `startDeg` sweeping `span`
+// (counter-clockwise in Qt's convention), with a head at its end, as one
+// outline. Drawn from arcs and lines, without joining shapes, so that the
+// curves stay curves at every size and in the SVG.
 QPainterPath arrow(qreal startDeg) {
-    const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
-    QPainterPath arc;
-    arc.arcMoveTo(circle, startDeg);
-    arc.arcTo(circle, startDeg, span);
-    QPainterPathStroker stroker;
-    stroker.setWidth(stroke);
-    stroker.setCapStyle(Qt::FlatCap);
-    const qreal end = qDegreesToRadians(startDeg + span);
-    const QPointF tip = centre + QPointF(radius * qCos(end), -radius * qSin(end));
+    const qreal endDeg = startDeg + span;
+    const qreal end = qDegreesToRadians(endDeg);
     // Direction of travel at the end of a counter-clockwise arc.
     const QPointF along(-qSin(end), -qCos(end));
-    const QPointF across(qCos(end), -qSin(end));
-    QPainterPath head;
-    head.moveTo(tip + along * headLength);
-    head.lineTo(tip + across * headOuter);
-    head.lineTo(tip - across * headInner);
-    head.closeSubpath();
-    return stroker.createStroke(arc).united(head);
+    const QPointF tip = onCircle(radius, endDeg) + along * headLength;
+    const QPointF outerBarb = onCircle(radius + headOuter, endDeg);
+    const QPointF innerBarb = onCircle(radius - headInner, endDeg);
+    QPainterPath path;
+    path.moveTo(onCircle(radius - stroke / 2, startDeg));
+    path.arcTo(circle(radius + stroke / 2), startDeg, 0);
+    path.arcTo(circle(radius + stroke / 2), startDeg, span);
+    // Each corner of the head, rounded: a curve from just before it to just
+    // after it, pulled towards it.
+    const QList<QPointF> corners{outerBarb, tip, innerBarb};
+    QPointF from = path.currentPosition();
+    for (qsizetype i = 0; i < corners.size(); ++i) {
+        const QPointF to = i + 1 < corners.size() ? corners[i + 1] : onCircle(radius - stroke / 2, endDeg);
+        const auto towards = [](QPointF a, QPointF b, qreal by) {
+            const QPointF d = b - a;
+            return a + d * (by / qSqrt(QPointF::dotProduct(d, d)));
+        };
+        path.lineTo(towards(corners[i], from, corner));
+        path.quadTo(corners[i], towards(corners[i], to, corner));
+        from = corners[i];
+    }
+    path.lineTo(onCircle(radius - stroke / 2, endDeg));
+    path.arcTo(circle(radius - stroke / 2), endDeg, -span);
+    path.closeSubpath();
+    return path;
 }
 
 // The heads point up-left and down-right, where the marks leave most room.
-// Their corners are rounded a little, so that no point is thinner than a
-// pixel at 16 pixels.
 QPainterPath arrows() {
-    const QPainterPath sharp = arrow(45).united(arrow(225));
-    QPainterPathStroker stroker;
-    stroker.setWidth(0.4);
-    stroker.setJoinStyle(Qt::RoundJoin);
-    return stroker.createStroke(sharp).united(sharp);
+    QPainterPath path = arrow(45);
+    path.addPath(arrow(225));
+    return path;
 }
 
 QPainterPath mark(SyncState state) {
@@ -81,12 +103,12 @@ QPainterPath mark(SyncState state) {
     return path;
 }
 
-QPainterPath rimmed(const QPainterPath& shape) {
+// A band round the shape's outline; drawn under the shape, it shows as a rim.
+QPainterPath rim(const QPainterPath& shape) {
     QPainterPathStroker stroker;
     stroker.setWidth(2 * rimWidth);
     stroker.setJoinStyle(Qt::RoundJoin);
-    stroker.setCapStyle(Qt::RoundCap);
-    return stroker.createStroke(shape).united(shape);
+    return stroker.createStroke(shape);
 }
 
 QString svgPathData(const QPainterPath& path) {
@@ -151,9 +173,9 @@ QImage indicatorImage(SyncState state, int size, qreal devicePixelRatio) {
     // 4.5:1 against any panel, light, dark or in between (at worst the square
     // root of 21, 4.58:1).
     if (state == SyncState::ready)
-        paint(image, size, {{rimmed(arrows()), Qt::black}, {arrows(), Qt::white}});
+        paint(image, size, {{rim(arrows()), Qt::black}, {arrows(), Qt::white}});
     else
-        paint(image, size, {{arrows().united(mark(state)), indicatorTint(state)}});
+        paint(image, size, {{arrows(), indicatorTint(state)}, {mark(state), indicatorTint(state)}});
     return image;
 }
 
@@ -168,6 +190,10 @@ QImage indicatorArrows(int size, const QColor& tint) {
     QImage image = canvas(size, 1.0);
     paint(image, size, {{arrows(), tint}});
     return image;
+}
+
+QString indicatorArrowsSvgPath() {
+    return svgPathData(arrows());
 }
 
 QByteArray indicatorSymbolicSvg() {
@@ -187,7 +213,7 @@ QByteArray indicatorSymbolicSvg() {
 <path class="ColorScheme-Text" style="fill:currentColor" d="%2"/>
 </svg>
 )")
-            .arg(svgPathData(rimmed(arrows())), svgPathData(arrows()));
+            .arg(svgPathData(rim(arrows())), svgPathData(arrows()));
     return svg.toUtf8();
 }
 

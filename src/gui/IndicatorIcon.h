@@ -26,8 +26,10 @@ QColor indicatorTint(SyncState state);
 QImage indicatorImage(SyncState state, int size, qreal devicePixelRatio = 1.0);
 QIcon indicatorIcon(SyncState state);
 
-// The arrows alone, in one colour: the application icon's symbol.
+// The arrows alone, in one colour: the application icon's symbol, drawn and
+// as SVG path data on the 16-unit grid.
 QImage indicatorArrows(int size, const QColor& tint);
+QString indicatorArrowsSvgPath();
 
 // The ready symbol as a symbolic icon in the Breeze style: hosts that
 // recolour symbolic icons draw the arrows in the panel's text colour and

@@ -43,27 +43,31 @@ QImage onPanel(const QImage& icon, const QColor& panel) {
 }
 
 // How well a symbol reads on a panel: the contrast against the panel at
-// which its outline is still drawn all round. Each pixel on the edge of the
-// symbol's shape (at least half opaque in `shape`, beside one that is not)
-// must have, within one pixel, a pixel of the picture on the panel that
-// stands out from it by that much. A tone the panel swallows counts for
-// nothing, and an outline drawn round part of the symbol cannot carry it.
+// which its outline is still drawn all round. At every edge of the symbol's
+// shape (`shape` at least half opaque on one side, not on the other), a pixel
+// of the picture on the panel within one pixel of either side must stand out
+// from the panel by that much. A tone the panel swallows counts for nothing,
+// and an outline drawn round part of the symbol cannot carry it.
 double tracedContrast(const QImage& picture, const QImage& shape, const QColor& panel) {
     const QImage mask = shape.convertToFormat(QImage::Format_ARGB32);
     const QImage shown = onPanel(picture, panel);
-    const auto inside = [&](int x, int y) { return mask.valid(x, y) && qAlpha(mask.pixel(x, y)) >= 128; };
+    const auto inside = [&](QPoint p) { return mask.valid(p) && qAlpha(mask.pixel(p)) >= 128; };
+    const auto bestAround = [&](QPoint p) {
+        double best = 1;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (shown.valid(p + QPoint(dx, dy)))
+                    best = qMax(best, contrast(shown.pixel(p + QPoint(dx, dy)), panel.rgb()));
+        return best;
+    };
     double worst = 21;
     for (int y = 0; y < mask.height(); ++y) {
         for (int x = 0; x < mask.width(); ++x) {
-            if (!inside(x, y) ||
-                (inside(x - 1, y) && inside(x + 1, y) && inside(x, y - 1) && inside(x, y + 1)))
-                continue;
-            double best = 1;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    if (shown.valid(x + dx, y + dy))
-                        best = qMax(best, contrast(shown.pixel(x + dx, y + dy), panel.rgb()));
-            worst = qMin(worst, best);
+            const QPoint p(x, y);
+            for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                if (inside(p) && !inside(p + step))
+                    worst = qMin(worst, qMax(bestAround(p), bestAround(p + step)));
+            }
         }
     }
     return worst;
