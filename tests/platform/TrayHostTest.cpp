@@ -344,7 +344,8 @@ TEST(StatusNotifierItem, AnAnswerFromAWatcherThatHasLeftChangesNothing) {
 // A host that drops the item gets it again, and one that activates it and
 // does not open the menu gets Veldrin's own; the tooltip's lines are broken
 // with line feeds, its markup escaped; a named icon is announced anew when
-// Plasma's colours change (it keeps drawing one in the colours it found it in).
+// Plasma's or xfce4-panel's colours change (they keep drawing it in the
+// colours they found it in).
 TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndANewPaletteANewIcon) {
     Watcher watcher;
     test::SessionBus bus;
@@ -359,16 +360,14 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndAN
 
     item.setToolTip("Veldrin 0.1.0 (build 1)\nCannot sync — <b>x</b> & y\nRunning: Veldrin Audit (0:05)");
     QDBusConnection host = bus.client("host");
-    QDBusMessage get = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get << "org.kde.StatusNotifierItem"
-        << "ToolTip";
-    const auto tip = qdbus_cast<TrayToolTip>(host.call(get, QDBus::BlockWithGui)
-                                                 .arguments()
-                                                 .value(0)
-                                                 .value<QDBusVariant>()
-                                                 .variant()
-                                                 .value<QDBusArgument>());
+    const auto property = [&](const char* name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << "org.kde.StatusNotifierItem" << name;
+        const QDBusMessage reply = host.call(get, QDBus::BlockWithGui);
+        return reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    };
+    const auto tip = qdbus_cast<TrayToolTip>(property("ToolTip"));
     EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
     EXPECT_EQ(tip.description,
               "<span>Cannot sync — &lt;b&gt;x&lt;/b&gt; &amp; y\nRunning: Veldrin Audit (0:05)</span>");
@@ -396,11 +395,22 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndAN
     MenuSignals sink;
     ASSERT_TRUE(host.connect(item.serviceName(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
                              "NewIcon", &sink, SLOT(NewIcon())));
-    item.setIcon({}, "veldrin-ready-symbolic");
+    item.setIcon({TrayPixmap{1, 1, QByteArray(4, '\0')}}, "veldrin-ready-symbolic");
     ASSERT_TRUE(test::waitUntil([&] { return sink.icons == 1; }));
+    const auto pixmap = [&] { return qdbus_cast<TrayPixmaps>(property("IconPixmap")).value(0).argb; };
+    const QByteArray before = pixmap();
     host.send(QDBusMessage::createSignal("/KGlobalSettings", "org.kde.KGlobalSettings", "notifyChange")
               << 0 << 0);
     EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 2; }));
+    // What xfce4-panel compares differs; what anyone sees does not.
+    EXPECT_NE(pixmap(), before);
+    EXPECT_EQ(pixmap()[0], '\0');
+    QDBusMessage darkMode =
+        QDBusMessage::createSignal("/org/xfce/Xfconf", "org.xfce.Xfconf", "PropertyChanged");
+    darkMode << "xfce4-panel"
+             << "/panels/dark-mode" << QVariant::fromValue(QDBusVariant(true));
+    host.send(darkMode);
+    EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 3; }));
 }
 
 #include "TrayHostTest.moc"

@@ -23,6 +23,21 @@ constexpr const char* menuPath = "/MenuBar";
 constexpr int callTimeoutMs = 10000;
 constexpr const char* kdeSettingsInterface = "org.kde.KGlobalSettings";
 constexpr int kdePaletteChanged = 0; // KGlobalSettings::PaletteChanged
+constexpr const char* xfconfInterface = "org.xfce.Xfconf";
+
+// Whether `signal` says the panel's colours changed: Plasma's colour scheme,
+// the GTK theme xfce's settings daemon hands out, or xfce4-panel's dark mode.
+bool coloursChanged(DBusMessage* signal) {
+    bus::Reader in(signal);
+    if (dbus_message_is_signal(signal, kdeSettingsInterface, "notifyChange"))
+        return in.readInt() == kdePaletteChanged;
+    if (!dbus_message_is_signal(signal, xfconfInterface, "PropertyChanged"))
+        return false;
+    const QString channel = in.readString();
+    const QString property = in.readString();
+    return (channel == QLatin1String("xsettings") && property == QLatin1String("/Net/ThemeName")) ||
+           (channel == QLatin1String("xfce4-panel") && property.endsWith(QLatin1String("/dark-mode")));
+}
 
 const QString introspection = QStringLiteral(
     R"xml(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN" "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
@@ -100,9 +115,13 @@ QString errorText(DBusMessage* reply) {
 
 StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QString& iconThemePath,
                                        QObject* parent)
-    : QObject(parent), menu_(new DBusMenu(this)), iconThemePath_(iconThemePath), retry_(new QTimer(this)) {
+    : QObject(parent), menu_(new DBusMenu(this)), iconThemePath_(iconThemePath), retry_(new QTimer(this)),
+      recolour_(new QTimer(this)) {
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &StatusNotifierItem::registerWithWatcher);
+    recolour_->setSingleShot(true);
+    recolour_->setInterval(recolourAfter);
+    connect(recolour_, &QTimer::timeout, this, &StatusNotifierItem::announceRecoloured);
     QString error;
     if (!busAddress.isEmpty())
         bus_ = BusConnection::open(busAddress, &error);
@@ -127,8 +146,8 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
     bus_->send(request);
 
     // A watcher that comes, goes or is replaced (a panel starting late or
-    // restarting), what a watcher says of its items and hosts, and a switch
-    // of Plasma's colour scheme.
+    // restarting), what a watcher says of its items and hosts, and a change
+    // of the panel's colours.
     bus_->onSignal([this](DBusMessage* signal) { busSignal(signal); });
     bus_->addMatch(
         QStringLiteral("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
@@ -139,6 +158,8 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
     bus_->addMatch(
         QStringLiteral("type='signal',interface='%1',path='/KGlobalSettings',member='notifyChange'")
             .arg(QString::fromLatin1(kdeSettingsInterface)));
+    bus_->addMatch(QStringLiteral("type='signal',interface='%1',member='PropertyChanged'")
+                       .arg(QString::fromLatin1(xfconfInterface)));
     BusMessage hasOwner = methodCall(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "NameHasOwner");
     bus::append(hasOwner.get(), QString::fromLatin1(watcherService));
     bus_->call(hasOwner, callTimeoutMs, [this](DBusMessage* reply) {
@@ -309,11 +330,9 @@ void StatusNotifierItem::activated(const QString& host, QPoint at) {
 
 void StatusNotifierItem::busSignal(DBusMessage* signal) {
     bus::Reader in(signal);
-    if (dbus_message_is_signal(signal, kdeSettingsInterface, "notifyChange")) {
-        // Plasma draws an icon it found by name in the colours of the scheme
-        // it was drawn in, until the item says its icon is new.
-        if (in.readInt() == kdePaletteChanged && !iconName_.isEmpty())
-            emitSignal("NewIcon");
+    if (coloursChanged(signal)) {
+        if (!iconName_.isEmpty())
+            recolour_->start(); // a burst of changes makes one announcement
     } else if (dbus_message_is_signal(signal, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
         const QString name = in.readString();
         in.readString();
@@ -337,6 +356,20 @@ void StatusNotifierItem::busSignal(DBusMessage* signal) {
         if (registered_ == true && !confirmed_ && !retry_->isActive())
             registerWithWatcher();
     }
+}
+
+// Plasma and xfce4-panel draw an icon they found by name in the colours of
+// the panel as it was then, until the item says its icon is new; xfce4-panel
+// only when the properties it compares differ. The unseen colour of a
+// transparent corner of each picture does.
+void StatusNotifierItem::announceRecoloured() {
+    if (iconName_.isEmpty())
+        return;
+    for (TrayPixmap& pixmap : icon_) {
+        if (pixmap.argb.size() >= 4 && pixmap.argb[0] == 0)
+            pixmap.argb[3] = static_cast<char>(pixmap.argb[3] ^ 1);
+    }
+    emitSignal("NewIcon");
 }
 
 void StatusNotifierItem::watcherAppeared() {

@@ -73,6 +73,9 @@ public:
     // How long a host that activated the item has to open its menu before
     // Veldrin opens its own.
     static constexpr std::chrono::milliseconds hostMenuWait{400};
+    // How long after the panel's colours change a named icon is announced
+    // anew: a host that draws it at once still has the old colours.
+    static constexpr std::chrono::milliseconds recolourAfter{1000};
 
 Q_SIGNALS:
     void registeredChanged(bool registered);
@@ -84,6 +87,7 @@ private:
     void handle(DBusMessage* call);
     void activated(const QString& host, QPoint at);
     void busSignal(DBusMessage* signal);
+    void announceRecoloured();
     void emitSignal(const char* name);
     void watcherAppeared();
     void registerWithWatcher();
@@ -110,6 +114,7 @@ private:
     bool saidNotShown_ = false;
     std::chrono::milliseconds retryAfter_ = confirmAfter;
     QTimer* retry_;
+    QTimer* recolour_;
     // When each host last opened the menu, and whether an activation waits
     // to see if its host does.
     QHash<QString, std::chrono::steady_clock::time_point> openedBy_;
