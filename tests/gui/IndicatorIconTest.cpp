@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 using namespace veldrin;
 
@@ -16,7 +17,10 @@ namespace {
 
 const QList<QColor> lightPanels{QColor(0xF6F5F4), QColor(0xEFF0F1), QColor(Qt::white)};
 const QList<QColor> darkPanels{QColor(0x242424), QColor(0x2D2D2D), QColor(0x31363B), QColor(Qt::black)};
-const QList<SyncState> states{SyncState::ready, SyncState::working, SyncState::paused, SyncState::blocked};
+const QList<std::pair<SyncState, const char*>> states{{SyncState::ready, "ready"},
+                                                      {SyncState::working, "working"},
+                                                      {SyncState::paused, "paused"},
+                                                      {SyncState::blocked, "blocked"}};
 // The sizes panels ask for most, and the largest one sent.
 const QList<int> sizes{16, 22, 24, 32, 64};
 
@@ -83,24 +87,10 @@ QList<bool> visibleShape(const QImage& icon, const QColor& panel) {
     return mask;
 }
 
-const char* nameOf(SyncState state) {
-    switch (state) {
-    case SyncState::ready:
-        return "ready";
-    case SyncState::working:
-        return "working";
-    case SyncState::paused:
-        return "paused";
-    case SyncState::blocked:
-        return "blocked";
-    }
-    return "";
-}
-
 } // namespace
 
 TEST(IndicatorIcon, EveryStateReadsOnLightAndDarkPanels) {
-    for (const SyncState state : states) {
+    for (const auto& [state, name] : states) {
         // Ready follows the panel where the host can recolour it; its
         // picture is for hosts that cannot, on panels of any colour.
         const double needed = state == SyncState::ready ? 4.5 : 3.0;
@@ -114,12 +104,12 @@ TEST(IndicatorIcon, EveryStateReadsOnLightAndDarkPanels) {
                 const QImage shape = state == SyncState::ready ? indicatorArrows(size, Qt::white) : picture;
                 const double traced = tracedContrast(picture, shape, panel);
                 EXPECT_GE(traced, needed)
-                    << nameOf(state) << " at " << size << " px on " << panel.name().toStdString();
+                    << name << " at " << size << " px on " << panel.name().toStdString();
                 worst = qMin(worst, traced);
             }
             figures += QStringLiteral(" %1 %2:1").arg(panel.name()).arg(worst, 0, 'f', 2).toStdString();
         }
-        std::fprintf(stderr, "%-8s%s\n", nameOf(state), figures.c_str());
+        std::fprintf(stderr, "%-8s%s\n", name, figures.c_str());
     }
 }
 
@@ -131,13 +121,13 @@ TEST(IndicatorIcon, StatesDifferByShapeOnEveryPanel) {
         for (const QColor& panel : {lightPanels[0], darkPanels[0]}) {
             for (qsizetype a = 0; a < states.size(); ++a) {
                 for (qsizetype b = a + 1; b < states.size(); ++b) {
-                    const QList<bool> one = visibleShape(indicatorImage(states[a], size), panel);
-                    const QList<bool> other = visibleShape(indicatorImage(states[b], size), panel);
+                    const QList<bool> one = visibleShape(indicatorImage(states[a].first, size), panel);
+                    const QList<bool> other = visibleShape(indicatorImage(states[b].first, size), panel);
                     qsizetype differing = 0;
                     for (qsizetype i = 0; i < one.size(); ++i)
                         differing += one[i] != other[i];
                     EXPECT_GE(differing, size * size / 64)
-                        << nameOf(states[a]) << " and " << nameOf(states[b]) << " at " << size << " px on "
+                        << states[a].second << " and " << states[b].second << " at " << size << " px on "
                         << panel.name().toStdString();
                 }
             }
