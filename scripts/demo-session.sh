@@ -27,8 +27,9 @@ start_display() {
     wait_for 100 test -s "$WORK/display" || return 1
     DISPLAY=:$(cat "$WORK/display")
     export DISPLAY
+    # trayer paints its tint only when "transparent"; at alpha 0 it is opaque.
     trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-        --transparent false --tint "$2" >"$WORK/trayer.log" 2>&1 &
+        --transparent true --alpha 0 --tint "$2" >"$WORK/trayer.log" 2>&1 &
     SESSION_PIDS="$SESSION_PIDS $!"
     wait_for 100 xdotool search --class trayer
 }

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Regenerates the screenshots in docs/screenshots/ from the demo under Xvfb,
-# once on a light and once on a dark panel: the menu in each state (ready,
-# paused, blocked, working), the Cloud Sync and Tools submenus, a confirmation
-# alert, log windows (after a run, running, stopped, failed, with the find
-# bar), Recent Runs, the offer choice, and (with dunst installed) a notification.
+# once on a light and once on a dark panel: the tray icon and the menu in each
+# state (ready, paused, blocked, working), the Cloud Sync and Tools submenus,
+# a confirmation alert, log windows (after a run, running, stopped, failed,
+# with the find bar), Recent Runs, the offer choice, and (with dunst
+# installed) a notification.
 #   scripts/screenshots.sh [BINARY]     (default: build/src/veldrin, built first)
 set -eu
 cd "$(dirname "$0")/.."
@@ -52,6 +53,11 @@ die() {
 
 # shot NAME X Y W H: the region of the screen that shows what is open.
 shot() { import -window root -crop "$4x$5+$2+$3" +repage "$OUT/$PANEL-$1.png"; }
+# shot_icon STATE: the tray icon alone, on its panel, four times its size.
+shot_icon() {
+    import -window root -crop "${ICON_WIDTH}x32+$((ICON_X - ICON_WIDTH / 2))+0" +repage \
+        -filter point -resize 400% "$OUT/$PANEL-icon-$1.png"
+}
 shot_window() {
     W=$(newest_window "$2")
     [ -n "$W" ] || die "no window \"$2\" for $PANEL-$1"
@@ -74,6 +80,7 @@ run() { # PANEL TINT
     sleep 3 # the first answers of the controller
 
     # Blocked: the three stand-in apps run.
+    shot_icon blocked
     open_menu && shot menu-blocked 640 0 460 620 && close_all
     # The submenus, and the Cloud Sync one with a profile's modes open.
     open_menu && xdotool key Up Up Up Up Up Right && sleep 0.5
@@ -89,6 +96,7 @@ run() { # PANEL TINT
     hide_windows "Quit All ChatGPT Processes"
     # Ready, now that the apps are gone.
     sleep 5
+    shot_icon ready
     open_menu && shot menu-ready 640 0 460 620 && close_all
     # A log window after a run: Audit Profiles.
     open_menu && xdotool key Up Up Up Up Return && sleep 4
@@ -105,6 +113,7 @@ run() { # PANEL TINT
     open_menu && xdotool key Up Up Up Return && sleep 3
     shot_window window-running "Last 10 Veldrin Runs"
     hide_windows "Last 10 Veldrin Runs"
+    shot_icon working
     open_menu && shot menu-working 640 0 460 620 && close_all
     # Its window back from Recent Runs (close_all's Escapes may have closed
     # it), then stopped from there: Ctrl+., then Return in the alert.
@@ -140,6 +149,7 @@ run() { # PANEL TINT
     # Paused.
     mkdir -p "$HOMEDIR/.codex" && echo "paused from menu bar" >"$HOMEDIR/.codex/.sync-paused"
     sleep 6
+    shot_icon paused
     open_menu && shot menu-paused 640 0 460 620 && close_all
     # The offer choice, its list open.
     open_menu && xdotool key Up Up Up Up Up Up Right Down Down Right Down Down Down Down Return && sleep 1.5

@@ -11,10 +11,13 @@
 #include <QTimer>
 
 #if !defined(Q_OS_MACOS)
+#include "base/Paths.h"
 #include "platform/linux/SessionBus.h"
 #include "platform/linux/StatusNotifierItem.h"
 
 #include <QtEndian>
+
+#include <cstdio>
 #endif
 
 namespace veldrin {
@@ -23,10 +26,10 @@ namespace {
 
 #if !defined(Q_OS_MACOS)
 // The sizes panels ask for most; a host scales the nearest.
-TrayPixmaps trayPixmaps(const QColor& tint) {
+TrayPixmaps trayPixmaps(SyncState state) {
     TrayPixmaps out;
     for (int size : {16, 22, 24, 32, 48, 64}) {
-        const QImage image = indicatorImage(size, tint).convertToFormat(QImage::Format_ARGB32);
+        const QImage image = indicatorImage(state, size).convertToFormat(QImage::Format_ARGB32);
         TrayPixmap pixmap{image.width(), image.height(), {}};
         pixmap.argb.resize(qsizetype(image.width()) * image.height() * 4);
         auto* out32 = reinterpret_cast<quint32*>(pixmap.argb.data());
@@ -64,7 +67,16 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new 
         useQtTray(true);
         return;
     }
-    item_ = new StatusNotifierItem(*bus, this);
+    // The ready icon is looked up by name in a folder of Veldrin's own,
+    // written at every start, so that hosts find it wherever Veldrin runs
+    // from; where it cannot be written, hosts get the pictures alone.
+    const QString icons = homeFolder() + QStringLiteral("/.cache/veldrin/icons");
+    const std::optional<QString> unwritten = writeIndicatorTheme(icons);
+    if (unwritten)
+        std::fprintf(stderr, "veldrin: %s; the tray gets the icon as pictures only\n",
+                     qPrintable(*unwritten));
+    namedIcon_ = !unwritten;
+    item_ = new StatusNotifierItem(*bus, namedIcon_ ? icons : QString(), this);
     // Qt's own tray decides once, at its first icon, between D-Bus and XEmbed;
     // it is asked only when no watcher is there, so it always picks XEmbed
     // and never shows a second icon beside this one. Wayland has no XEmbed.
@@ -100,7 +112,7 @@ void QtStatusItem::useQtTray(bool use) {
     tray_->setContextMenu(menu_.get());
     tray_->setToolTip(toolTip_);
     if (indicatorState_)
-        tray_->setIcon(indicatorIcon(indicatorTint(*indicatorState_)));
+        tray_->setIcon(indicatorIcon(*indicatorState_));
 #if !defined(Q_OS_MACOS)
     // Tray hosts send a plain click as "activated"; the menu should open on
     // any click, as a status menu does.
@@ -172,11 +184,14 @@ void QtStatusItem::setIndicator(SyncState state) {
         return;
     indicatorState_ = state;
 #if !defined(Q_OS_MACOS)
+    // Only the neutral icon follows the panel; blue and orange are pictures.
     if (item_)
-        item_->setIcon(trayPixmaps(indicatorTint(state)));
+        item_->setIcon(trayPixmaps(state), state == SyncState::ready && namedIcon_
+                                               ? QString::fromLatin1(indicatorIconName)
+                                               : QString());
 #endif
     if (tray_) {
-        tray_->setIcon(indicatorIcon(indicatorTint(state)));
+        tray_->setIcon(indicatorIcon(state));
         showWhenTrayAvailable();
     }
 }

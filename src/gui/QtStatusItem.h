@@ -50,6 +50,8 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* trayWatch_ = nullptr;
     StatusNotifierItem* item_ = nullptr;
+    // Whether hosts can find the ready icon by name.
+    bool namedIcon_ = false;
     QPointer<QWidget> menuWindow_;
     QString toolTip_;
     std::optional<SyncState> indicatorState_;

@@ -18,6 +18,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -101,7 +102,9 @@ class MenuSignals : public QObject {
 public:
     test::CachingHost* host = nullptr;
     int layouts = 0;
+    int icons = 0;
 public Q_SLOTS:
+    void NewIcon() { ++icons; }
     void LayoutUpdated(uint, int) {
         ++layouts;
         host->layoutUpdated();
@@ -162,6 +165,20 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     EXPECT_EQ(icon[0].argb.size(), icon[0].width * icon[0].height * 4);
     const auto tip = qdbus_cast<TrayToolTip>(props.value("ToolTip").value<QDBusArgument>());
     EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
+    // Ready: hosts find the symbolic icon by name in the folder the item names.
+    const auto property = [&](const QString& name) {
+        return call(host, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                    {"org.kde.StatusNotifierItem", name})
+            .value(0)
+            .value<QDBusVariant>()
+            .variant();
+    };
+    EXPECT_TRUE(test::waitUntil([&] { return property("IconName") == "veldrin-ready-symbolic"; }));
+    const QString icons = home.home() + "/.cache/veldrin/icons";
+    EXPECT_EQ(props.value("IconThemePath"), icons);
+    for (const char* file : {"/veldrin-ready-symbolic.svg",
+                             "/hicolor/scalable/apps/veldrin-ready-symbolic.svg", "/hicolor/index.theme"})
+        EXPECT_GT(QFileInfo(icons + file).size(), 0) << file;
     // A host that activates the item (Plasma, on a left click) is told to open the menu.
     QDBusMessage activate =
         QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate");
@@ -186,6 +203,8 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     ASSERT_TRUE(host.connect(item, "/MenuBar", menu, "LayoutUpdated", &sink, SLOT(LayoutUpdated(uint, int))));
     ASSERT_TRUE(host.connect(item, "/MenuBar", menu, "ItemsPropertiesUpdated", &sink,
                              SLOT(ItemsPropertiesUpdated(QDBusMessage))));
+    ASSERT_TRUE(host.connect(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "NewIcon", &sink,
+                             SLOT(NewIcon())));
     const auto fresh = [&] {
         const QList<QVariant> reply = call(host, item, "/MenuBar", menu, "GetLayout", {0, -1, QStringList()});
         return test::layoutText(qdbus_cast<DBusMenuLayout>(reply.value(1).value<QDBusArgument>()));
@@ -217,6 +236,11 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     EXPECT_TRUE(test::waitUntil([&] { return copy.text() == fresh(); })) << copy.text().toStdString();
     EXPECT_TRUE(copy.text().contains("\nResume Sync [key p]\n"));
     EXPECT_GT(sink.layouts, 0);
+    // Paused: a picture and no name; the folder stays, as hosts read it once.
+    EXPECT_GT(sink.icons, 0);
+    EXPECT_EQ(property("IconName"), "");
+    EXPECT_EQ(property("IconThemePath"), icons);
+    EXPECT_FALSE(qdbus_cast<TrayPixmaps>(property("IconPixmap").value<QDBusArgument>()).isEmpty());
 
     // Items or properties the menu does not have are refused, not made up.
     const auto refusal = [&](const QString& method, const QList<QVariant>& args) {
@@ -320,8 +344,10 @@ TEST(StatusNotifierItem, AnAnswerFromAWatcherThatHasLeftChangesNothing) {
 
 // A host that drops the item gets it again, and one that activates it and
 // does not open the menu gets Veldrin's own; the tooltip's lines are broken
-// with line feeds, its markup escaped.
-TEST(StatusNotifierItem, ADroppedItemRegistersAgainAndAnActivationWithoutAHostMenuOpensOurs) {
+// with line feeds, its markup escaped; a named icon is announced anew when
+// Plasma's or xfce4-panel's colours change (they keep drawing it in the
+// colours they found it in).
+TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndANewPaletteANewIcon) {
     Watcher watcher;
     test::SessionBus bus;
     ASSERT_TRUE(bus.ok());
@@ -334,17 +360,15 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAndAnActivationWithoutAHostMe
     EXPECT_EQ(watcher.items().size(), 2);
 
     item.setToolTip("Veldrin 0.1.0 (build 1)\nCannot sync — <b>x</b> & y\nRunning: Veldrin Audit (0:05)");
-    const QDBusConnection host = bus.client("host");
-    QDBusMessage get = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get << "org.kde.StatusNotifierItem"
-        << "ToolTip";
-    const auto tip = qdbus_cast<TrayToolTip>(host.call(get, QDBus::BlockWithGui)
-                                                 .arguments()
-                                                 .value(0)
-                                                 .value<QDBusVariant>()
-                                                 .variant()
-                                                 .value<QDBusArgument>());
+    QDBusConnection host = bus.client("host");
+    const auto property = [&](const char* name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << "org.kde.StatusNotifierItem" << name;
+        const QDBusMessage reply = host.call(get, QDBus::BlockWithGui);
+        return reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    };
+    const auto tip = qdbus_cast<TrayToolTip>(property("ToolTip"));
     EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
     EXPECT_EQ(tip.description,
               "<span>Cannot sync — &lt;b&gt;x&lt;/b&gt; &amp; y\nRunning: Veldrin Audit (0:05)</span>");
@@ -368,6 +392,26 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAndAnActivationWithoutAHostMe
               QDBus::BlockWithGui);
     test::waitUntil([] { return false; }, StatusNotifierItem::hostMenuWait * 2);
     EXPECT_EQ(popups.size(), 1);
+
+    MenuSignals sink;
+    ASSERT_TRUE(host.connect(item.serviceName(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
+                             "NewIcon", &sink, SLOT(NewIcon())));
+    item.setIcon({TrayPixmap{1, 1, QByteArray(4, '\0')}}, "veldrin-ready-symbolic");
+    ASSERT_TRUE(test::waitUntil([&] { return sink.icons == 1; }));
+    const auto pixmap = [&] { return qdbus_cast<TrayPixmaps>(property("IconPixmap")).value(0).argb; };
+    const QByteArray before = pixmap();
+    host.send(QDBusMessage::createSignal("/KGlobalSettings", "org.kde.KGlobalSettings", "notifyChange")
+              << 0 << 0);
+    EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 2; }));
+    // What xfce4-panel compares differs; what anyone sees does not.
+    EXPECT_NE(pixmap(), before);
+    EXPECT_EQ(pixmap()[0], '\0');
+    QDBusMessage darkMode =
+        QDBusMessage::createSignal("/org/xfce/Xfconf", "org.xfce.Xfconf", "PropertyChanged");
+    darkMode << "xfce4-panel"
+             << "/panels/dark-mode" << QVariant::fromValue(QDBusVariant(true));
+    host.send(darkMode);
+    EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 3; }));
 }
 
 #include "TrayHostTest.moc"

@@ -18,6 +18,23 @@ constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* itemPath = "/StatusNotifierItem";
 constexpr const char* menuPath = "/MenuBar"; // where MenuExport serves the menu
 constexpr int callTimeoutMs = 10000;
+constexpr const char* kdeSettingsInterface = "org.kde.KGlobalSettings";
+constexpr int kdePaletteChanged = 0; // KGlobalSettings::PaletteChanged
+constexpr const char* xfconfInterface = "org.xfce.Xfconf";
+
+// Whether `signal` says the panel's colours changed: Plasma's colour scheme,
+// the GTK theme xfce's settings daemon hands out, or xfce4-panel's dark mode.
+bool coloursChanged(DBusMessage* signal) {
+    bus::Reader in(signal);
+    if (dbus_message_is_signal(signal, kdeSettingsInterface, "notifyChange"))
+        return in.readInt() == kdePaletteChanged;
+    if (!dbus_message_is_signal(signal, xfconfInterface, "PropertyChanged"))
+        return false;
+    const QString channel = in.readString();
+    const QString property = in.readString();
+    return (channel == QLatin1String("xsettings") && property == QLatin1String("/Net/ThemeName")) ||
+           (channel == QLatin1String("xfce4-panel") && property.endsWith(QLatin1String("/dark-mode")));
+}
 
 const QString introspection = QStringLiteral(
     R"xml(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN" "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
@@ -93,11 +110,14 @@ QString errorText(DBusMessage* reply) {
 
 } // namespace
 
-ItemService::ItemService(BusConnection& bus, const TrayState& state, const QString& serviceName,
-                         QObject* parent)
-    : QObject(parent), bus_(bus), state_(state), serviceName_(serviceName), retry_(new QTimer(this)) {
+ItemService::ItemService(BusConnection& bus, TrayState& state, const QString& serviceName, QObject* parent)
+    : QObject(parent), bus_(bus), state_(state), serviceName_(serviceName), retry_(new QTimer(this)),
+      recolour_(new QTimer(this)) {
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &ItemService::registerWithWatcher);
+    recolour_->setSingleShot(true);
+    recolour_->setInterval(recolourAfter);
+    connect(recolour_, &QTimer::timeout, this, &ItemService::announceRecoloured);
     bus_.registerObject(QString::fromLatin1(itemPath), introspection,
                         [this](DBusMessage* call) { handle(call); });
     // The name first: the daemon takes a connection's messages in order, so
@@ -107,14 +127,19 @@ ItemService::ItemService(BusConnection& bus, const TrayState& state, const QStri
     bus_.send(request);
 
     // A watcher that comes, goes or is replaced (a panel starting late or
-    // restarting), and what a watcher says of its items and hosts.
-    bus_.onSignal([this](DBusMessage* signal) { watcherSignal(signal); });
+    // restarting), what a watcher says of its items and hosts, and a change
+    // of the panel's colours.
+    bus_.onSignal([this](DBusMessage* signal) { busSignal(signal); });
     bus_.addMatch(
         QStringLiteral("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                        "member='NameOwnerChanged',arg0='%1'")
             .arg(QString::fromLatin1(watcherService)));
     bus_.addMatch(QStringLiteral("type='signal',interface='%1',path='%2'")
                       .arg(QString::fromLatin1(watcherService), QString::fromLatin1(watcherPath)));
+    bus_.addMatch(QStringLiteral("type='signal',interface='%1',path='/KGlobalSettings',member='notifyChange'")
+                      .arg(QString::fromLatin1(kdeSettingsInterface)));
+    bus_.addMatch(QStringLiteral("type='signal',interface='%1',member='PropertyChanged'")
+                      .arg(QString::fromLatin1(xfconfInterface)));
     BusMessage hasOwner = methodCall(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "NameHasOwner");
     bus::append(hasOwner.get(), QString::fromLatin1(watcherService));
     bus_.call(hasOwner, callTimeoutMs, [this](DBusMessage* reply) {
@@ -171,11 +196,11 @@ void ItemService::handle(DBusMessage* call) {
         {"Title", "s", text("Veldrin")},
         {"Status", "s", text("Active")},
         {"WindowId", "i", [](DBusMessageIter* it) { bus::put(it, 0); }},
-        {"IconThemePath", "s", text("")},
+        {"IconThemePath", "s", [&icon](DBusMessageIter* it) { bus::put(it, icon.themePath); }},
         {"Menu", "o",
          [](DBusMessageIter* it) { dbus_message_iter_append_basic(it, DBUS_TYPE_OBJECT_PATH, &menuPath); }},
         {"ItemIsMenu", "b", [](DBusMessageIter* it) { bus::put(it, true); }},
-        {"IconName", "s", text("")},
+        {"IconName", "s", [&icon](DBusMessageIter* it) { bus::put(it, icon.name); }},
         {"IconPixmap", "a(iiay)", [&icon](DBusMessageIter* it) { bus::put(it, icon.pixmaps); }},
         {"OverlayIconName", "s", text("")},
         {"OverlayIconPixmap", "a(iiay)", noIcon},
@@ -258,9 +283,12 @@ void ItemService::activated(const QString& host, QPoint at) {
     });
 }
 
-void ItemService::watcherSignal(DBusMessage* signal) {
+void ItemService::busSignal(DBusMessage* signal) {
     bus::Reader in(signal);
-    if (dbus_message_is_signal(signal, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
+    if (coloursChanged(signal)) {
+        if (!state_.icon().name.isEmpty())
+            recolour_->start(); // a burst of changes makes one announcement
+    } else if (dbus_message_is_signal(signal, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
         const QString name = in.readString();
         in.readString();
         const QString owner = in.readString();
@@ -284,6 +312,23 @@ void ItemService::watcherSignal(DBusMessage* signal) {
         if (registered_ == true && !confirmed_ && !retry_->isActive())
             registerWithWatcher();
     }
+}
+
+// Plasma and xfce4-panel draw an icon they found by name in the colours of
+// the panel as it was then, until the item says its icon is new; xfce4-panel
+// only when the properties it compares differ. The unseen colour of a
+// transparent corner of each picture does.
+void ItemService::announceRecoloured() {
+    bool named = false;
+    state_.changeIcon([&](TrayState::Icon& icon) {
+        named = !icon.name.isEmpty();
+        for (TrayPixmap& pixmap : icon.pixmaps) {
+            if (named && pixmap.argb.size() >= 4 && pixmap.argb[0] == 0)
+                pixmap.argb[3] = static_cast<char>(pixmap.argb[3] ^ 1);
+        }
+    });
+    if (named)
+        emitSignal("NewIcon");
 }
 
 void ItemService::watcherAppeared() {

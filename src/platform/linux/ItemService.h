@@ -28,14 +28,16 @@ namespace veldrin {
 class ItemService : public QObject {
     Q_OBJECT
 public:
-    ItemService(BusConnection& bus, const TrayState& state, const QString& serviceName,
-                QObject* parent = nullptr);
+    ItemService(BusConnection& bus, TrayState& state, const QString& serviceName, QObject* parent = nullptr);
 
     static constexpr std::chrono::milliseconds confirmAfter{2000};
     static constexpr std::chrono::milliseconds longestRetry{60000};
     // How long a host that activated the item has to open its menu before
     // Veldrin opens its own.
     static constexpr std::chrono::milliseconds hostMenuWait{400};
+    // How long after the panel's colours change a named icon is announced
+    // anew: a host that draws it at once still has the old colours.
+    static constexpr std::chrono::milliseconds recolourAfter{1000};
 
 public Q_SLOTS:
     void iconChanged();
@@ -55,7 +57,8 @@ Q_SIGNALS:
 private:
     void handle(DBusMessage* call);
     void activated(const QString& host, QPoint at);
-    void watcherSignal(DBusMessage* signal);
+    void busSignal(DBusMessage* signal);
+    void announceRecoloured();
     void emitSignal(const char* name);
     void watcherAppeared();
     void registerWithWatcher();
@@ -66,7 +69,7 @@ private:
     bool listsThisItem(const QStringList& items) const;
 
     BusConnection& bus_;
-    const TrayState& state_;
+    TrayState& state_;
     QString serviceName_;
     std::optional<bool> registered_;
     std::optional<bool> hostRegistered_;
@@ -79,6 +82,7 @@ private:
     bool saidNotShown_ = false;
     std::chrono::milliseconds retryAfter_ = confirmAfter;
     QTimer* retry_;
+    QTimer* recolour_;
     // When each host last opened the menu, and whether an activation waits
     // to see if its host does.
     QHash<QString, std::chrono::steady_clock::time_point> openedBy_;

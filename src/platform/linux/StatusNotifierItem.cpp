@@ -30,9 +30,11 @@ TrayToolTip toolTipOf(const QString& text) {
 
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, QObject* parent)
+StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QString& iconThemePath,
+                                       QObject* parent)
     : QObject(parent), menu_(new DBusMenu(this)) {
     menu_->publishTo(&state_);
+    state_.changeIcon([&](TrayState::Icon& i) { i.themePath = iconThemePath; });
     static int count = 0;
     serviceName_ = QStringLiteral("org.kde.StatusNotifierItem-%1-%2").arg(::getpid()).arg(++count);
     if (busAddress.isEmpty()) {
@@ -107,8 +109,11 @@ void StatusNotifierItem::menuChanged() {
     menu_->menuChanged();
 }
 
-void StatusNotifierItem::setIcon(const TrayPixmaps& icon) {
-    state_.changeIcon([&](TrayState::Icon& i) { i.pixmaps = icon; });
+void StatusNotifierItem::setIcon(const TrayPixmaps& icon, const QString& iconName) {
+    state_.changeIcon([&](TrayState::Icon& i) {
+        i.pixmaps = icon;
+        i.name = iconName;
+    });
     if (service_)
         QMetaObject::invokeMethod(service_, &ItemService::iconChanged);
 }

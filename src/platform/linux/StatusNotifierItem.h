@@ -32,14 +32,20 @@ class StatusNotifierItem : public QObject {
     Q_OBJECT
 public:
     // `busAddress` empty, or a bus that cannot be reached: no item, and
-    // registered() false.
-    explicit StatusNotifierItem(const QByteArray& busAddress, QObject* parent = nullptr);
+    // registered() false. `iconThemePath` is the folder where hosts look up
+    // an icon by name; it stays the same for the item's life, since GNOME's
+    // host would only see a change announced with PropertiesChanged.
+    explicit StatusNotifierItem(const QByteArray& busAddress, const QString& iconThemePath = {},
+                                QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     void setMenuDelegate(MenuDelegate* delegate);
     // The menu's fields may have changed; hosts are told what did.
     void menuChanged();
-    void setIcon(const TrayPixmaps& icon);
+    // The icon as pictures, and by name when `iconName` is not empty: hosts
+    // that find the name draw it instead, recoloured to suit the panel where
+    // they can; the others draw the pictures.
+    void setIcon(const TrayPixmaps& icon, const QString& iconName = {});
     // The first line is the title, the rest the description.
     void setToolTip(const QString& text);
 
