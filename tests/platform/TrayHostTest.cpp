@@ -10,6 +10,7 @@
 #include "support/CachingHost.h"
 #include "support/MenuFlood.h"
 #include "support/SessionBus.h"
+#include "support/StandInWatcher.h"
 #include "support/TestSupport.h"
 
 #include <QDBusContext>
@@ -34,59 +35,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The panel's StatusNotifierWatcher, with a host of its own. It lists an
-// item as xfce4-panel's, waybar's and LXQt's do, by its name and path; one
-// that `drops` items lists none, as GNOME's does after its host failed to
-// read an item.
-class Watcher : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ listed)
-public:
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
-    // Every registration, in order.
-    QStringList items() const {
-        QMutexLocker lock(&mutex_);
-        return items_;
-    }
-    QStringList listed() const {
-        QMutexLocker lock(&mutex_);
-        QStringList out;
-        for (const QString& item : items_)
-            out << item + "/StatusNotifierItem";
-        out.removeDuplicates();
-        return drops ? QStringList() : out;
-    }
-    std::atomic<bool> drops = false;
-    // The call a silent watcher took and never answered.
-    QDBusMessage unanswered() const {
-        QMutexLocker lock(&mutex_);
-        return unanswered_;
-    }
-    std::atomic<bool> silent = false;
-public Q_SLOTS:
-    void RegisterStatusNotifierItem(const QString& service) {
-        QMutexLocker lock(&mutex_);
-        if (silent) {
-            setDelayedReply(true);
-            unanswered_ = message();
-            return;
-        }
-        items_ << service;
-    }
-    void RegisterStatusNotifierHost(const QString&) {}
-
-private:
-    mutable QMutex mutex_;
-    QStringList items_;
-    QDBusMessage unanswered_;
-};
-
-const QString watcherName = "org.kde.StatusNotifierWatcher";
-
 QList<QVariant> call(const QDBusConnection& bus, const QString& service, const QString& path,
                      const QString& interface, const QString& method, const QList<QVariant>& args = {}) {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
@@ -95,28 +43,6 @@ QList<QVariant> call(const QDBusConnection& bus, const QString& service, const Q
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     return reply.arguments();
 }
-
-// The signals a panel listens to, passed on to its copy of the menu.
-class MenuSignals : public QObject {
-    Q_OBJECT
-public:
-    test::CachingHost* host = nullptr;
-    int layouts = 0;
-    int icons = 0;
-public Q_SLOTS:
-    void NewIcon() { ++icons; }
-    void LayoutUpdated(uint, int) {
-        ++layouts;
-        host->layoutUpdated();
-    }
-    void ItemsPropertiesUpdated(const QDBusMessage& message) {
-        const auto updated =
-            qdbus_cast<DBusMenuPropertiesList>(message.arguments().value(0).value<QDBusArgument>());
-        const auto removed =
-            qdbus_cast<DBusMenuRemovedList>(message.arguments().value(1).value<QDBusArgument>());
-        host->propertiesUpdated(updated, removed);
-    }
-};
 
 QString withoutTips(QString menu) {
     static const QRegularExpression tip(" \\[tip: [^\\]]*\\]");
@@ -130,7 +56,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     // The controller makes the pause marker, as the real one does.
     home.writeController(test::recordingController(
         "case $1 in pause) mkdir -p \"$HOME/.codex\"; : > \"$HOME/.codex/.sync-paused\";; esac"));
-    Watcher watcher; // outlives the bus and its service thread
+    test::StandInWatcher watcher; // outlives the bus and its service thread
     test::SessionBus bus;
     ASSERT_TRUE(bus.ok());
     registerTrayTypes();
@@ -146,7 +72,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     });
     // The panel comes 3 s after Veldrin, as at a login with autostart.
     test::waitUntil([] { return false; }, 3s);
-    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
+    ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 1; }));
     const QString item = watcher.items().value(0);
     QDBusConnection host = bus.client("host");
@@ -198,7 +124,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
                                                {QVariant::fromValue(ids), QStringList()});
             return qdbus_cast<DBusMenuPropertiesList>(reply.value(0).value<QDBusArgument>());
         });
-    MenuSignals sink;
+    test::MenuSignals sink;
     sink.host = &copy;
     ASSERT_TRUE(host.connect(item, "/MenuBar", menu, "LayoutUpdated", &sink, SLOT(LayoutUpdated(uint, int))));
     ASSERT_TRUE(host.connect(item, "/MenuBar", menu, "ItemsPropertiesUpdated", &sink,
@@ -256,10 +182,10 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     EXPECT_EQ(refusal("Event", {9999, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u}), invalid);
 
     // The panel restarts: its watcher goes and comes back, and gets the item again.
-    QDBusConnection panel(watcherName);
-    ASSERT_TRUE(panel.unregisterService(watcherName));
+    QDBusConnection panel(test::watcherName);
+    ASSERT_TRUE(panel.unregisterService(test::watcherName));
     test::waitUntil([] { return false; }, 300ms);
-    ASSERT_TRUE(panel.registerService(watcherName));
+    ASSERT_TRUE(panel.registerService(test::watcherName));
     EXPECT_TRUE(test::waitUntil([&] { return watcher.items().size() == 2; }));
     EXPECT_EQ(watcher.items().value(1), item);
 
@@ -277,7 +203,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
 TEST(TrayHost, FloodsOfAnyRequestNeitherFreezeNorEndVeldrin) {
     test::TempHome home;
     home.writeController(test::recordingController("[ \"$1\" = app-processes ] && sleep 1.5; exit 0"));
-    Watcher watcher;
+    test::StandInWatcher watcher;
     test::SessionBus bus;
     ASSERT_TRUE(bus.ok());
     registerTrayTypes();
@@ -288,7 +214,7 @@ TEST(TrayHost, FloodsOfAnyRequestNeitherFreezeNorEndVeldrin) {
         waitForExit(veldrin.pid);
         ::close(veldrin.readFd);
     });
-    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
+    ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 1; }));
     const QString item = watcher.items().value(0);
     const QDBusConnection host = bus.client("host");
@@ -315,103 +241,3 @@ TEST(TrayHost, FloodsOfAnyRequestNeitherFreezeNorEndVeldrin) {
         EXPECT_LT(r.worstProbeMs, 1000);
     }
 }
-
-TEST(StatusNotifierItem, AnAnswerFromAWatcherThatHasLeftChangesNothing) {
-    Watcher watcher;
-    test::SessionBus bus;
-    ASSERT_TRUE(bus.ok());
-    // The panel's first watcher takes the registration and leaves without answering.
-    watcher.silent = true;
-    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
-    StatusNotifierItem item(bus.address().toUtf8());
-    ASSERT_TRUE(
-        test::waitUntil([&] { return watcher.unanswered().type() == QDBusMessage::MethodCallMessage; }));
-    QDBusConnection panel(watcherName);
-    ASSERT_TRUE(panel.unregisterService(watcherName));
-    watcher.silent = false;
-    ASSERT_TRUE(panel.registerService(watcherName));
-    ASSERT_TRUE(test::waitUntil([&] { return item.registered() == true; }));
-
-    // Its answer comes at last; a call the item answers after it shows it was read.
-    panel.send(watcher.unanswered().createErrorReply(QDBusError::NoReply, "too late"));
-    const QDBusPendingCall read =
-        panel.asyncCall(QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar",
-                                                       "com.canonical.dbusmenu", "AboutToShow")
-                        << 0);
-    ASSERT_TRUE(test::waitUntil([&] { return read.isFinished(); }));
-    EXPECT_EQ(item.registered(), true);
-}
-
-// A host that drops the item gets it again, and one that activates it and
-// does not open the menu gets Veldrin's own; the tooltip's lines are broken
-// with line feeds, its markup escaped; a named icon is announced anew when
-// Plasma's or xfce4-panel's colours change (they keep drawing it in the
-// colours they found it in).
-TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndANewPaletteANewIcon) {
-    Watcher watcher;
-    test::SessionBus bus;
-    ASSERT_TRUE(bus.ok());
-    watcher.drops = true;
-    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
-    StatusNotifierItem item(bus.address().toUtf8());
-    ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 2; }, 10s)); // 2 s on
-    watcher.drops = false;
-    ASSERT_TRUE(test::waitUntil([&] { return item.confirmed(); }, 10s));
-    EXPECT_EQ(watcher.items().size(), 2);
-
-    item.setToolTip("Veldrin 0.1.0 (build 1)\nCannot sync — <b>x</b> & y\nRunning: Veldrin Audit (0:05)");
-    QDBusConnection host = bus.client("host");
-    const auto property = [&](const char* name) {
-        QDBusMessage get = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
-                                                          "org.freedesktop.DBus.Properties", "Get");
-        get << "org.kde.StatusNotifierItem" << name;
-        const QDBusMessage reply = host.call(get, QDBus::BlockWithGui);
-        return reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
-    };
-    const auto tip = qdbus_cast<TrayToolTip>(property("ToolTip"));
-    EXPECT_EQ(tip.title, "Veldrin 0.1.0 (build 1)");
-    EXPECT_EQ(tip.description,
-              "<span>Cannot sync — &lt;b&gt;x&lt;/b&gt; &amp; y\nRunning: Veldrin Audit (0:05)</span>");
-
-    QList<QPoint> popups;
-    QObject::connect(&item, &StatusNotifierItem::popupRequested, [&](QPoint at) { popups << at; });
-    const auto activate = [&] {
-        QDBusMessage call = QDBusMessage::createMethodCall(item.serviceName(), "/StatusNotifierItem",
-                                                           "org.kde.StatusNotifierItem", "Activate");
-        call << 30 << 40;
-        return host.call(call, QDBus::BlockWithGui).errorName();
-    };
-    EXPECT_EQ(activate(), "org.freedesktop.DBus.Error.NotSupported");
-    ASSERT_TRUE(test::waitUntil([&] { return !popups.isEmpty(); }));
-    EXPECT_EQ(popups, QList<QPoint>{QPoint(30, 40)});
-    // A host that opens the menu itself on that answer gets no second one.
-    EXPECT_EQ(activate(), "org.freedesktop.DBus.Error.NotSupported");
-    host.call(QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar", "com.canonical.dbusmenu",
-                                             "AboutToShow")
-                  << 0,
-              QDBus::BlockWithGui);
-    test::waitUntil([] { return false; }, StatusNotifierItem::hostMenuWait * 2);
-    EXPECT_EQ(popups.size(), 1);
-
-    MenuSignals sink;
-    ASSERT_TRUE(host.connect(item.serviceName(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
-                             "NewIcon", &sink, SLOT(NewIcon())));
-    item.setIcon({TrayPixmap{1, 1, QByteArray(4, '\0')}}, "veldrin-ready-symbolic");
-    ASSERT_TRUE(test::waitUntil([&] { return sink.icons == 1; }));
-    const auto pixmap = [&] { return qdbus_cast<TrayPixmaps>(property("IconPixmap")).value(0).argb; };
-    const QByteArray before = pixmap();
-    host.send(QDBusMessage::createSignal("/KGlobalSettings", "org.kde.KGlobalSettings", "notifyChange")
-              << 0 << 0);
-    EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 2; }));
-    // What xfce4-panel compares differs; what anyone sees does not.
-    EXPECT_NE(pixmap(), before);
-    EXPECT_EQ(pixmap()[0], '\0');
-    QDBusMessage darkMode =
-        QDBusMessage::createSignal("/org/xfce/Xfconf", "org.xfce.Xfconf", "PropertyChanged");
-    darkMode << "xfce4-panel"
-             << "/panels/dark-mode" << QVariant::fromValue(QDBusVariant(true));
-    host.send(darkMode);
-    EXPECT_TRUE(test::waitUntil([&] { return sink.icons == 3; }));
-}
-
-#include "TrayHostTest.moc"

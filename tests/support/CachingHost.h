@@ -9,7 +9,10 @@
 
 #include "platform/linux/TrayTypes.h"
 
+#include <QDBusArgument>
+#include <QDBusMessage>
 #include <QMap>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -40,6 +43,28 @@ private:
     ReadProperties readProperties_;
     std::map<int, QVariantMap> properties_;
     std::map<int, QList<int>> children_;
+};
+
+// The signals a panel listens to, passed on to its copy of the menu.
+class MenuSignals : public QObject {
+    Q_OBJECT
+public:
+    CachingHost* host = nullptr;
+    int layouts = 0;
+    int icons = 0;
+public Q_SLOTS:
+    void NewIcon() { ++icons; }
+    void LayoutUpdated(uint, int) {
+        ++layouts;
+        host->layoutUpdated();
+    }
+    void ItemsPropertiesUpdated(const QDBusMessage& message) {
+        const auto updated =
+            qdbus_cast<DBusMenuPropertiesList>(message.arguments().value(0).value<QDBusArgument>());
+        const auto removed =
+            qdbus_cast<DBusMenuRemovedList>(message.arguments().value(1).value<QDBusArgument>());
+        host->propertiesUpdated(updated, removed);
+    }
 };
 
 // A layout read with every property, printed as --print-menu prints a menu.

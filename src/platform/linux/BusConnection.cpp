@@ -23,6 +23,23 @@ BusMessage BusMessage::ref(DBusMessage* message) {
     return adopt(message ? dbus_message_ref(message) : nullptr);
 }
 
+BusMessage methodCall(const char* service, const char* path, const char* interface, const char* method) {
+    return BusMessage::adopt(dbus_message_new_method_call(service, path, interface, method));
+}
+
+bool isError(DBusMessage* reply) {
+    return !reply || dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_ERROR;
+}
+
+QString errorText(DBusMessage* reply) {
+    if (!reply)
+        return QStringLiteral("the bus is gone");
+    const char* text = nullptr;
+    if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID) && text && *text)
+        return QString::fromUtf8(text);
+    return QString::fromUtf8(dbus_message_get_error_name(reply));
+}
+
 BusMessage::BusMessage(const BusMessage& other) : message_(other.message_) {
     if (message_)
         dbus_message_ref(message_);

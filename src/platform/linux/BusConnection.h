@@ -43,6 +43,12 @@ private:
     DBusMessage* message_ = nullptr;
 };
 
+BusMessage methodCall(const char* service, const char* path, const char* interface, const char* method);
+// Whether `reply` is an error, or none at all.
+bool isError(DBusMessage* reply);
+// What an error reply says, or its name.
+QString errorText(DBusMessage* reply);
+
 class BusConnection : public QObject {
     Q_OBJECT
 public:

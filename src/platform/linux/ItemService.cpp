@@ -12,12 +12,9 @@ namespace veldrin {
 
 namespace {
 
-constexpr const char* watcherService = "org.kde.StatusNotifierWatcher";
-constexpr const char* watcherPath = "/StatusNotifierWatcher";
 constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* itemPath = "/StatusNotifierItem";
 constexpr const char* menuPath = "/MenuBar"; // where MenuExport serves the menu
-constexpr int callTimeoutMs = 10000;
 constexpr const char* kdeSettingsInterface = "org.kde.KGlobalSettings";
 constexpr int kdePaletteChanged = 0; // KGlobalSettings::PaletteChanged
 constexpr const char* xfconfInterface = "org.xfce.Xfconf";
@@ -91,21 +88,6 @@ void putProperty(DBusMessageIter* it, const ItemProperty& property) {
     dbus_message_iter_open_container(it, DBUS_TYPE_VARIANT, property.signature, &v);
     property.write(&v);
     dbus_message_iter_close_container(it, &v);
-}
-
-BusMessage methodCall(const char* service, const char* path, const char* interface, const char* method) {
-    return BusMessage::adopt(dbus_message_new_method_call(service, path, interface, method));
-}
-
-bool isError(DBusMessage* reply) {
-    return !reply || dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_ERROR;
-}
-
-QString errorText(DBusMessage* reply) {
-    if (!reply)
-        return QStringLiteral("the bus is gone");
-    QString text = bus::Reader(reply).readString();
-    return text.isEmpty() ? QString::fromUtf8(dbus_message_get_error_name(reply)) : text;
 }
 
 } // namespace
@@ -329,91 +311,6 @@ void ItemService::announceRecoloured() {
     });
     if (named)
         emitSignal("NewIcon");
-}
-
-void ItemService::watcherAppeared() {
-    ++watcherGeneration_;
-    registerWithWatcher();
-}
-
-void ItemService::registerWithWatcher() {
-    readSinceRegistering_ = false;
-    confirmed_ = false;
-    BusMessage call = methodCall(watcherService, watcherPath, watcherService, "RegisterStatusNotifierItem");
-    bus::append(call.get(), serviceName_);
-    bus_.call(call, callTimeoutMs, [this, generation = watcherGeneration_](DBusMessage* reply) {
-        if (generation != watcherGeneration_)
-            return; // a watcher that left; the current one has been asked on its own
-        if (isError(reply) && !complained_) {
-            complained_ = true;
-            std::fprintf(stderr, "veldrin: the tray's StatusNotifierWatcher refused the icon: %s\n",
-                         qPrintable(errorText(reply)));
-        }
-        setRegistered(!isError(reply));
-        if (!isError(reply))
-            QTimer::singleShot(confirmAfter, this, [this, generation] { confirm(generation); });
-    });
-}
-
-void ItemService::confirm(quint64 generation) {
-    if (generation != watcherGeneration_ || confirmed_ || retry_->isActive())
-        return;
-    BusMessage getAll = methodCall(watcherService, watcherPath, DBUS_INTERFACE_PROPERTIES, "GetAll");
-    bus::append(getAll.get(), QString::fromLatin1(watcherService));
-    bus_.call(getAll, callTimeoutMs, [this, generation](DBusMessage* reply) {
-        if (generation != watcherGeneration_)
-            return;
-        const QVariantMap watcher = isError(reply) ? QVariantMap() : bus::Reader(reply).readVariantMap();
-        const QVariant host = watcher.value(QStringLiteral("IsStatusNotifierHostRegistered"));
-        hostRegistered_ = host.isValid() ? host.toBool() : true;
-        if (!*hostRegistered_)
-            return reportState(); // nothing can show it yet; a host that comes says so
-        const QVariant items = watcher.value(QStringLiteral("RegisteredStatusNotifierItems"));
-        // A watcher that keeps its list to itself: a host that read the item has it.
-        confirmed_ = items.isValid() ? listsThisItem(items.toStringList()) : readSinceRegistering_;
-        if (confirmed_)
-            retryAfter_ = confirmAfter;
-        else
-            registerAgainLater(generation, QStringLiteral("the tray has not taken Veldrin's icon"));
-        reportState();
-    });
-}
-
-void ItemService::registerAgainLater(quint64 generation, const QString& why) {
-    if (generation != watcherGeneration_ || retry_->isActive())
-        return;
-    confirmed_ = false;
-    if (!saidNotShown_) {
-        saidNotShown_ = true;
-        std::fprintf(stderr, "veldrin: %s; registering it again, every minute at most\n", qPrintable(why));
-    }
-    retry_->start(retryAfter_);
-    retryAfter_ = std::min(retryAfter_ * 2, longestRetry);
-}
-
-bool ItemService::listsThisItem(const QStringList& items) const {
-    // Watchers name an item by the name it registered with, or by its
-    // connection, alone or followed by its object path.
-    const QString unique = bus_.uniqueName();
-    for (const QString& item : items) {
-        for (const QString& name : {serviceName_, unique}) {
-            if (!name.isEmpty() && (item == name || item.startsWith(name + QLatin1Char('/')) ||
-                                    item.startsWith(name + QLatin1Char('@'))))
-                return true;
-        }
-    }
-    return false;
-}
-
-void ItemService::setRegistered(bool registered) {
-    registered_ = registered;
-    reportState();
-}
-
-void ItemService::reportState() {
-    const auto known = [](const std::optional<bool>& v) { return v ? int(*v) : -1; };
-    const std::optional<bool> holds = registered_ != true ? registered_ : hostRegistered_;
-    Q_EMIT stateChanged(known(registered_), known(holds), confirmed_);
 }
 
 } // namespace veldrin

@@ -68,6 +68,10 @@ private:
     void registerAgainLater(quint64 generation, const QString& why);
     bool listsThisItem(const QStringList& items) const;
 
+    static constexpr const char* watcherService = "org.kde.StatusNotifierWatcher";
+    static constexpr const char* watcherPath = "/StatusNotifierWatcher";
+    static constexpr int callTimeoutMs = 10000;
+
     BusConnection& bus_;
     TrayState& state_;
     QString serviceName_;
