@@ -340,7 +340,7 @@ Result measure(Handover handover, const QString& file, int repeats) {
         // The run is over once its file is complete too.
         QElapsedTimer flushing;
         flushing.start();
-        record->finish();
+        record->finish({});
         history->flush();
         result.seconds += double(flushing.nsecsElapsed()) / 1e9;
         QFile saved(record->path()), source(file);

@@ -242,7 +242,7 @@ private:
     // strip running; finishRun gives it its outcome and, if the user is not
     // watching, a notification.
     std::shared_ptr<RecordedWindow> openRunWindow(const QString& title);
-    void finishRun(const std::shared_ptr<RecordedWindow>& window, const RunOutcome& outcome,
+    void finishRun(const std::shared_ptr<RecordedWindow>& window, RunOutcome outcome,
                    const QString& lastLine = {});
     HistoryWriter& historyWriter();
     void loadPastRuns();

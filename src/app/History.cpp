@@ -17,6 +17,10 @@ namespace {
 // How much of a saved transcript a window reopened from it is fed, in pieces:
 // the window keeps the end of it and says where the whole is.
 constexpr qint64 reopenPieceBytes = 1024 * 1024;
+// Only the end of a long one is read: more than a window keeps (8 Mi
+// characters, at most three bytes each), so that it still drops the start
+// itself and names the file that holds the whole.
+constexpr qint64 reopenTailBytes = 25 * 1024 * 1024;
 
 QString notificationBody(const RunOutcome& outcome, const QString& lastLine) {
     QString body = outcome.exitCode ? QStringLiteral("Exit code ") + QString::number(*outcome.exitCode) +
@@ -61,15 +65,17 @@ std::shared_ptr<RecordedWindow> AppDelegate::openRunWindow(const QString& title)
     return window;
 }
 
-void AppDelegate::finishRun(const std::shared_ptr<RecordedWindow>& window, const RunOutcome& outcome,
+void AppDelegate::finishRun(const std::shared_ptr<RecordedWindow>& window, RunOutcome outcome,
                             const QString& lastLine) {
+    // Whether its file holds all of it, as far as the disk has said yet.
+    outcome.savedWhole = window->record().saved();
     window->runEnded(outcome);
     const QString path = window->record().path();
     for (RecentRun& run : history.recent) {
         if (run.path == path) {
             run.running = false;
             run.outcome = outcome;
-            run.saved = window->record().saved();
+            run.saved = window->record().started();
         }
     }
     // Save As copies the history file where there is one; a file that failed holds less than the window.
@@ -108,6 +114,9 @@ void AppDelegate::openRecentRun(const QVariant& representedObject) {
             QFile file;
             if (!openRegularFile(file, path))
                 return false;
+            const qint64 start = std::max<qint64>(0, file.size() - reopenTailBytes);
+            if (start > 0 && file.seek(start))
+                file.readLine(reopenPieceBytes); // from a line's start, never inside a character
             // Fed piece by piece: the window waits for itself, and keeps the end.
             Utf8StreamDecoder decoder;
             while (!stop.stopRequested() && !file.atEnd())

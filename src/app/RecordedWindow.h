@@ -30,7 +30,7 @@ public:
     void runStarted() override { shown_->runStarted(); }
     void runEnded(const RunOutcome& outcome) override {
         shown_->runEnded(outcome);
-        record_->finish();
+        record_->finish(outcome);
     }
     void setStopHandler(std::function<void()> stop) override { shown_->setStopHandler(std::move(stop)); }
     void setHistoryFile(const QString& path) override { shown_->setHistoryFile(path); }

@@ -3,6 +3,7 @@
 // How a run ended (a controller run, or a stop sequence), in the words its
 // window's strip, its notification and its history entry use.
 
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
@@ -17,7 +18,17 @@ struct RunOutcome {
     // number); none for a stop sequence, which has no program of its own.
     std::optional<int> exitCode;
     std::chrono::milliseconds duration{0};
+    // Whether its history file holds the whole transcript: false when the
+    // disk refused part of it (full, gone) or all of it.
+    bool savedWhole = true;
 };
+
+bool operator==(const RunOutcome& a, const RunOutcome& b);
+
+// The outcome as a run's history keeps it beside its transcript, and back;
+// none for text that is not one.
+QByteArray outcomeRecord(const RunOutcome& outcome);
+std::optional<RunOutcome> parseOutcomeRecord(const QByteArray& record);
 
 // A controller's end: exit code 0 succeeded, any other failed, and stopped
 // when the user stopped it.
@@ -36,10 +47,12 @@ QString durationText(std::chrono::milliseconds duration);
 // The window's strip: "Running — M:SS".
 QString runningStripText(std::chrono::milliseconds elapsed);
 // "Succeeded — exit code 0 · M:SS", "Failed — exit code N · M:SS", "Stopped — M:SS";
-// without an exit code "Succeeded — M:SS" and "Failed — M:SS".
+// without an exit code "Succeeded — M:SS" and "Failed — M:SS"; followed by
+// " · not saved whole" when the history file lacks part of it.
 QString outcomeStripText(const RunOutcome& outcome);
 // A Recent Runs entry's result: "exit code 0", "failed, exit code N", "stopped";
-// without an exit code "finished" and "failed".
+// without an exit code "finished" and "failed"; followed by ", not saved
+// whole" when the history file lacks part of it.
 QString outcomeResultText(const RunOutcome& outcome);
 
 } // namespace veldrin

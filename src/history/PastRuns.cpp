@@ -19,8 +19,9 @@ const QString timeFormat = QStringLiteral("yyyy-MM-dd_HHmmss");
 } // namespace
 
 QString historyFileName(const HistoryFileName& name) {
-    QString text =
-        QDateTime::fromMSecsSinceEpoch(name.started.time_since_epoch().count()).toString(timeFormat);
+    QString text = QDateTime::fromMSecsSinceEpoch(name.started.time_since_epoch().count(), Qt::UTC)
+                       .toString(timeFormat) +
+                   QLatin1Char('Z');
     if (name.sequence > 1)
         text += QLatin1Char('-') + QString::number(name.sequence);
     return text + QLatin1Char('_') + name.title + QStringLiteral(".log");
@@ -28,16 +29,34 @@ QString historyFileName(const HistoryFileName& name) {
 
 std::optional<HistoryFileName> parseHistoryFileName(const QString& fileName) {
     static const QRegularExpression pattern(
-        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2}_\\d{6})(?:-([1-9]\\d{0,5}))?_(.+)\\.log$"),
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2}_\\d{6})(Z?)(?:-([1-9]\\d{0,5}))?_(.+)\\.log$"),
         QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return std::nullopt;
-    const QDateTime time = QDateTime::fromString(match.captured(1), timeFormat);
+    QDateTime time = QDateTime::fromString(match.captured(1), timeFormat);
     if (!time.isValid())
         return std::nullopt;
+    if (!match.captured(2).isEmpty())
+        time.setTimeSpec(Qt::UTC);
     return HistoryFileName{TimePoint(std::chrono::milliseconds(time.toMSecsSinceEpoch())),
-                           match.hasCaptured(2) ? match.captured(2).toInt() : 1, match.captured(3)};
+                           match.hasCaptured(3) ? match.captured(3).toInt() : 1, match.captured(4)};
+}
+
+QString outcomeFileOf(const QString& historyFile) {
+    return historyFile.chopped(4) + QStringLiteral(".outcome");
+}
+
+std::optional<RunOutcome> savedOutcome(const QString& historyFile) {
+    QFile record;
+    if (openRegularFile(record, outcomeFileOf(historyFile)))
+        return parseOutcomeRecord(record.read(4096));
+    // A run saved before outcome files: its transcript's closing line tells.
+    QFile transcript;
+    if (openRegularFile(transcript, historyFile) &&
+        transcript.seek(std::max<qint64>(0, transcript.size() - 256)))
+        return outcomeOfTranscript(QString::fromUtf8(transcript.readAll()));
+    return std::nullopt;
 }
 
 QList<HistoryFile> historyFiles(const QString& folder) {
@@ -58,12 +77,7 @@ QList<PastRun> pastRuns(const QString& folder, int count) {
     QList<PastRun> runs;
     const QList<HistoryFile> files = historyFiles(folder);
     for (auto file = files.rbegin(); file != files.rend() && runs.size() < count; ++file) {
-        PastRun run{file->path, file->name.title, file->name.started, std::nullopt};
-        QFile transcript;
-        if (openRegularFile(transcript, run.path) &&
-            transcript.seek(std::max<qint64>(0, transcript.size() - 256)))
-            run.outcome = outcomeOfTranscript(QString::fromUtf8(transcript.readAll()));
-        runs.append(run);
+        runs.append({file->path, file->name.title, file->name.started, savedOutcome(file->path)});
     }
     return runs;
 }

@@ -6,8 +6,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -15,6 +18,10 @@
 #include <deque>
 #include <map>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace veldrin {
 
@@ -24,7 +31,8 @@ struct HistoryQueue {
     struct Piece {
         enum class Kind { open, write, finish } kind;
         std::shared_ptr<RunRecord> record;
-        QByteArray bytes;
+        QByteArray bytes; // for finish, the outcome record
+        RunOutcome outcome{};
     };
 
     HistoryQueue(QString dir, HistoryLimits l) : folder(std::move(dir)), limits(l) {}
@@ -71,24 +79,17 @@ struct HistoryQueue {
 
     void write(const Piece& piece) {
         RunRecord& record = *piece.record;
-        const auto it = files.find(record.path());
+        const auto it = files.find(&record);
         if (piece.kind == Piece::Kind::finish) {
+            const QString path = record.path();
             if (it != files.end())
-                files.erase(it);
-            prune(); // its size is known now
+                files.erase(it); // closed: its lock goes
+            writeOutcome(record, piece.outcome);
+            prune(path); // its size is known now
             return;
         }
-        if (piece.kind == Piece::Kind::open) {
-            if (!QDir().mkpath(folder))
-                return fail(record, QStringLiteral("cannot make the folder ") + folder);
-            auto file = std::make_unique<QFile>(record.path());
-            // Unbuffered: each piece goes to the file as it comes.
-            if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-                return fail(record, record.path() + QStringLiteral(": ") + file->errorString());
-            files.emplace(record.path(), std::move(file));
-            prune();
-            return;
-        }
+        if (piece.kind == Piece::Kind::open)
+            return open(record);
         if (it == files.end())
             return; // never opened, or failed
         errno = 0;
@@ -100,6 +101,43 @@ struct HistoryQueue {
                      (error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : it->second->errorString()));
             files.erase(it);
         }
+    }
+
+    // A new file under the record's name, or the next number in its second
+    // when another Veldrin has just taken that name.
+    void open(RunRecord& record) {
+        if (!QDir().mkpath(folder))
+            return fail(record, QStringLiteral("cannot make the folder ") + folder);
+        for (int attempt = 0;; ++attempt) {
+            auto file = std::make_unique<QFile>(record.path());
+            // Unbuffered: each piece goes to the file as it comes.
+            if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+                ::flock(file->handle(), LOCK_SH);
+                {
+                    const std::lock_guard recordLock(record.mutex_);
+                    record.opened_ = true;
+                }
+                files.emplace(&record, std::move(file));
+                prune({});
+                return;
+            }
+            if (!QFileInfo::exists(record.path()) || attempt >= 100)
+                return fail(record, record.path() + QStringLiteral(": ") + file->errorString());
+            const std::lock_guard recordLock(record.mutex_);
+            ++record.name_.sequence;
+        }
+    }
+
+    // Beside the transcript, once it is complete: how the run ended, and
+    // whether all of it reached the disk.
+    void writeOutcome(RunRecord& record, RunOutcome outcome) {
+        if (!record.started())
+            return;
+        outcome.savedWhole = outcome.savedWhole && record.saved();
+        QSaveFile file(outcomeFileOf(record.path()));
+        const QByteArray bytes = outcomeRecord(outcome);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            fail(record, outcomeFileOf(record.path()) + QStringLiteral(": ") + file.errorString());
     }
 
     // The run goes on unrecorded; standard error hears of it once.
@@ -115,11 +153,13 @@ struct HistoryQueue {
         }
     }
 
-    // The oldest first; only history files count and go, never another file
-    // that happens to be in the folder. Runs still being written stay, and so
-    // does the newest, even alone past the size: its window may name it as
-    // the one place that holds it whole.
-    void prune() {
+    // The oldest first; only history files count and go (each with its
+    // outcome file), never another file that happens to be in the folder.
+    // Runs still being written stay, by this Veldrin or another (their files
+    // are locked); so do the newest, even alone past the size (its window
+    // may name it as the one place that holds it whole), and the run that
+    // just ended, whatever the clock said when it began.
+    void prune(const QString& justEnded) {
         const QList<HistoryFile> saved = historyFiles(folder);
         qint64 total = 0;
         for (const HistoryFile& file : saved)
@@ -127,11 +167,41 @@ struct HistoryQueue {
         qsizetype count = saved.size();
         for (const HistoryFile& file : saved) {
             if ((count <= limits.runs && total <= limits.bytes) || &file == &saved.back())
-                return;
-            if (files.count(file.path) || !QFile::remove(file.path))
+                break;
+            if (file.path == justEnded || beingWritten(file.path) || !removeUnlessLocked(file.path))
                 continue;
             --count;
             total -= file.size;
+        }
+        removeStrayOutcomes();
+    }
+
+    bool beingWritten(const QString& path) const {
+        return std::any_of(files.begin(), files.end(),
+                           [&](const auto& f) { return f.first->path() == path; });
+    }
+
+    // Unless a Veldrin writes it (and holds its lock): removed with its outcome.
+    static bool removeUnlessLocked(const QString& path) {
+        const QByteArray name = QFile::encodeName(path);
+        const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        const bool removed = free && ::unlink(name.constData()) == 0;
+        ::close(fd);
+        if (removed)
+            QFile::remove(outcomeFileOf(path));
+        return removed;
+    }
+
+    // The outcome file of a run whose transcript has gone (the user removed it).
+    void removeStrayOutcomes() {
+        for (const QFileInfo& file :
+             QDir(folder).entryInfoList({QStringLiteral("*.outcome")}, QDir::Files | QDir::NoSymLinks)) {
+            const QString log = file.absoluteFilePath().chopped(8) + QStringLiteral(".log");
+            if (parseHistoryFileName(QFileInfo(log).fileName()) && !QFileInfo::exists(log))
+                QFile::remove(file.absoluteFilePath());
         }
     }
 
@@ -143,13 +213,18 @@ struct HistoryQueue {
     qint64 pending = 0;
     std::uint64_t enqueued = 0, written = 0;
     bool ending = false;
-    bool warned = false;                             // writer thread only
-    std::map<QString, std::unique_ptr<QFile>> files; // writer thread only: runs being written
+    bool warned = false;                                      // writer thread only
+    std::map<const RunRecord*, std::unique_ptr<QFile>> files; // writer thread only: runs being written
     std::thread thread;
 };
 
-RunRecord::RunRecord(std::shared_ptr<HistoryQueue> queue, QString path)
-    : queue_(std::move(queue)), path_(std::move(path)) {}
+RunRecord::RunRecord(std::shared_ptr<HistoryQueue> queue, QString folder, HistoryFileName name)
+    : queue_(std::move(queue)), folder_(std::move(folder)), name_(std::move(name)) {}
+
+QString RunRecord::path() const {
+    const std::lock_guard lock(mutex_);
+    return folder_ + QLatin1Char('/') + historyFileName(name_);
+}
 
 void RunRecord::append(const QString& text) {
     if (text.isEmpty())
@@ -184,13 +259,18 @@ bool RunRecord::saved() const {
     return !failed_;
 }
 
+bool RunRecord::started() const {
+    const std::lock_guard lock(mutex_);
+    return opened_;
+}
+
 QString RunRecord::lastLine() const {
     const std::lock_guard lock(mutex_);
     return partialLine_.trimmed().isEmpty() ? lastLine_ : partialLine_;
 }
 
-void RunRecord::finish() {
-    queue_->enqueue({HistoryQueue::Piece::Kind::finish, shared_from_this(), {}});
+void RunRecord::finish(const RunOutcome& outcome) {
+    queue_->enqueue({HistoryQueue::Piece::Kind::finish, shared_from_this(), {}, outcome});
 }
 
 HistoryWriter::HistoryWriter(QString folder, HistoryLimits limits)
@@ -221,7 +301,7 @@ std::shared_ptr<RunRecord> HistoryWriter::begin(const QString& title, TimePoint 
     given_.insert(path);
     lastSecond_ = second;
     lastSequence_ = name.sequence;
-    auto record = std::make_shared<RunRecord>(queue_, path);
+    auto record = std::make_shared<RunRecord>(queue_, folder_, name);
     queue_->enqueue({HistoryQueue::Piece::Kind::open, record, {}});
     return record;
 }

@@ -5,6 +5,8 @@
 // does nothing else. The folder keeps the newest runs within a count and a
 // size; a folder that cannot be written costs the runs nothing but their file.
 
+#include "base/RunOutcome.h"
+#include "history/PastRuns.h"
 #include "platform/Clock.h"
 
 #include <QString>
@@ -25,28 +27,37 @@ struct HistoryLimits {
 
 struct HistoryQueue;
 
-// One run's file. append() may come from any thread, in the order the window gets them.
+// One run's file. append() may come from any thread, in the order the window
+// gets them; the rest is the main thread's. While it is written the file
+// holds a shared lock (flock), which keeps any Veldrin's pruning off it.
 class RunRecord : public std::enable_shared_from_this<RunRecord> {
 public:
-    RunRecord(std::shared_ptr<HistoryQueue> queue, QString path);
-    QString path() const { return path_; }
+    RunRecord(std::shared_ptr<HistoryQueue> queue, QString folder, HistoryFileName name);
+    // Its file. Another Veldrin may have taken the name meant for it in the
+    // same second: the next number is taken then, and this says so.
+    QString path() const;
     void append(const QString& text);
-    // False once the file could not be made or written (a full disk, a folder
-    // that cannot be written): the run goes on, unrecorded.
+    // False once any of it could not be written (a full disk, a folder that
+    // cannot be written): the run goes on, unrecorded from there.
     bool saved() const;
+    // False while nothing of it is on disk: the file could not be made.
+    bool started() const;
     // The last non-empty line appended so far.
     QString lastLine() const;
-    // The file is complete: it may be pruned with the others from now on.
-    void finish();
+    // The run is over: its outcome is kept beside the file (saved whole only
+    // if all of it was), and the file may be pruned with the others.
+    void finish(const RunOutcome& outcome);
 
 private:
     friend struct HistoryQueue;
     const std::shared_ptr<HistoryQueue> queue_;
-    const QString path_;
+    const QString folder_;
     mutable std::mutex mutex_;
+    HistoryFileName name_;
     QString lastLine_;
     QString partialLine_;
     bool failed_ = false;
+    bool opened_ = false;
 };
 
 class HistoryWriter {
@@ -59,7 +70,7 @@ public:
 
     QString folder() const { return folder_; }
     // Main thread. The file of a run that starts now, named
-    // "YYYY-MM-DD_HHMMSS_<title>.log" (see historyFileName); older runs beyond
+    // "YYYY-MM-DD_HHMMSSZ_<title>.log" (see historyFileName); older runs beyond
     // the limits go.
     std::shared_ptr<RunRecord> begin(const QString& title, TimePoint started);
     // Any thread: returns once everything appended so far is on disk (or failed).

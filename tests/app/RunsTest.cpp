@@ -178,7 +178,11 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     EXPECT_EQ(window->strip, "Failed — exit code 3 · 0:00");
     QFile saved(window->historyFile);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == transcript.toUtf8());
-    EXPECT_EQ(QFileInfo(saved).fileName(), "2026-03-02_090530_Veldrin Audit.log");
+    // Named by its start in UTC; listed by its start in local time.
+    EXPECT_EQ(QFileInfo(saved).fileName(),
+              QDateTime::fromMSecsSinceEpoch(h.fakes.now.time_since_epoch().count(), Qt::UTC)
+                      .toString("yyyy-MM-dd_HHmmss") +
+                  "Z_Veldrin Audit.log");
     const test::CapturedMenu menu = item.open();
     const auto recent = std::find_if(menu.entries.begin(), menu.entries.end(),
                                      [](const MenuEntry& e) { return e.title == "Recent Runs"; });
@@ -196,6 +200,14 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     EXPECT_EQ(h.fakes.lastWindow()->title, "Veldrin Audit");
     EXPECT_EQ(h.transcript(), transcript);
     EXPECT_EQ(h.fakes.lastWindow()->strip, "Failed — exit code 3 · 0:00");
+    // Of a huge saved run only the end is read: more than a window keeps, not the whole.
+    const QString huge = QFileInfo(window->historyFile).dir().filePath("2026-03-01_080000Z_Huge.log");
+    test::writeFile(huge, QByteArray(40 * 1024 * 1024, 'x') + "\nthe end\n");
+    h.delegate->history.recent.append({huge, "Huge", h.fakes.now, false, true, std::nullopt});
+    h.delegate->openRecentRun(huge);
+    ASSERT_TRUE(test::waitUntil([&] { return h.transcript().endsWith("the end\n"); }));
+    EXPECT_LT(h.transcript().size(), 26 * 1024 * 1024);
+    h.delegate->history.recent.removeLast();
 
     // A watched run tells nothing; Show All Runs… opens the folder.
     h.home.writeController(test::recordingController("sleep 0.2"));
