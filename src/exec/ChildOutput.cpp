@@ -102,9 +102,14 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
     char buffer[64 * 1024];
 
     for (;;) {
-        if (eof && result.exited)
+        // The user's KILL reaches the whole group after the grace, whether or
+        // not the child itself has gone: a helper of it that ignored TERM
+        // goes too, and the run ends when nothing of it is left.
+        if (killPending && result.exited && ::kill(-request.pid, 0) != 0)
+            killPending = false; // nothing left of the group
+        if (eof && result.exited && !killPending)
             return result;
-        if (Clock::now() >= until) {
+        if (Clock::now() >= until && !(killPending && result.exited)) {
             result.outcome = result.exited ? Outcome::finished : Outcome::deadline;
             return result;
         }
@@ -118,8 +123,13 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
                 killPending = true;
             }
         }
-        if (killPending && !result.exited && Clock::now() >= killAt) {
-            signalChild(request.pid, SIGKILL);
+        if (killPending && Clock::now() >= killAt) {
+            // Once the child is reaped its pid is no longer its own: only the
+            // group, whose id stays reserved while a member lives, is signalled.
+            if (result.exited)
+                ::kill(-request.pid, SIGKILL);
+            else
+                signalChild(request.pid, SIGKILL);
             killPending = false;
         }
         pollfd fds[4];
@@ -136,7 +146,7 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
         if (!stopSeen)
             add(request.terminate.fd()); // wakes the poll; looked at on the next turn
         int timeout = millisecondsUntil(until);
-        if (killPending && !result.exited)
+        if (killPending)
             timeout = std::min(timeout, millisecondsUntil(killAt));
         if (!stopSeen && request.terminate.stopPossible() && request.terminate.fd() < 0)
             timeout = std::min(timeout, 50);
@@ -168,6 +178,8 @@ PumpResult pumpChildOutput(const PumpRequest& request) {
         if (!result.exited && exitSignalled && tryReap(request.pid, result.status)) {
             result.exited = true;
             until = std::min(until, Clock::now() + request.drainAfterExit);
+            if (killPending) // reading goes on until the KILL is due
+                until = std::max(until, killAt);
         }
     }
 }

@@ -165,6 +165,19 @@ TEST(ControllerRun, StopAsksThenEndsTheWholeGroupTermFirstThenKill) {
     EXPECT_EQ(h.transcript(), "working\nStopped by user.\n\nFinished with exit code 9.\n");
     EXPECT_EQ(window->strip, "Stopped — 0:00");
     EXPECT_FALSE(test::processAlive(h.home.readFile("helper").trimmed().toLongLong()));
+
+    // One that goes at TERM, leaving a helper that ignores it: the KILL after
+    // the grace still reaches the helper.
+    test::Harness g("[ \"$1\" = audit ] || exit 0\n( trap '' TERM; exec sleep 60 ) &\n"
+                    "echo $! > \"$HOME/helper\"\necho working\nwhile :; do sleep 0.05; done");
+    g.delegate->limits.stopKillAfter = 300ms;
+    g.delegate->auditProfiles();
+    ASSERT_TRUE(test::waitUntil([&] { return !g.home.readFile("helper").isEmpty(); }));
+    g.fakes.alertAnswers = {firstButton};
+    g.fakes.lastWindow()->requestStop();
+    ASSERT_TRUE(g.runFinished());
+    EXPECT_EQ(g.transcript(), "working\nStopped by user.\n\nFinished with exit code 15.\n");
+    EXPECT_FALSE(test::processAlive(g.home.readFile("helper").trimmed().toLongLong()));
 }
 
 TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile) {
