@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
 #include <QThread>
+#include <utility>
 
 #include <algorithm>
 #include <cerrno>
@@ -103,29 +105,23 @@ struct HistoryQueue {
         }
     }
 
-    // A new file under the record's name, or the next number in its second
-    // when another Veldrin has just taken that name.
+    // The file made for the record when the run began.
     void open(RunRecord& record) {
-        if (!QDir().mkpath(folder))
-            return fail(record, QStringLiteral("cannot make the folder ") + folder);
-        for (int attempt = 0;; ++attempt) {
-            auto file = std::make_unique<QFile>(record.path());
-            // Unbuffered: each piece goes to the file as it comes.
-            if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-                ::flock(file->handle(), LOCK_SH);
-                {
-                    const std::lock_guard recordLock(record.mutex_);
-                    record.opened_ = true;
-                }
-                files.emplace(&record, std::move(file));
-                prune({});
-                return;
-            }
-            if (!QFileInfo::exists(record.path()) || attempt >= 100)
-                return fail(record, record.path() + QStringLiteral(": ") + file->errorString());
-            const std::lock_guard recordLock(record.mutex_);
-            ++record.name_.sequence;
+        const int fd = std::exchange(record.fd_, -1);
+        if (fd < 0)
+            return fail(record, record.why_);
+        auto file = std::make_unique<QFile>();
+        // Unbuffered: each piece goes to the file as it comes.
+        if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return fail(record, record.path() + QStringLiteral(": ") + file->errorString());
         }
+        {
+            const std::lock_guard recordLock(record.mutex_);
+            record.opened_ = true;
+        }
+        files.emplace(&record, std::move(file));
+        prune({});
     }
 
     // Beside the transcript, once it is complete: how the run ended, and
@@ -218,12 +214,12 @@ struct HistoryQueue {
     std::thread thread;
 };
 
-RunRecord::RunRecord(std::shared_ptr<HistoryQueue> queue, QString folder, HistoryFileName name)
-    : queue_(std::move(queue)), folder_(std::move(folder)), name_(std::move(name)) {}
+RunRecord::RunRecord(std::shared_ptr<HistoryQueue> queue, QString path, int fd, QString why)
+    : queue_(std::move(queue)), path_(std::move(path)), fd_(fd), why_(std::move(why)) {}
 
-QString RunRecord::path() const {
-    const std::lock_guard lock(mutex_);
-    return folder_ + QLatin1Char('/') + historyFileName(name_);
+RunRecord::~RunRecord() {
+    if (fd_ >= 0) // never handed over: the writer had ended
+        ::close(fd_);
 }
 
 void RunRecord::append(const QString& text) {
@@ -289,19 +285,36 @@ HistoryWriter::~HistoryWriter() {
 
 std::shared_ptr<RunRecord> HistoryWriter::begin(const QString& title, TimePoint started) {
     // Runs that start within one second are numbered from the second on, so
-    // that their order survives in their names.
+    // that their order survives in their names. The name is taken here, by
+    // making the file (locked at once): another Veldrin writing to the same
+    // folder takes the next number instead.
     const qint64 second =
         QDateTime::fromMSecsSinceEpoch(started.time_since_epoch().count()).toSecsSinceEpoch();
     HistoryFileName name{started, second == lastSecond_ ? lastSequence_ + 1 : 1, fileNameTitle(title)};
-    QString path = folder_ + QLatin1Char('/') + historyFileName(name);
-    while (given_.count(path) || QFile::exists(path)) {
-        ++name.sequence;
+    QString path;
+    int fd = -1;
+    QString why;
+    if (!QDir().mkpath(folder_))
+        why = QStringLiteral("cannot make the folder ") + folder_;
+    for (int attempt = 0; why.isEmpty() && attempt < 1000; ++attempt, ++name.sequence) {
         path = folder_ + QLatin1Char('/') + historyFileName(name);
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0644);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_SH);
+            break;
+        }
+        if (errno != EEXIST)
+            why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
     }
-    given_.insert(path);
-    lastSecond_ = second;
-    lastSequence_ = name.sequence;
-    auto record = std::make_shared<RunRecord>(queue_, folder_, name);
+    if (fd >= 0) {
+        lastSecond_ = second;
+        lastSequence_ = name.sequence;
+    } else if (why.isEmpty()) {
+        why = path + QStringLiteral(": every name of its second is taken");
+    }
+    auto record = std::make_shared<RunRecord>(
+        queue_, path.isEmpty() ? folder_ + QLatin1Char('/') + historyFileName(name) : path, fd, why);
     queue_->enqueue({HistoryQueue::Piece::Kind::open, record, {}});
     return record;
 }

@@ -13,7 +13,6 @@
 
 #include <memory>
 #include <mutex>
-#include <set>
 
 namespace veldrin {
 
@@ -28,14 +27,17 @@ struct HistoryLimits {
 struct HistoryQueue;
 
 // One run's file. append() may come from any thread, in the order the window
-// gets them; the rest is the main thread's. While it is written the file
-// holds a shared lock (flock), which keeps any Veldrin's pruning off it.
+// gets them; the rest is the main thread's. Its name is taken when the run
+// begins (a file made there and then, so that no other Veldrin can take it),
+// and until the run is over the file holds a shared lock (flock), which
+// keeps any Veldrin's pruning off it.
 class RunRecord : public std::enable_shared_from_this<RunRecord> {
 public:
-    RunRecord(std::shared_ptr<HistoryQueue> queue, QString folder, HistoryFileName name);
-    // Its file. Another Veldrin may have taken the name meant for it in the
-    // same second: the next number is taken then, and this says so.
-    QString path() const;
+    // `fd` is the file made for it, locked; -1 when none could be made, and
+    // `why` says why.
+    RunRecord(std::shared_ptr<HistoryQueue> queue, QString path, int fd, QString why = {});
+    ~RunRecord();
+    QString path() const { return path_; }
     void append(const QString& text);
     // False once any of it could not be written (a full disk, a folder that
     // cannot be written): the run goes on, unrecorded from there.
@@ -51,9 +53,10 @@ public:
 private:
     friend struct HistoryQueue;
     const std::shared_ptr<HistoryQueue> queue_;
-    const QString folder_;
+    const QString path_;
+    int fd_;      // handed to the writer thread when it opens the file
+    QString why_; // when there is no file
     mutable std::mutex mutex_;
-    HistoryFileName name_;
     QString lastLine_;
     QString partialLine_;
     bool failed_ = false;
@@ -79,8 +82,7 @@ public:
 private:
     const QString folder_;
     const std::shared_ptr<HistoryQueue> queue_;
-    std::set<QString> given_; // names handed out, whose files may not be made yet
-    qint64 lastSecond_ = -1;  // of the last run begun, and its number in that second
+    qint64 lastSecond_ = -1; // of the last run begun, and its number in that second
     int lastSequence_ = 0;
 };
 

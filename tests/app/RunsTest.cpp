@@ -230,7 +230,10 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     EXPECT_EQ(h.fakes.notifications.size(), 1u);
     h.delegate->perform(Action::showAllRuns, {});
     EXPECT_TRUE(h.fakes.events.contains("openFolder:" + h.home.home() + "/.local/state/veldrin/runs"));
-    // A folder that cannot be made is said, not opened.
+    // A folder that cannot be made is said, not opened. (Once both runs' outcomes are written.)
+    ASSERT_TRUE(test::waitUntil([&] {
+        return QDir(h.home.home() + "/.local/state/veldrin/runs").entryList({"*.outcome"}).size() == 2;
+    }));
     ASSERT_TRUE(QDir(h.home.home() + "/.local/state/veldrin").removeRecursively());
     test::writeFile(h.home.home() + "/.local/state/veldrin", "a file");
     h.fakes.events.clear();
