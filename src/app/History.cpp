@@ -81,8 +81,10 @@ void AppDelegate::finishRun(const std::shared_ptr<RecordedWindow>& window, RunOu
     // Save As copies the history file where there is one; a file that failed holds less than the window.
     if (!window->record().saved())
         window->setHistoryFile(QString());
-    // The user who watches the window needs no notification.
-    if (window->isActive())
+    // Only a run the user is not watching is told: not one whose window is in
+    // front, or has an alert of Veldrin's over it, nor one the user has just
+    // stopped.
+    if (window->isActive() || platform_.alerts->alertOpen() || outcome.kind == RunOutcome::Kind::stopped)
         return;
     const QPointer<AppDelegate> self(this);
     platform_.notifications->notify(

@@ -19,6 +19,7 @@ public:
     AlertResponse runModal(const AlertRequest& request) override;
     void beep() override;
     bool raiseOpenAlert() override;
+    bool alertOpen() const override { return open_ != nullptr; }
 
 private:
     QMessageBox* open_ = nullptr; // the innermost alert being shown

@@ -52,6 +52,8 @@ public:
     virtual void beep() = 0;
     // Main thread. If an alert is open, brings it to the front and answers true.
     virtual bool raiseOpenAlert() = 0;
+    // Main thread. Whether an alert is open.
+    virtual bool alertOpen() const = 0;
 };
 
 inline const QString cancelButton = QStringLiteral("Cancel");

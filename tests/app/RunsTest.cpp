@@ -178,6 +178,8 @@ TEST(ControllerRun, StopAsksThenEndsTheWholeGroupTermFirstThenKill) {
     ASSERT_TRUE(g.runFinished());
     EXPECT_EQ(g.transcript(), "working\nStopped by user.\n\nFinished with exit code 15.\n");
     EXPECT_FALSE(test::processAlive(g.home.readFile("helper").trimmed().toLongLong()));
+    // The user stopped them: nothing to tell.
+    EXPECT_TRUE(h.fakes.notifications.empty() && g.fakes.notifications.empty());
 }
 
 TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile) {
@@ -222,17 +224,20 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     EXPECT_LT(h.transcript().size(), 26 * 1024 * 1024);
     h.delegate->history.recent.removeLast();
 
-    // A watched run tells nothing; Show All Runs… opens the folder.
+    // A watched run tells nothing: its window in front, or an alert of Veldrin's open.
     h.home.writeController(test::recordingController("sleep 0.2"));
     h.delegate->auditProfiles();
     h.fakes.lastWindow()->active = true;
     ASSERT_TRUE(h.runFinished());
+    h.delegate->auditProfiles();
+    h.fakes.whileAlertShows = [&] { ASSERT_TRUE(h.runFinished()); };
+    h.delegate->openCloudLogin(); // asks first: the run ends while it asks
     EXPECT_EQ(h.fakes.notifications.size(), 1u);
     h.delegate->perform(Action::showAllRuns, {});
     EXPECT_TRUE(h.fakes.events.contains("openFolder:" + h.home.home() + "/.local/state/veldrin/runs"));
-    // A folder that cannot be made is said, not opened. (Once both runs' outcomes are written.)
+    // A folder that cannot be made is said, not opened. (Once the three runs' outcomes are written.)
     ASSERT_TRUE(test::waitUntil([&] {
-        return QDir(h.home.home() + "/.local/state/veldrin/runs").entryList({"*.outcome"}).size() == 2;
+        return QDir(h.home.home() + "/.local/state/veldrin/runs").entryList({"*.outcome"}).size() == 3;
     }));
     ASSERT_TRUE(QDir(h.home.home() + "/.local/state/veldrin").removeRecursively());
     test::writeFile(h.home.home() + "/.local/state/veldrin", "a file");

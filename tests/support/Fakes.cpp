@@ -107,6 +107,7 @@ struct AlertsFake : Fake<Alerts> {
             p.events << "raiseAlert";
         return open;
     }
+    bool alertOpen() const override { return open; }
     bool open = false;
 };
 
