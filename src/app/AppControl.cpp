@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include "app/RecordedWindow.h"
 #include "appcontrol/ConfirmedOperations.h"
 #include "appcontrol/Maintenance.h"
 #include "appcontrol/QuitAll.h"
@@ -16,28 +15,27 @@ bool AppDelegate::busyWithApps() const {
     return runs.activeProcess || appControl.isQuittingApps;
 }
 
-std::shared_ptr<RecordedWindow> AppDelegate::openStopWindow(const QString& title, const QString& firstLine) {
+std::shared_ptr<Run> AppDelegate::openStopWindow(const QString& title, const QString& firstLine) {
     appControl.isQuittingApps = true;
     refresh(); // working, at once
-    std::shared_ptr<RecordedWindow> window = openRunWindow(title);
-    window->append(firstLine);
-    return window;
+    std::shared_ptr<Run> run = openRun(title);
+    run->append(firstLine);
+    return run;
 }
 
 // A stop sequence has no exit code: it succeeded or it did not.
-void AppDelegate::finishStopWindow(const std::shared_ptr<RecordedWindow>& window, const QString& lastLine,
-                                   bool succeeded) {
-    window->append(lastLine);
+void AppDelegate::finishStopWindow(const std::shared_ptr<Run>& run, const QString& lastLine, bool succeeded) {
+    run->append(lastLine);
     appControl.isQuittingApps = false;
-    finishRun(window,
-              {succeeded ? RunOutcome::Kind::succeeded : RunOutcome::Kind::failed, std::nullopt,
-               std::chrono::duration_cast<std::chrono::milliseconds>(platform_.clock->monotonicNow() -
-                                                                     window->started)},
-              lastLine);
+    run->finish({succeeded ? RunOutcome::Kind::succeeded : RunOutcome::Kind::failed, std::nullopt,
+                 std::chrono::duration_cast<std::chrono::milliseconds>(platform_.clock->monotonicNow() -
+                                                                       run->started)},
+                lastLine);
+    finishRun(run);
     refresh();
 }
 
-void AppDelegate::stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
+void AppDelegate::stopChatGPTProcesses(const std::shared_ptr<Run>& window,
                                        std::function<void(const QStringList&)> completion) {
     platform_.workspace->terminateApplications(bundleIdentifiers());
 
@@ -60,8 +58,7 @@ void AppDelegate::quitAllChatGPTProcesses() {
         return;
     if (!confirmed(*platform_.alerts, quitAll::confirmationAlert()))
         return;
-    const std::shared_ptr<RecordedWindow> window =
-        openStopWindow(quitAll::windowTitle(), quitAll::openingLine());
+    const std::shared_ptr<Run> window = openStopWindow(quitAll::windowTitle(), quitAll::openingLine());
     // Completions run on the main thread, only while the delegate is there.
     stopChatGPTProcesses(window, [this, window](const QStringList& survivors) {
         finishStopWindow(window, quitAll::outcomeLine(survivors), survivors.isEmpty());
@@ -77,7 +74,7 @@ void AppDelegate::runMaintenance(const MaintenanceOperation& operation) {
     }
     if (!confirmed(*platform_.alerts, operation.confirmation))
         return;
-    const std::shared_ptr<RecordedWindow> window = openStopWindow(operation.job.title, operation.openingLine);
+    const std::shared_ptr<Run> window = openStopWindow(operation.job.title, operation.openingLine);
     stopChatGPTProcesses(window, [this, window, operation](const QStringList& survivors) {
         if (!survivors.isEmpty())
             return finishStopWindow(window, cancellationLine(operation, survivors), false);

@@ -14,13 +14,13 @@
 #include "cloud/Offering.h"
 #include "exec/ControllerCommands.h"
 #include "exec/ControllerJob.h"
-#include "exec/RunState.h"
 #include "history/HistoryState.h"
 #include "history/RunHistory.h"
 #include "menu/SyncState.h"
 #include "power/IdleLock.h"
 #include "power/Lid.h"
 #include "power/LidState.h"
+#include "runs/RunState.h"
 
 #include <QObject>
 #include <QPointer>
@@ -42,7 +42,6 @@ struct ConfirmedOperation;
 struct MaintenanceOperation;
 struct MenuEntry;
 struct Profile;
-class RecordedWindow;
 
 // The period of the timer that recomputes the sync state.
 inline constexpr std::chrono::milliseconds refreshInterval = std::chrono::seconds(5);
@@ -132,9 +131,9 @@ public:
     void runController(const QStringList& arguments, const QString& title);
 
     // Stops the three Codex apps (polite quit, TERM, KILL), reporting into
-    // `window`; `completion` gets the identifiers still listed at the end, on
+    // `run`; `completion` gets the identifiers still listed at the end, on
     // the main thread, while the delegate exists. Returns at once.
-    void stopChatGPTProcesses(const std::shared_ptr<LogWindow>& window,
+    void stopChatGPTProcesses(const std::shared_ptr<Run>& run,
                               std::function<void(const QStringList& survivors)> completion);
     void repairProjects(const Profile& profile);
     void openInteractiveCloudCommand(const QString& subcommand);
@@ -219,9 +218,8 @@ private:
     void runConfirmed(const ConfirmedOperation& operation);
     void runMaintenance(const MaintenanceOperation& operation);
     bool busyWithApps() const;
-    std::shared_ptr<RecordedWindow> openStopWindow(const QString& title, const QString& firstLine);
-    void finishStopWindow(const std::shared_ptr<RecordedWindow>& window, const QString& lastLine,
-                          bool succeeded);
+    std::shared_ptr<Run> openStopWindow(const QString& title, const QString& firstLine);
+    void finishStopWindow(const std::shared_ptr<Run>& run, const QString& lastLine, bool succeeded);
     void finishClaudeBridgeRun(const ShellResult& result);
     void applyCloudModel(const CloudModel& model);
     void applyLidReading(const LidReading& reading);
@@ -236,17 +234,18 @@ private:
     // No tray shows the icon: the user is told how to get one, once.
     void lookForTray();
     void startDueChecks();
-    void finishControllerRun(const std::shared_ptr<ControllerProcess>& process);
-    void confirmStop(const std::shared_ptr<ControllerProcess>& process);
-    // A run's window, recorded in the history and listed in Recent Runs, its
-    // strip running; finishRun gives it its outcome and, if the user is not
-    // watching, a notification.
-    std::shared_ptr<RecordedWindow> openRunWindow(const QString& title);
-    void finishRun(const std::shared_ptr<RecordedWindow>& window, RunOutcome outcome,
-                   const QString& lastLine = {});
+    void finishControllerRun(const std::shared_ptr<Run>& run);
+    void confirmStop(const std::shared_ptr<Run>& run);
+    // A run with its window, recorded in the history and listed in Recent
+    // Runs, its strip running; once it has ended, finishRun tells the desktop
+    // if the user is not watching.
+    std::shared_ptr<Run> openRun(const QString& title);
+    void finishRun(const std::shared_ptr<Run>& run);
     HistoryWriter& historyWriter();
     void loadPastRuns();
     void keepRecentRuns();
+    // What Recent Runs lists: this session's runs, then saved ones, newest first.
+    QList<RecentRun> recentRuns() const;
     // The version label, the status line, and the run going on with its time.
     void showToolTip();
 

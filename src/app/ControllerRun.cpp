@@ -1,9 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/RecordedWindow.h"
 #include "base/Paths.h"
-#include "exec/Spawn.h"
-#include "exec/StreamRun.h"
 
 namespace veldrin {
 
@@ -11,77 +8,54 @@ void AppDelegate::runController(const QStringList& arguments, const QString& tit
     if (runs.activeProcess)
         return;
 
-    const std::shared_ptr<RecordedWindow> window = openRunWindow(title);
+    const std::shared_ptr<Run> run = openRun(title);
     QStringList argv{controller()};
     argv += arguments;
-    const SpawnResult child = spawnWithPipe(argv);
-    if (!child.started()) {
-        window->append(QStringLiteral("Could not start: ") +
-                       launchErrorDescription(argv.first(), child.error) + QLatin1Char('\n'));
-        finishRun(window, {RunOutcome::Kind::failed, std::nullopt, std::chrono::milliseconds(0)});
+    Run::ControllerOptions options;
+    options.drainAfterExit = limits.drainAfterExit;
+    options.outlivesQuitting = limits.runsOutliveVeldrin;
+    options.killAfter = limits.stopKillAfter;
+    const QPointer<AppDelegate> self(this);
+    const std::weak_ptr<Run> weak = run;
+    if (!run->startController(argv, *platform_.work, *platform_.clock, options, [self, weak] {
+            if (self)
+                self->finishControllerRun(weak.lock());
+        })) {
+        finishRun(run);
         return;
     }
-
-    auto process = std::make_shared<ControllerProcess>();
-    *process = {child.pid, arguments, title, window->started, {}};
-    runs.activeProcess = process;
-    const QPointer<AppDelegate> self(this);
+    runs.activeProcess = run;
     runs.toolTipClock = platform_.scheduler->scheduleRepeating(std::chrono::seconds(1), [self] {
         if (self)
             self->showToolTip();
     });
-    window->setStopHandler([self, process] {
+    run->window()->setStopHandler([self, weak] {
         if (self)
-            self->confirmStop(process);
+            self->confirmStop(weak.lock());
     });
-    StreamOptions options;
-    options.drainAfterExit = limits.drainAfterExit;
-    options.outlivesQuitting = limits.runsOutliveVeldrin;
-    options.stopRun = process->stopRun.token();
-    options.killAfter = limits.stopKillAfter;
-    inBackground(
-        [window, child, options](const StopToken& stop) mutable {
-            options.quitting = stop;
-            // Everything read goes to the window before the closing line does.
-            return streamChildOutput(
-                child, [&window](const QString& text) { window->append(text); }, options);
-        },
-        [window, process](AppDelegate& me, const std::optional<StreamEnd>& end) {
-            if (!end)
-                return;
-            const QString lastLine = window->record().lastLine();
-            if (end->stoppedByUser)
-                window->append((window->atLineStart() ? QString() : QStringLiteral("\n")) +
-                               stoppedByUserLine);
-            window->append(closingLine(end->status));
-            me.finishRun(window,
-                         controllerOutcome(end->status, end->stoppedByUser,
-                                           std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               me.platform_.clock->monotonicNow() - window->started)),
-                         lastLine);
-            me.finishControllerRun(process);
-        });
     refresh();
 }
 
 // Asked, not done at once: a stop ends the controller's whole process group.
-void AppDelegate::confirmStop(const std::shared_ptr<ControllerProcess>& process) {
-    if (runs.activeProcess != process)
+void AppDelegate::confirmStop(const std::shared_ptr<Run>& run) {
+    if (!run || runs.activeProcess != run)
         return;
     const bool stop = confirmed(
         *platform_.alerts,
-        confirmation(QStringLiteral("Stop ") + process->title + QStringLiteral("?"),
+        confirmation(QStringLiteral("Stop ") + run->title + QStringLiteral("?"),
                      QStringLiteral("The controller gets TERM; if it has not ended 5 seconds later, KILL."),
                      QStringLiteral("Stop Run")));
-    if (stop && runs.activeProcess == process)
-        process->stopRun.requestStop();
+    if (stop && runs.activeProcess == run)
+        run->requestStop();
 }
 
-void AppDelegate::finishControllerRun(const std::shared_ptr<ControllerProcess>& process) {
-    if (runs.activeProcess == process) {
+void AppDelegate::finishControllerRun(const std::shared_ptr<Run>& run) {
+    if (run && runs.activeProcess == run) {
         runs.activeProcess.reset();
         runs.toolTipClock.reset();
     }
+    if (run)
+        finishRun(run);
     refresh();
     refreshCloudStatus(true);
 }

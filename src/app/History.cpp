@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include "app/RecordedWindow.h"
 #include "base/BoundedFile.h"
 #include "base/Paths.h"
 #include "exec/Utf8Stream.h"
@@ -52,55 +51,59 @@ HistoryWriter& AppDelegate::historyWriter() {
     return *historyWriter_;
 }
 
-std::shared_ptr<RecordedWindow> AppDelegate::openRunWindow(const QString& title) {
-    const std::shared_ptr<RunRecord> record = historyWriter().begin(title, platform_.clock->now());
-    auto window = std::make_shared<RecordedWindow>(platform_.logWindows->create(title), record, title,
-                                                   platform_.clock->monotonicNow());
-    runs.logWindow = window; // the window it replaces stays on screen
-    history.windows[record->path()] = window;
-    history.recent.prepend({record->path(), title, platform_.clock->now(), true, true, std::nullopt});
+std::shared_ptr<Run> AppDelegate::openRun(const QString& title) {
+    auto run = std::make_shared<Run>(title, platform_.clock->now(), platform_.clock->monotonicNow(),
+                                     historyWriter().begin(title, platform_.clock->now()),
+                                     platform_.logWindows->create(title));
+    runs.logWindow = run->window(); // the window it replaces stays on screen
+    runs.recent.prepend(run);
     keepRecentRuns();
-    window->show();
-    window->runStarted();
-    return window;
+    return run;
 }
 
-void AppDelegate::finishRun(const std::shared_ptr<RecordedWindow>& window, RunOutcome outcome,
-                            const QString& lastLine) {
-    // Whether its file holds all of it, as far as the disk has said yet.
-    outcome.savedWhole = window->record().saved();
-    window->runEnded(outcome);
-    const QString path = window->record().path();
-    for (RecentRun& run : history.recent) {
-        if (run.path == path) {
-            run.running = false;
-            run.outcome = outcome;
-            run.saved = window->record().started();
-        }
-    }
-    // Save As copies the history file where there is one; a file that failed holds less than the window.
-    if (!window->record().saved())
-        window->setHistoryFile(QString());
+// A run that has ended: unless the user watches it, the desktop is told.
+void AppDelegate::finishRun(const std::shared_ptr<Run>& run) {
+    menuMayHaveChanged();
+    const std::optional<RunOutcome>& outcome = run->outcome();
     // Only a run the user is not watching is told: not one whose window is in
     // front, or has an alert of Veldrin's over it, nor one the user has just
     // stopped.
-    if (window->isActive() || platform_.alerts->alertOpen() || outcome.kind == RunOutcome::Kind::stopped)
+    if (!outcome || run->window()->isActive() || platform_.alerts->alertOpen() ||
+        outcome->kind == RunOutcome::Kind::stopped)
         return;
     const QPointer<AppDelegate> self(this);
     platform_.notifications->notify(
-        {notificationSummary(window->title, outcome), notificationBody(outcome, lastLine)}, [self, path] {
+        {notificationSummary(run->title, *outcome), notificationBody(*outcome, run->lastLine())},
+        [self, path = run->historyFile()] {
             if (self)
                 self->openRecentRun(path);
         });
+}
+
+QList<RecentRun> AppDelegate::recentRuns() const {
+    QList<RecentRun> list;
+    for (const std::shared_ptr<Run>& run : runs.recent)
+        list << run->recentEntry();
+    for (const PastRun& run : history.past) {
+        const bool listed =
+            std::any_of(list.begin(), list.end(), [&](const RecentRun& r) { return r.path == run.path; });
+        if (!listed && list.size() < 10)
+            list << RecentRun{run.path, run.title, run.started, false, true, run.outcome};
+    }
+    return list.mid(0, 10);
 }
 
 // A run whose window still exists brings it to the front; any other opens
 // its saved transcript in a window of its own.
 void AppDelegate::openRecentRun(const QVariant& representedObject) {
     const QString path = representedObject.toString();
-    const auto run = std::find_if(history.recent.begin(), history.recent.end(),
-                                  [&](const RecentRun& r) { return r.path == path; });
-    if (run == history.recent.end())
+    for (const std::shared_ptr<Run>& run : runs.recent) {
+        if (run->historyFile() == path)
+            return run->window()->show();
+    }
+    const auto run = std::find_if(history.past.begin(), history.past.end(),
+                                  [&](const PastRun& r) { return r.path == path; });
+    if (run == history.past.end())
         return;
     if (const std::shared_ptr<LogWindow> window = history.windows[path].lock()) {
         window->show();
@@ -152,28 +155,24 @@ void AppDelegate::showAllRuns() {
 // The saved runs join this session's in Recent Runs once they are read.
 void AppDelegate::loadPastRuns() {
     history.loadingPastRuns = true;
-    inBackground(
-        [folder = historyWriter().folder()](const StopToken&) { return pastRuns(folder, 10); },
-        [](AppDelegate& me, const QList<PastRun>& past) {
-            me.history.loadingPastRuns = false;
-            for (const PastRun& run : past) {
-                const bool known = std::any_of(me.history.recent.begin(), me.history.recent.end(),
-                                               [&](const RecentRun& r) { return r.path == run.path; });
-                if (!known)
-                    me.history.recent.append({run.path, run.title, run.started, false, true, run.outcome});
-            }
-            me.keepRecentRuns();
-        });
+    inBackground([folder = historyWriter().folder()](const StopToken&) { return pastRuns(folder, 10); },
+                 [](AppDelegate& me, const QList<PastRun>& past) {
+                     me.history.loadingPastRuns = false;
+                     me.history.past = past;
+                     me.keepRecentRuns();
+                 });
 }
 
-// Recent Runs lists ten; the windows of runs beyond them are forgotten too.
+// Recent Runs lists ten; the runs beyond them are let go (a window still
+// on screen stays), and so are the windows of saved runs no longer listed.
 void AppDelegate::keepRecentRuns() {
-    while (history.recent.size() > 10)
-        history.recent.removeLast();
+    while (runs.recent.size() > 10)
+        runs.recent.removeLast();
+    const QList<RecentRun> listed = recentRuns();
     for (auto it = history.windows.begin(); it != history.windows.end();) {
-        const bool listed = std::any_of(history.recent.begin(), history.recent.end(),
-                                        [&](const RecentRun& r) { return r.path == it->first; });
-        it = listed && !it->second.expired() ? std::next(it) : history.windows.erase(it);
+        const bool shown = std::any_of(listed.begin(), listed.end(),
+                                       [&](const RecentRun& r) { return r.path == it->first; });
+        it = shown && !it->second.expired() ? std::next(it) : history.windows.erase(it);
     }
 }
 

@@ -106,7 +106,7 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
     power.lidKeepAwakeError = lid.lidKeepAwakeError;
     power.lidKeepAwakeManaged = [this] { return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey); };
     s.toolsSection = toolsEntry(power);
-    s.recentRuns = recentRunsEntry(history.recent);
+    s.recentRuns = recentRunsEntry(recentRuns());
     menu.setEntries(buildStatusMenu(s));
 }
 

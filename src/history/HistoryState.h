@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/RecentRunsMenu.h"
+#include "history/PastRuns.h"
 #include "platform/LogWindows.h"
 
 #include <QList>
@@ -11,10 +11,12 @@
 
 namespace veldrin {
 
-// The runs Recent Runs lists: this session's and the newest saved ones.
+// The saved runs of earlier sessions that Recent Runs lists after this
+// session's (RunState::recent).
 struct HistoryState {
-    QList<RecentRun> recent; // newest first
-    // The window of each run, by its history file, while that window lives.
+    QList<PastRun> past; // newest first
+    // The window a saved run was opened again in, by its history file, while
+    // that window lives.
     std::map<QString, std::weak_ptr<LogWindow>> windows;
     bool loadingPastRuns = false; // at launch, until the saved runs are read
 };

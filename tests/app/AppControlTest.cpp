@@ -78,7 +78,7 @@ TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
             test::Harness h;
             h.delegate->refreshNow();
             if (busy == running)
-                h.delegate->runs.activeProcess = std::make_shared<ControllerProcess>();
+                h.delegate->runs.activeProcess = h.runGoingOn();
             h.delegate->appControl.isQuittingApps = busy == quitting;
             h.delegate->bridge.claudeBridgeRunning = busy == bridge;
             h.fakes.alertAnswers = {1}; // "Cancel"

@@ -49,6 +49,15 @@ struct Harness {
         return waitUntil([&] { return !delegate->runs.activeProcess; }, std::chrono::seconds(20));
     }
     QString transcript() const { return fakes.lastWindow() ? fakes.lastWindow()->transcript() : QString(); }
+    // A run as one going on would be, with nothing of its own running.
+    std::shared_ptr<Run> runGoingOn() {
+        if (!history)
+            history = std::make_unique<HistoryWriter>(home.home() + "/other-runs");
+        return std::make_shared<Run>("Veldrin Audit", fakes.now, fakes.monotonicNow,
+                                     history->begin("Veldrin Audit", fakes.now),
+                                     std::make_shared<FakeLogWindow>("Veldrin Audit"));
+    }
+    std::unique_ptr<HistoryWriter> history;
 };
 
 } // namespace veldrin::test

@@ -4,6 +4,7 @@
 #include "app/Harness.h"
 #include "base/Paths.h"
 #include "bridge/ClaudeBridge.h"
+#include "history/PastRuns.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -204,12 +205,19 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     ASSERT_TRUE(recent != menu.entries.end() && recent->submenu);
     EXPECT_EQ(recent->submenu->entries.front().title, "09:05 Veldrin Audit — failed, exit code 3");
 
-    // Unwatched, it told the desktop; a click, with its window gone, opens the saved transcript.
+    // Unwatched, it told the desktop; a click brings its window back, closed or not, and no other.
     ASSERT_EQ(h.fakes.notifications.size(), 1u);
     EXPECT_EQ(h.fakes.notifications[0].first.summary, "Veldrin Audit failed");
     EXPECT_EQ(h.fakes.notifications[0].first.body, "Exit code 3 · 0:00\nAudit <finished> & done");
     h.delegate->runs.logWindow.reset();
+    window->shown = false;
     h.fakes.notifications[0].second();
+    EXPECT_TRUE(window->shown);
+    EXPECT_EQ(h.fakes.windows.size(), 1u);
+    // After a restart it comes back from its file, with how it ended.
+    h.delegate->runs.recent.clear();
+    h.delegate->history.past = pastRuns(QFileInfo(window->historyFile).path(), 10);
+    h.delegate->openRecentRun(window->historyFile);
     ASSERT_TRUE(test::waitUntil(
         [&] { return h.fakes.windows.size() == 2 && !h.fakes.lastWindow()->strip.isEmpty(); }));
     EXPECT_EQ(h.fakes.lastWindow()->title, "Veldrin Audit");
@@ -218,11 +226,11 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     // Of a huge saved run only the end is read: more than a window keeps, not the whole.
     const QString huge = QFileInfo(window->historyFile).dir().filePath("2026-03-01_080000Z_Huge.log");
     test::writeFile(huge, QByteArray(40 * 1024 * 1024, 'x') + "\nthe end\n");
-    h.delegate->history.recent.append({huge, "Huge", h.fakes.now, false, true, std::nullopt});
+    h.delegate->history.past.append({huge, "Huge", h.fakes.now, std::nullopt});
     h.delegate->openRecentRun(huge);
     ASSERT_TRUE(test::waitUntil([&] { return h.transcript().endsWith("the end\n"); }));
     EXPECT_LT(h.transcript().size(), 26 * 1024 * 1024);
-    h.delegate->history.recent.removeLast();
+    h.delegate->history.past.removeLast();
 
     // A watched run tells nothing: its window in front, or an alert of Veldrin's open.
     h.home.writeController(test::recordingController("sleep 0.2"));
