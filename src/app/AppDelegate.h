@@ -246,6 +246,8 @@ private:
     void keepRecentRuns();
     // What Recent Runs lists: this session's runs, then saved ones, newest first.
     QList<RecentRun> recentRuns() const;
+    // A run's transcript in a window of its own, read from its file.
+    void showSavedRun(const QString& path, const QString& title, const std::optional<RunOutcome>& outcome);
     // The version label, the status line, and the run going on with its time.
     void showToolTip();
 

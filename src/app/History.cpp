@@ -98,22 +98,29 @@ QList<RecentRun> AppDelegate::recentRuns() const {
 void AppDelegate::openRecentRun(const QVariant& representedObject) {
     const QString path = representedObject.toString();
     for (const std::shared_ptr<Run>& run : runs.recent) {
-        if (run->historyFile() == path)
-            return run->window()->show();
+        if (run->historyFile() != path)
+            continue;
+        if (const std::shared_ptr<LogWindow> window = run->window())
+            return window->show();
+        // Its window was closed and has gone: the file holds all it showed.
+        return showSavedRun(path, run->title, run->outcome());
     }
     const auto run = std::find_if(history.past.begin(), history.past.end(),
                                   [&](const PastRun& r) { return r.path == path; });
-    if (run == history.past.end())
-        return;
+    if (run != history.past.end())
+        showSavedRun(path, run->title, run->outcome);
+}
+
+void AppDelegate::showSavedRun(const QString& path, const QString& title,
+                               const std::optional<RunOutcome>& outcome) {
     if (const std::shared_ptr<LogWindow> window = history.windows[path].lock()) {
         window->show();
         return;
     }
-    const std::shared_ptr<LogWindow> window = platform_.logWindows->create(run->title);
+    const std::shared_ptr<LogWindow> window = platform_.logWindows->create(title);
     window->setHistoryFile(path);
     history.windows[path] = window;
     window->show();
-    const std::optional<RunOutcome> outcome = run->outcome;
     inBackground(
         [window, path](const StopToken& stop) {
             QFile file;

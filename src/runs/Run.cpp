@@ -12,7 +12,8 @@ Run::Run(QString runTitle, TimePoint startedWhen, Instant startedMonotonic, std:
 }
 
 void Run::append(const QString& text) {
-    window_->append(text);
+    if (window_)
+        window_->append(text);
     record_->append(text);
     if (!text.isEmpty())
         atLineStart_ = text.back() == QLatin1Char('\n');
@@ -34,6 +35,7 @@ void Run::finish(RunOutcome outcome, const std::optional<QString>& lastLine) {
     // holds less than the window.
     if (!record_->saved())
         window_->setHistoryFile(QString());
+    window_.reset();
 }
 
 void Run::requestStop() {

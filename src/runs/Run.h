@@ -48,7 +48,10 @@ public:
     QString lastLine() const { return outcome_ ? lastLine_ : record_->lastLine(); }
 
     QString historyFile() const { return record_->path(); }
-    const std::shared_ptr<LogWindow>& window() const { return window_; }
+    // Its window: held while the run goes on; once it has ended, only for as
+    // long as something else holds it (a window on screen stays there, one
+    // closed goes, and the run's file holds all it showed).
+    std::shared_ptr<LogWindow> window() const { return view_.lock(); }
     bool running() const { return !outcome_; }
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
     // As Recent Runs lists it.
@@ -87,7 +90,8 @@ private:
     void controllerEnded(const StreamEnd& end, Instant now);
 
     const std::shared_ptr<RunRecord> record_;
-    const std::shared_ptr<LogWindow> window_;
+    std::shared_ptr<LogWindow> window_; // while it runs
+    const std::weak_ptr<LogWindow> view_;
     std::optional<RunOutcome> outcome_;
     QString lastLine_;
     std::optional<Controller> controller_;
