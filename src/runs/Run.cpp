@@ -5,7 +5,7 @@ namespace veldrin {
 Run::Run(QString runTitle, TimePoint startedWhen, Instant startedMonotonic, std::shared_ptr<RunRecord> record,
          std::shared_ptr<LogWindow> window)
     : title(std::move(runTitle)), startedAt(startedWhen), started(startedMonotonic),
-      record_(std::move(record)), window_(std::move(window)) {
+      record_(std::move(record)), window_(std::move(window)), view_(window_) {
     window_->setHistoryFile(record_->path());
     window_->show();
     window_->runStarted();
