@@ -28,6 +28,21 @@ TempHome::TempHome() : oldHome_(qgetenv("HOME")) {
 }
 
 TempHome::~TempHome() {
+    // A test that failed half way may leave a controller script of this home
+    // running, with helpers in its group: none outlives the test.
+    const QByteArray path = dir_.path().toUtf8();
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        if (!number || pid == getpid())
+            continue;
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(path))
+            continue;
+        if (getpgid(pid) == pid && pid != getpgrp())
+            ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
     qputenv("HOME", oldHome_);
     oldRoot_ ? qputenv("VELDRIN_SYSTEM_ROOT", *oldRoot_) : qunsetenv("VELDRIN_SYSTEM_ROOT");
 }
