@@ -150,33 +150,12 @@ public:
     QString appVersionLabel() const;
     Platform& platform() { return platform_; }
 
-    // Menu actions.
-    void syncNow();
-    void importIntoClaudeNow();
-    void syncClaudeNow();
-    void closeClaudeAndSync();
-    void quitClaude();
-    void syncAllNow();
-    void updateAllApps();
-    void auditProfiles();
-    void showSyncLogs();
-    void showCloudStatus();
-    void runCloudCycleNow();
-    void openCloudLogin();
-    void togglePreventIdleScreenLock();
-    void toggleLidKeepAwake();
-    void setCloudMode(const QVariant& representedObject);
-    void offerCloudProject(const QVariant& representedObject);
-    void offerCloudChat(const QVariant& representedObject);
-    void quitAllChatGPTProcesses();
-    void repairPrimary();
-    void repairAlt();
-    void repairTri();
-    void fixUnreadableChats();
-    void resolveRolloutConflicts();
-    void togglePause();
-    void openRecentRun(const QVariant& representedObject);
-    void showAllRuns();
+    // Menu actions, one operation for each (the list is in menu/MenuEntry.h).
+#define VELDRIN_PLAIN_ACTION(name) void name();
+#define VELDRIN_OBJECT_ACTION(name) void name(const QVariant& representedObject);
+    VELDRIN_MENU_ACTIONS(VELDRIN_PLAIN_ACTION, VELDRIN_OBJECT_ACTION)
+#undef VELDRIN_PLAIN_ACTION
+#undef VELDRIN_OBJECT_ACTION
 
     // The application's state, by subsystem.
     IndicatorState indicator;

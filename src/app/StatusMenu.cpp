@@ -17,58 +17,15 @@ void dispatch(AppDelegate& d, Action action, const QVariant& representedObject) 
     switch (action) {
     case Action::none:
         return;
-    case Action::syncAllNow:
-        return d.syncAllNow();
-    case Action::syncNow:
-        return d.syncNow();
-    case Action::syncClaudeNow:
-        return d.syncClaudeNow();
-    case Action::importIntoClaudeNow:
-        return d.importIntoClaudeNow();
-    case Action::closeClaudeAndSync:
-        return d.closeClaudeAndSync();
-    case Action::quitClaude:
-        return d.quitClaude();
-    case Action::repairPrimary:
-        return d.repairPrimary();
-    case Action::repairAlt:
-        return d.repairAlt();
-    case Action::repairTri:
-        return d.repairTri();
-    case Action::fixUnreadableChats:
-        return d.fixUnreadableChats();
-    case Action::resolveRolloutConflicts:
-        return d.resolveRolloutConflicts();
-    case Action::quitAllChatGPTProcesses:
-        return d.quitAllChatGPTProcesses();
-    case Action::togglePause:
-        return d.togglePause();
-    case Action::updateAllApps:
-        return d.updateAllApps();
-    case Action::showCloudStatus:
-        return d.showCloudStatus();
-    case Action::runCloudCycleNow:
-        return d.runCloudCycleNow();
-    case Action::openCloudLogin:
-        return d.openCloudLogin();
-    case Action::togglePreventIdleScreenLock:
-        return d.togglePreventIdleScreenLock();
-    case Action::toggleLidKeepAwake:
-        return d.toggleLidKeepAwake();
-    case Action::setCloudMode:
-        return d.setCloudMode(representedObject);
-    case Action::offerCloudProject:
-        return d.offerCloudProject(representedObject);
-    case Action::offerCloudChat:
-        return d.offerCloudChat(representedObject);
-    case Action::auditProfiles:
-        return d.auditProfiles();
-    case Action::showSyncLogs:
-        return d.showSyncLogs();
-    case Action::openRecentRun:
-        return d.openRecentRun(representedObject);
-    case Action::showAllRuns:
-        return d.showAllRuns();
+#define VELDRIN_PLAIN_ACTION(name)                                                                           \
+    case Action::name:                                                                                       \
+        return d.name();
+#define VELDRIN_OBJECT_ACTION(name)                                                                          \
+    case Action::name:                                                                                       \
+        return d.name(representedObject);
+        VELDRIN_MENU_ACTIONS(VELDRIN_PLAIN_ACTION, VELDRIN_OBJECT_ACTION)
+#undef VELDRIN_PLAIN_ACTION
+#undef VELDRIN_OBJECT_ACTION
     case Action::terminate:
         // The application's own quit request; termination follows from it.
         QCoreApplication::quit();

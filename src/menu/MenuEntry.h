@@ -12,37 +12,46 @@
 
 namespace veldrin {
 
+// Every menu action, in one list: X(name) for one that acts on nothing,
+// Y(name) for one that acts on the entry's represented object. The Action
+// enum, the delegate's operations of the same names and the dispatch from a
+// chosen entry to them are all made from it, so they cannot disagree.
+#define VELDRIN_MENU_ACTIONS(X, Y)                                                                           \
+    X(syncAllNow)                                                                                            \
+    X(syncNow)                                                                                               \
+    X(syncClaudeNow)                                                                                         \
+    X(importIntoClaudeNow)                                                                                   \
+    X(closeClaudeAndSync)                                                                                    \
+    X(quitClaude)                                                                                            \
+    X(repairPrimary)                                                                                         \
+    X(repairAlt)                                                                                             \
+    X(repairTri)                                                                                             \
+    X(fixUnreadableChats)                                                                                    \
+    X(resolveRolloutConflicts)                                                                               \
+    X(quitAllChatGPTProcesses)                                                                               \
+    X(togglePause)                                                                                           \
+    X(updateAllApps)                                                                                         \
+    X(showCloudStatus)                                                                                       \
+    X(runCloudCycleNow)                                                                                      \
+    X(openCloudLogin)                                                                                        \
+    X(togglePreventIdleScreenLock)                                                                           \
+    X(toggleLidKeepAwake)                                                                                    \
+    Y(setCloudMode)                                                                                          \
+    Y(offerCloudProject)                                                                                     \
+    Y(offerCloudChat)                                                                                        \
+    X(auditProfiles)                                                                                         \
+    X(showSyncLogs)                                                                                          \
+    Y(openRecentRun)                                                                                         \
+    X(showAllRuns)
+
 // What choosing an item does: the AppDelegate operation of the same name, or
 // for `terminate` the application's quit request.
 enum class Action {
     none, // informational lines and submenu holders
-    syncAllNow,
-    syncNow,
-    syncClaudeNow,
-    importIntoClaudeNow,
-    closeClaudeAndSync,
-    quitClaude,
-    repairPrimary,
-    repairAlt,
-    repairTri,
-    fixUnreadableChats,
-    resolveRolloutConflicts,
-    quitAllChatGPTProcesses,
-    togglePause,
-    updateAllApps,
-    showCloudStatus,
-    runCloudCycleNow,
-    openCloudLogin,
-    togglePreventIdleScreenLock,
-    toggleLidKeepAwake,
-    setCloudMode,
-    offerCloudProject,
-    offerCloudChat,
-    auditProfiles,
-    showSyncLogs,
-    openRecentRun,
-    showAllRuns,
-    terminate,
+#define VELDRIN_ACTION_NAME(name) name,
+    VELDRIN_MENU_ACTIONS(VELDRIN_ACTION_NAME, VELDRIN_ACTION_NAME)
+#undef VELDRIN_ACTION_NAME
+        terminate,
 };
 
 enum class Checkmark { notSet, on, off };
