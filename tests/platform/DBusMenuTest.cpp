@@ -3,6 +3,8 @@
 // that caches as GNOME's does and under random sequences of calls.
 
 #include "platform/linux/DBusMenu.h"
+#include "platform/linux/MenuReaders.h"
+#include "platform/linux/TrayState.h"
 #include "support/CachingHost.h"
 #include "support/TestSupport.h"
 
@@ -85,6 +87,18 @@ struct Exported {
         QCoreApplication::processEvents();
     }
     QString fresh() { return test::layoutText(*menu.layout(0, -1, {})); }
+    int idOf(const QString& title) {
+        const std::function<int(const DBusMenuLayout&)> find = [&](const DBusMenuLayout& n) {
+            if (n.properties.value("label") == title)
+                return n.id;
+            for (const DBusMenuLayout& child : n.children) {
+                if (const int id = find(child); id >= 0)
+                    return id;
+            }
+            return -1;
+        };
+        return find(*menu.layout(0, -1, {"label"}));
+    }
 };
 
 } // namespace
@@ -132,8 +146,7 @@ TEST(DBusMenu, ACachingHostShowsEveryChangeAndAnIdItCachedStillActsAsItsLabelSay
 
     // An opening starts the delegate's checks and is answered at once; clicks
     // on a disabled entry, or closer together than a person clicks, do nothing.
-    EXPECT_EQ(e.menu.aboutToShow(0), true);
-    EXPECT_EQ(e.menu.aboutToShow(noRuns), std::nullopt);
+    e.menu.opening();
     EXPECT_EQ(e.model.openings, 1);
     Exported clicks;
     clicks.model.entries = statusMenu("Working…", "Pause Sync", {});
@@ -220,9 +233,55 @@ TEST(DBusMenu, RandomCallsAreAnsweredWithinTheMenusBoundsAndTheHostsCopyStaysTru
             break;
         }
         case 5:
-            e.menu.aboutToShow(pick(50) - 5);
+            e.menu.opening();
             break;
         }
     }
     EXPECT_EQ(e.host->text(), e.fresh());
+}
+
+// AboutToShow says "read it again" exactly when that host's copy of the
+// submenu is out of date: GNOME's host, which reads everything, keeps an
+// open submenu open; libdbusmenu-qt, which reads a submenu only when told,
+// is told after a run came into Recent Runs, even once it ignored the
+// LayoutUpdated that said so.
+TEST(DBusMenu, AboutToShowAsksAHostToReadASubmenuAgainOnlyWhenItsCopyIsOutOfDate) {
+    Exported e;
+    TrayState state;
+    e.menu.publishTo(&state);
+    e.model.entries =
+        statusMenu("Working…", "Pause Sync", {run("/r/1.log", "12:00 Veldrin Audit — running")});
+    e.menu.update();
+    const int tools = e.idOf("Tools");
+    const int recent = e.idOf("Recent Runs");
+    MenuReaders readers;
+    const auto needs = [&](const QString& host, int id) {
+        return readers.needsUpdate(host, *state.menu().tree, id);
+    };
+    readers.read(":1.gnome", *state.menu().tree, 0, -1);
+    readers.read(":1.qt", *state.menu().tree, 0, 1);
+    EXPECT_FALSE(needs(":1.gnome", 0) || needs(":1.gnome", recent) || needs(":1.qt", 0));
+    EXPECT_TRUE(needs(":1.qt", recent));
+    EXPECT_TRUE(needs(":1.never-read", 0));
+    readers.read(":1.qt", *state.menu().tree, recent, 1);
+    EXPECT_FALSE(needs(":1.qt", recent));
+
+    // A label that changes is a property: nobody reads again.
+    e.change(statusMenu("Working…", "Pause Sync", {run("/r/1.log", "12:00 Veldrin Audit — exit code 0")}));
+    EXPECT_FALSE(needs(":1.gnome", recent) || needs(":1.qt", recent) || needs(":1.gnome", 0));
+    // A second run: both read Recent Runs again, and nothing else.
+    e.change(statusMenu("Working…", "Pause Sync",
+                        {run("/r/2.log", "12:01 Veldrin Audit — running"),
+                         run("/r/1.log", "12:00 Veldrin Audit — exit code 0")}));
+    EXPECT_TRUE(needs(":1.gnome", recent) && needs(":1.qt", recent));
+    EXPECT_FALSE(needs(":1.gnome", 0) || needs(":1.gnome", tools) || needs(":1.qt", 0));
+    readers.read(":1.gnome", *state.menu().tree, 0, -1);
+    EXPECT_FALSE(needs(":1.gnome", recent));
+    EXPECT_TRUE(needs(":1.qt", recent));
+
+    // Hosts beyond the bound are forgotten, the least recently heard first.
+    for (std::size_t i = 0; i < MenuReaders::maxHosts; ++i)
+        readers.read(QString(":2.%1").arg(i), *state.menu().tree, 0, -1);
+    EXPECT_TRUE(needs(":1.gnome", 0));
+    EXPECT_FALSE(needs(":2.15", recent));
 }

@@ -145,7 +145,8 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
 
     // An opening as GNOME's host makes one; the audit chosen from the copy runs.
     call(host, item, "/MenuBar", menu, "Event", {0, "opened", QVariant::fromValue(QDBusVariant(0)), 0u});
-    EXPECT_EQ(call(host, item, "/MenuBar", menu, "AboutToShow", {0}).value(0), true);
+    // The panel has read the whole menu: nothing to read again.
+    EXPECT_EQ(call(host, item, "/MenuBar", menu, "AboutToShow", {0}).value(0), false);
     QElapsedTimer sinceClick;
     sinceClick.start();
     click("Audit Profiles");

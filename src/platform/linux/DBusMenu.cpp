@@ -28,14 +28,15 @@ void DBusMenu::update() {
         void setEntries(const std::vector<MenuEntry>& e) override { entries = e; }
     } fill;
     delegate_->rebuildMenu(fill);
-    auto next = std::make_shared<const DBusMenuTree>(fill.entries, ids_);
+    auto next = std::make_shared<DBusMenuTree>(fill.entries, ids_);
     lastUpdate_ = Clock::now();
     const DBusMenuChanges changes(*tree_, *next);
-    tree_ = std::move(next);
     const bool first = !built_;
     built_ = true;
     if (first || !changes.relaidOut.isEmpty())
         ++revision_;
+    next->stampLayouts(*tree_, changes.relaidOut, revision_);
+    tree_ = std::move(next);
     // Published first: a host told of a change reads the menu that has it.
     if (state_)
         state_->setMenu({tree_, revision_});
@@ -66,19 +67,6 @@ std::optional<DBusMenuLayout> DBusMenu::layout(int parentId, int depth, const QS
 DBusMenuPropertiesList DBusMenu::properties(const QList<int>& ids, const QStringList& names) {
     ensureBuilt();
     return tree_->properties(ids, names);
-}
-
-std::optional<bool> DBusMenu::aboutToShow(int id) {
-    ensureBuilt();
-    if (!tree_->node(id))
-        return std::nullopt;
-    if (id == 0)
-        opening();
-    // Every change reaches hosts as signals too, but libdbusmenu-qt (Plasma,
-    // LXQt) fetches a submenu's items only when told to here, and drops the
-    // first LayoutUpdated after such a fetch: fetching at every opening keeps
-    // what it shows current. It costs no more than the menu's size.
-    return true;
 }
 
 void DBusMenu::opening() {

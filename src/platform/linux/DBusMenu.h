@@ -40,9 +40,6 @@ public:
     std::optional<DBusMenuLayout> layout(int parentId, int depth, const QStringList& names);
     // Each item the menu has once, however often the host names it.
     DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names);
-    // Whether the host should fetch the item again (always: see the
-    // definition). Empty for an item the menu does not have.
-    std::optional<bool> aboutToShow(int id);
     // False for an item the menu does not have. A click performs the item's
     // action once the host's call has been answered, if the item is enabled
     // and no click was taken within spacing.click.

@@ -161,6 +161,14 @@ DBusMenuPropertiesList DBusMenuTree::properties(const QList<int>& ids, const QSt
     return out;
 }
 
+void DBusMenuTree::stampLayouts(const DBusMenuTree& before, const QList<int>& relaidOut, uint revision) {
+    const QSet<int> changed(relaidOut.begin(), relaidOut.end());
+    for (auto& [id, n] : nodes_) {
+        const DBusMenuNode* old = before.node(id);
+        n.layoutRevision = old && !changed.contains(id) ? old->layoutRevision : revision;
+    }
+}
+
 DBusMenuChanges::DBusMenuChanges(const DBusMenuTree& before, const DBusMenuTree& after) {
     // Breadth first from the root, so that parents come before their descendants.
     std::vector<int> queue{0};

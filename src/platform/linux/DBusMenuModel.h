@@ -38,6 +38,8 @@ struct DBusMenuNode {
     Action action = Action::none;
     QVariant representedObject;
     bool enabled = false;
+    // The menu's revision when `children` last changed.
+    uint layoutRevision = 0;
 };
 
 // Ids by what entries are; an id once given is never given to anything else.
@@ -63,6 +65,10 @@ public:
     // The properties of each item named that the tree has, once however
     // often it is named; `names` as a host gives them (empty for all).
     DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names) const;
+    // Stamps each item whose children are new or changed since `before`
+    // (those in `relaidOut`, and every item `before` lacks) with `revision`;
+    // the others keep their stamps from `before`.
+    void stampLayouts(const DBusMenuTree& before, const QList<int>& relaidOut, uint revision);
 
 private:
     void add(int parent, const QString& parentKey, const std::vector<MenuEntry>& entries, DBusMenuIds& ids);

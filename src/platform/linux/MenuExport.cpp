@@ -110,8 +110,12 @@ void MenuExport::reply(DBusMessage* call, const std::function<void(DBusMessageIt
     bus_.send(BusMessage::adopt(reply));
 }
 
+QString MenuExport::senderOf(DBusMessage* call) {
+    return QString::fromUtf8(dbus_message_get_sender(call));
+}
+
 void MenuExport::opening(DBusMessage* call) {
-    Q_EMIT opened(QString::fromUtf8(dbus_message_get_sender(call)));
+    Q_EMIT opened(senderOf(call));
     if (!openingPending_->exchange(true))
         Q_EMIT openingForMainThread();
 }
@@ -139,6 +143,7 @@ void MenuExport::handle(DBusMessage* call) {
             return refuse(QStringLiteral("no item %1").arg(parent));
         const DBusMenuLayout layout =
             tree.layout(parent, depth, wantedProperties(names, dbusMenuRequestLimit));
+        readers_.read(senderOf(call), tree, parent, depth);
         reply(call, [&](DBusMessageIter* it) {
             bus::put(it, menu.revision);
             bus::put(it, layout);
@@ -176,23 +181,26 @@ void MenuExport::handle(DBusMessage* call) {
         const int id = in.readInt();
         if (!tree.node(id))
             return refuse(QStringLiteral("no item %1").arg(id));
-        // Always true: libdbusmenu-qt (Plasma, LXQt) fetches a submenu's
-        // items only when told to here, and drops the first LayoutUpdated
-        // after such a fetch; fetching at every opening keeps what it shows
-        // current, at no more than the menu's size.
-        reply(call, [](DBusMessageIter* it) { bus::put(it, true); });
+        const bool needsUpdate = readers_.needsUpdate(senderOf(call), tree, id);
+        reply(call, [&](DBusMessageIter* it) { bus::put(it, needsUpdate); });
         if (id == 0)
             opening(call);
     } else if (is(menuInterface, "AboutToShowGroup", "ai")) {
         QList<int> updates;
         QList<int> unknown;
-        for (const int id : in.readIds(dbusMenuRequestLimit))
-            (tree.node(id) ? updates : unknown) << id;
+        bool root = false;
+        for (const int id : in.readIds(dbusMenuRequestLimit)) {
+            if (!tree.node(id))
+                unknown << id;
+            else if (readers_.needsUpdate(senderOf(call), tree, id))
+                updates << id;
+            root = root || id == 0;
+        }
         reply(call, [&](DBusMessageIter* it) {
             bus::put(it, updates);
             bus::put(it, unknown);
         });
-        if (updates.contains(0))
+        if (root)
             opening(call);
     } else if (is(DBUS_INTERFACE_PROPERTIES, "Get", "ss")) {
         const QString interface = in.readString();

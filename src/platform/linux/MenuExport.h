@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/linux/BusConnection.h"
+#include "platform/linux/MenuReaders.h"
 #include "platform/linux/TrayState.h"
 
 #include <atomic>
@@ -44,11 +45,13 @@ private:
     void handle(DBusMessage* call);
     void reply(DBusMessage* call, const std::function<void(DBusMessageIter*)>& fill);
     void opening(DBusMessage* call);
+    static QString senderOf(DBusMessage* call);
     void event(int id, const QString& eventId);
 
     BusConnection& bus_;
     const TrayState& state_;
     QByteArray path_;
+    MenuReaders readers_;
     std::shared_ptr<std::atomic<bool>> openingPending_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<std::atomic<bool>> clickPending_ = std::make_shared<std::atomic<bool>>(false);
 };
