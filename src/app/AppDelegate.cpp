@@ -56,16 +56,38 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     if (indicator.statusItem)
         platform_.scheduler->after(trayLookDelay, [self] {
             if (self)
-                self->lookForTray();
+                self->lookForTray(false);
         });
 }
 
 // A desktop without a tray (stock GNOME) would leave Veldrin running with no
 // way to reach it: the user is told, once, how to get one, and how to reach
-// the menu meanwhile. An icon still appears if a tray comes later.
-void AppDelegate::lookForTray() {
+// the menu meanwhile. An icon still appears if a tray comes later. A tray
+// that is there but has not taken the icon yet (one still starting, or
+// GNOME's, whose start-up now and then fails on an item) is offered it again
+// and again; only if it still has not shown it a minute on is the user told.
+void AppDelegate::lookForTray(bool lastLook) {
     if (!indicator.statusItem || indicator.statusItem->shown() == true)
         return;
+    if (indicator.statusItem->trayPresent()) {
+        if (!lastLook) {
+            platform_.scheduler->after(trayLookAgainDelay, [self = QPointer<AppDelegate>(this)] {
+                if (self)
+                    self->lookForTray(true);
+            });
+            return;
+        }
+        platform_.notifications->notify(
+            {QStringLiteral("Veldrin's icon has not appeared"),
+             QStringLiteral(
+                 "The tray on this desktop has not shown Veldrin's icon yet; Veldrin keeps offering "
+                 "it. Meanwhile, start Veldrin again, or click here, to open its menu.")},
+            [self = QPointer<AppDelegate>(this)] {
+                if (self)
+                    self->openStatusMenu();
+            });
+        return;
+    }
     std::fputs("veldrin: this desktop shows no status-bar icons, so Veldrin's icon cannot appear; on GNOME, "
                "install and enable the AppIndicator extension (package gnome-shell-extension-appindicator). "
                "Meanwhile, start veldrin again, or run veldrin --menu, to open its menu.\n",

@@ -65,8 +65,10 @@ struct IndicatorState {
 // A tray host's openings ask the controller this often at most, however
 // often the host opens the menu.
 inline constexpr std::chrono::milliseconds openingQuerySpacing = std::chrono::seconds(1);
-// How long after launch Veldrin looks for a tray that shows its icon.
+// How long after launch Veldrin looks for a tray that shows its icon, and,
+// where a tray is there without showing it, how much longer it waits for it.
 inline constexpr std::chrono::milliseconds trayLookDelay = std::chrono::seconds(10);
+inline constexpr std::chrono::milliseconds trayLookAgainDelay = std::chrono::seconds(50);
 
 class AppDelegate : public QObject, public MenuDelegate {
     Q_OBJECT
@@ -211,7 +213,7 @@ private:
     // What the menu shows may have changed: a tray host's copy is updated.
     void menuMayHaveChanged();
     // No tray shows the icon: the user is told how to get one, once.
-    void lookForTray();
+    void lookForTray(bool lastLook);
     void startDueChecks();
     void finishControllerRun(const std::shared_ptr<Run>& run);
     void confirmStop(const std::shared_ptr<Run>& run);

@@ -153,6 +153,14 @@ void QtStatusItem::openMenu() {
     menuWindow_->activateWindow();
 }
 
+bool QtStatusItem::trayPresent() const {
+#if defined(Q_OS_MACOS)
+    return true;
+#else
+    return (item_ && item_->hostPresent() == true) || (tray_ && QSystemTrayIcon::isSystemTrayAvailable());
+#endif
+}
+
 std::optional<bool> QtStatusItem::shown() const {
 #if defined(Q_OS_MACOS)
     return true;

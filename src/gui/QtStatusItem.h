@@ -39,6 +39,7 @@ public:
     // comes in a small window of its own.
     void openMenu() override;
     std::optional<bool> shown() const override;
+    bool trayPresent() const override;
 
 private:
     void useQtTray(bool use);

@@ -56,6 +56,8 @@ public:
     virtual void openMenu() = 0;
     // Whether a tray shows the item; empty while that is not known yet.
     virtual std::optional<bool> shown() const = 0;
+    // Whether the desktop has a tray at all, whether or not it shows the item yet.
+    virtual bool trayPresent() const = 0;
 };
 
 class StatusBar {

@@ -76,6 +76,7 @@ struct FakeStatusItem : StatusItem {
     void menuChanged() override { ++menuChanges; }
     void openMenu() override { events << "openMenu"; }
     std::optional<bool> shown() const override { return trayShown; }
+    bool trayPresent() const override { return trayThere; }
     // What a click on the icon shows.
     CapturedMenu open() const {
         CapturedMenu menu;
@@ -88,6 +89,7 @@ struct FakeStatusItem : StatusItem {
     MenuDelegate* delegate = nullptr;
     int menuChanges = 0;
     std::optional<bool> trayShown = true; // what shown() answers
+    bool trayThere = true;                // what trayPresent() answers
 };
 
 struct FakePlatform {

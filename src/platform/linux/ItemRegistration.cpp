@@ -24,30 +24,43 @@ void ItemService::registerWithWatcher() {
     bus_.call(call, callTimeoutMs, [this, generation = watcherGeneration_](DBusMessage* reply) {
         if (generation != watcherGeneration_)
             return; // a watcher that left; the current one has been asked on its own
-        if (isError(reply) && !complained_) {
+        setRegistered(!isError(reply));
+        if (!isError(reply)) {
+            QTimer::singleShot(confirmAfter, this, [this, generation] { confirm(generation); });
+            return;
+        }
+        if (!complained_) {
             complained_ = true;
             std::fprintf(stderr, "veldrin: the tray's StatusNotifierWatcher refused the icon: %s\n",
                          qPrintable(errorText(reply)));
         }
-        setRegistered(!isError(reply));
-        if (!isError(reply))
-            QTimer::singleShot(confirmAfter, this, [this, generation] { confirm(generation); });
+        // A host whose own start-up failed on the item (GNOME's, now and
+        // then) takes it when asked again.
+        readWatcher(generation, [](const QVariantMap&) {});
+        registerAgainLater(generation, QStringLiteral("the tray refused Veldrin's icon"));
+    });
+}
+
+void ItemService::readWatcher(quint64 generation, const std::function<void(const QVariantMap&)>& then) {
+    BusMessage getAll = methodCall(watcherService, watcherPath, DBUS_INTERFACE_PROPERTIES, "GetAll");
+    bus::append(getAll.get(), QString::fromLatin1(watcherService));
+    bus_.call(getAll, callTimeoutMs, [this, generation, then](DBusMessage* reply) {
+        if (generation != watcherGeneration_)
+            return;
+        const QVariantMap watcher = isError(reply) ? QVariantMap() : bus::Reader(reply).readVariantMap();
+        const QVariant host = watcher.value(QStringLiteral("IsStatusNotifierHostRegistered"));
+        hostRegistered_ = host.isValid() ? host.toBool() : true;
+        reportState();
+        then(watcher);
     });
 }
 
 void ItemService::confirm(quint64 generation) {
     if (generation != watcherGeneration_ || confirmed_ || retry_->isActive())
         return;
-    BusMessage getAll = methodCall(watcherService, watcherPath, DBUS_INTERFACE_PROPERTIES, "GetAll");
-    bus::append(getAll.get(), QString::fromLatin1(watcherService));
-    bus_.call(getAll, callTimeoutMs, [this, generation](DBusMessage* reply) {
-        if (generation != watcherGeneration_)
-            return;
-        const QVariantMap watcher = isError(reply) ? QVariantMap() : bus::Reader(reply).readVariantMap();
-        const QVariant host = watcher.value(QStringLiteral("IsStatusNotifierHostRegistered"));
-        hostRegistered_ = host.isValid() ? host.toBool() : true;
+    readWatcher(generation, [this, generation](const QVariantMap& watcher) {
         if (!*hostRegistered_)
-            return reportState(); // nothing can show it yet; a host that comes says so
+            return; // nothing can show it yet; a host that comes says so
         const QVariant items = watcher.value(QStringLiteral("RegisteredStatusNotifierItems"));
         // A watcher that keeps its list to itself: a host that read the item has it.
         confirmed_ = items.isValid() ? listsThisItem(items.toStringList()) : readSinceRegistering_;
@@ -93,7 +106,7 @@ void ItemService::setRegistered(bool registered) {
 void ItemService::reportState() {
     const auto known = [](const std::optional<bool>& v) { return v ? int(*v) : -1; };
     const std::optional<bool> holds = registered_ != true ? registered_ : hostRegistered_;
-    Q_EMIT stateChanged(known(registered_), known(holds), confirmed_);
+    Q_EMIT stateChanged(known(registered_), known(holds), known(hostRegistered_), confirmed_);
 }
 
 } // namespace veldrin

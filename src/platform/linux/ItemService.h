@@ -47,9 +47,9 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     // Each of: whether a watcher holds the item, whether a watcher with a
-    // host does (1, 0, or -1 while not known), and whether a host was seen
-    // to take it.
-    void stateChanged(int registered, int hostHolds, bool confirmed);
+    // host does, whether a watcher with a host is there at all (1, 0, or -1
+    // while not known), and whether a host was seen to take the item.
+    void stateChanged(int registered, int hostHolds, int hostPresent, bool confirmed);
     // A host asked the item for its context menu at a point on the screen, or
     // activated it without opening the menu itself, in spite of ItemIsMenu.
     void popupRequested(QPoint at);
@@ -57,6 +57,8 @@ Q_SIGNALS:
 private:
     void handle(DBusMessage* call);
     void activated(const QString& host, QPoint at);
+    // Reads the watcher's properties: whether a host is there, then `then`.
+    void readWatcher(quint64 generation, const std::function<void(const QVariantMap&)>& then);
     void busSignal(DBusMessage* signal);
     void announceRecoloured();
     void emitSignal(const char* name);

@@ -71,15 +71,17 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
         menu_->handleEvent(id, QStringLiteral("clicked"));
     });
     connect(service_, &ItemService::popupRequested, this, &StatusNotifierItem::popupRequested);
-    connect(service_, &ItemService::stateChanged, this, [this](int registered, int holds, bool confirmed) {
-        const auto known = [](int v) { return v < 0 ? std::nullopt : std::optional<bool>(v == 1); };
-        const std::optional<bool> was = registered_;
-        registered_ = known(registered);
-        hostHolds_ = known(holds);
-        confirmed_ = confirmed;
-        if (registered_ && registered_ != was)
-            Q_EMIT registeredChanged(*registered_);
-    });
+    connect(service_, &ItemService::stateChanged, this,
+            [this](int registered, int holds, int hostPresent, bool confirmed) {
+                const auto known = [](int v) { return v < 0 ? std::nullopt : std::optional<bool>(v == 1); };
+                const std::optional<bool> was = registered_;
+                registered_ = known(registered);
+                hostHolds_ = known(holds);
+                hostPresent_ = known(hostPresent);
+                confirmed_ = confirmed;
+                if (registered_ && registered_ != was)
+                    Q_EMIT registeredChanged(*registered_);
+            });
 }
 
 StatusNotifierItem::~StatusNotifierItem() {

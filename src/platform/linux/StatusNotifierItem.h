@@ -55,6 +55,8 @@ public:
     bool confirmed() const { return confirmed_; }
     // Whether a watcher with a host holds the item; empty until known.
     std::optional<bool> hostHolds() const { return hostHolds_; }
+    // Whether a watcher with a host is there, holding the item or not; empty until known.
+    std::optional<bool> hostPresent() const { return hostPresent_; }
     QString serviceName() const { return serviceName_; }
     TrayToolTip toolTip() const { return state_.icon().toolTip; }
 
@@ -80,6 +82,7 @@ private:
     ItemService* service_ = nullptr;
     std::optional<bool> registered_;
     std::optional<bool> hostHolds_;
+    std::optional<bool> hostPresent_;
     bool confirmed_ = false;
 };
 
