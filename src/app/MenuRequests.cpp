@@ -117,6 +117,7 @@ MenuRequests::MenuRequests(std::function<void(const QByteArray&)> open, QObject*
 MenuRequests::~MenuRequests() {
     if (fd_ < 0)
         return;
+    delete notifier_; // before its descriptor goes
     ::close(fd_);
     ::unlink(QFile::encodeName(menuSocketPath()).constData());
 }

@@ -108,11 +108,14 @@ struct BusConnection::Watches {
         const auto it = self->watches.find(watch);
         if (it == self->watches.end())
             return;
-        // Possibly inside the notifier's own signal: released once it has returned.
-        if (it->second.read)
-            it->second.read.release()->deleteLater();
-        if (it->second.write)
-            it->second.write.release()->deleteLater();
+        // Possibly inside the notifier's own signal: released once it has
+        // returned, and off at once, as its descriptor may be closed next.
+        for (auto* notifier : {&it->second.read, &it->second.write}) {
+            if (*notifier) {
+                (*notifier)->setEnabled(false);
+                notifier->release()->deleteLater();
+            }
+        }
         self->watches.erase(it);
     }
     static void toggle(DBusWatch* watch, void* data) { static_cast<Watches*>(data)->arm(watch); }
