@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "platform/System.h"
 
 #include "base/BoundedFile.h"
 #include "base/Paths.h"

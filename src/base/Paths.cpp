@@ -41,16 +41,6 @@ QString pauseFile() {
     return dataFolderPath(primaryProfile) + QStringLiteral("/.sync-paused");
 }
 
-QString runHistoryFolder() {
-#if defined(__APPLE__)
-    return homeFolder() + QStringLiteral("/Library/Logs/Veldrin");
-#else
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    return (state.startsWith(QLatin1Char('/')) ? state : homeFolder() + QStringLiteral("/.local/state")) +
-           QStringLiteral("/veldrin/runs");
-#endif
-}
-
 QString systemPath(const QString& absolutePath) {
     const QString root = qEnvironmentVariable("VELDRIN_SYSTEM_ROOT");
     if (root.isEmpty())

@@ -21,9 +21,6 @@ bool isFaithfulFileName(const QByteArray& bytes);
 QString homeFolder(); // without a trailing slash
 QString controller(); // ~/bin/veldrin
 QString pauseFile();  // ~/.codex/.sync-paused
-// Where every run's transcript is kept: $XDG_STATE_HOME/veldrin/runs (by
-// default ~/.local/state/veldrin/runs), ~/Library/Logs/Veldrin on macOS.
-QString runHistoryFolder();
 
 // The fixed absolute paths of the system ("/Applications/ChatGPT.app",
 // "/usr/bin/pmset", ...), taken below $VELDRIN_SYSTEM_ROOT when that is set.

@@ -1,6 +1,7 @@
 #include "exec/ChildOutput.h"
 
 #include "exec/Spawn.h"
+#include "platform/System.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,13 +9,6 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#if defined(__linux__)
-#include <sys/syscall.h>
-#elif defined(__APPLE__)
-#include <fcntl.h>
-#include <sys/event.h>
-#endif
 
 namespace veldrin {
 
@@ -26,40 +20,14 @@ using Clock = std::chrono::steady_clock;
 // offers none (then the caller checks every few milliseconds).
 class ExitWatch {
 public:
-    explicit ExitWatch(pid_t pid) {
-#if defined(__linux__) && defined(SYS_pidfd_open)
-        fd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-#elif defined(__APPLE__)
-        // kqueue(2): the NOTE_EXIT event stays queued, and the queue readable,
-        // until kevent() retrieves it, which nothing here does. The filter
-        // sees only exits after it is added, and the kernel refuses to add it
-        // (ESRCH, kevent() answering -1 as there is no event list to report
-        // into) once the child has begun to exit; then the reap is polled for,
-        // as where no such descriptor exists. The event can come a moment
-        // before waitpid() can reap; the loop then tries again.
-        fd_ = kqueue();
-        if (fd_ >= 0) {
-            fcntl(fd_, F_SETFD, FD_CLOEXEC);
-            struct kevent change;
-            EV_SET(&change, pid, EVFILT_PROC, EV_ADD | EV_ONESHOT, NOTE_EXIT, 0, nullptr);
-            if (kevent(fd_, &change, 1, nullptr, 0, nullptr) != 0) {
-                close(fd_);
-                fd_ = -1;
-            }
-        }
-#else
-        (void)pid;
-#endif
-    }
+    explicit ExitWatch(pid_t pid) : fd_(openExitWatch(pid)) {}
     ~ExitWatch() {
         if (fd_ >= 0)
             close(fd_);
     }
     ExitWatch(const ExitWatch&) = delete;
     ExitWatch& operator=(const ExitWatch&) = delete;
-    int fd() const {
-        return fd_;
-    }
+    int fd() const { return fd_; }
 
 private:
     int fd_ = -1;

@@ -4,7 +4,7 @@
 // no sleeping: the pipe, the child's exit and a stop request are waited on
 // together (pidfd on Linux, kqueue on macOS).
 
-#include "base/StopToken.h"
+#include "platform/StopToken.h"
 
 #include <QByteArrayView>
 

@@ -4,7 +4,7 @@
 // it within a time bound and an output cap, and hands back its exit status and
 // merged output.
 
-#include "base/StopToken.h"
+#include "platform/StopToken.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,7 @@
 #include "exec/Spawn.h"
 
+#include "platform/System.h"
+
 #include <QByteArray>
 
 #include <cerrno>
@@ -29,18 +31,6 @@ struct SpawnAttributes {
     ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
 };
 
-bool makePipe(int fds[2]) {
-#if defined(__APPLE__)
-    if (pipe(fds) != 0)
-        return false;
-    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-    return true;
-#else
-    return pipe2(fds, O_CLOEXEC) == 0;
-#endif
-}
-
 // An argument vector as posix_spawn takes it, kept alive with its strings.
 struct CArgv {
     explicit CArgv(const QStringList& argv) {
@@ -55,15 +45,6 @@ struct CArgv {
     std::vector<char*> pointers;
 };
 
-void closeTheRest(posix_spawn_file_actions_t* actions) {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Belt and braces for descriptors a library opened without close-on-exec.
-    posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
-#else
-    (void)actions;
-#endif
-}
-
 // No signal blocked, and the usual actions for those a parent may ignore.
 void defaultSignals(posix_spawnattr_t* attributes) {
     sigset_t signals;
@@ -74,8 +55,7 @@ void defaultSignals(posix_spawnattr_t* attributes) {
     posix_spawnattr_setsigdefault(attributes, &signals);
 }
 
-// Starts `argv` in a session of its own (a process group where the system has
-// no sessions to give), reading `input` (/dev/null for -1) and writing to
+// Starts `argv` in a session of its own, reading `input` (/dev/null for -1) and writing to
 // /dev/null, with no other descriptor of ours. Answers the pid, or -1 with the
 // reason in `error`.
 pid_t spawnInSession(char* const* argv, int input, int* error) {
@@ -86,17 +66,9 @@ pid_t spawnInSession(char* const* argv, int input, int* error) {
         posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
-    closeTheRest(&files.actions);
     SpawnAttributes attrs;
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-#if defined(POSIX_SPAWN_SETSID)
-    flags |= POSIX_SPAWN_SETSID;
-#else
-    flags |= POSIX_SPAWN_SETPGROUP;
-#endif
-#if defined(__APPLE__)
-    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
-#endif
+    isolateSpawn(&files.actions, &flags, true);
     posix_spawnattr_setflags(&attrs.attributes, flags);
     defaultSignals(&attrs.attributes);
     pid_t pid = -1;
@@ -119,7 +91,7 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     }
     CArgv cargv(argv);
     int fds[2];
-    if (!makePipe(fds)) {
+    if (!openPipe(fds)) {
         result.error = errno;
         return result;
     }
@@ -128,16 +100,9 @@ SpawnResult spawnWithPipe(const QStringList& argv) {
     // dup2 clears close-on-exec on the copies, so only 1 and 2 carry the pipe.
     posix_spawn_file_actions_adddup2(&files.actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&files.actions, fds[1], STDERR_FILENO);
-    closeTheRest(&files.actions);
     SpawnAttributes attrs;
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP;
-#if defined(__APPLE__)
-    // posix_spawnattr_setflags(3): with CLOEXEC_DEFAULT "only file descriptors
-    // explicitly described by the file_actions argument are available in the
-    // spawned process"; the inherit action keeps standard input.
-    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
-    posix_spawn_file_actions_addinherit_np(&files.actions, STDIN_FILENO);
-#endif
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    isolateSpawn(&files.actions, &flags, false);
     posix_spawnattr_setflags(&attrs.attributes, flags);
     posix_spawnattr_setpgroup(&attrs.attributes, 0);
     defaultSignals(&attrs.attributes);

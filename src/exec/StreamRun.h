@@ -3,8 +3,8 @@
 // The reading side of a streamed run: everything the child writes goes on to
 // a sink, decoded piece by piece without losing a character at the seams.
 
-#include "base/StopToken.h"
 #include "exec/Spawn.h"
+#include "platform/StopToken.h"
 
 #include <QString>
 

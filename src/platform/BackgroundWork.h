@@ -4,7 +4,7 @@
 // own and answers with what to do next on the main thread (its hand-back).
 // The application owns the threads and joins them when it shuts the work down.
 
-#include "base/StopToken.h"
+#include "platform/StopToken.h"
 
 #include <chrono>
 #include <functional>

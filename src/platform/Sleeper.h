@@ -2,7 +2,7 @@
 
 // Pauses of background work, so that tests can take them instantly.
 
-#include "base/StopToken.h"
+#include "platform/StopToken.h"
 
 #include <chrono>
 

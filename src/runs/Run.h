@@ -11,7 +11,6 @@
 // the transcript's words to learn how it went.
 
 #include "base/RunOutcome.h"
-#include "base/StopToken.h"
 #include "exec/Spawn.h"
 #include "exec/StreamRun.h"
 #include "history/RecentRunsMenu.h"
@@ -19,6 +18,7 @@
 #include "platform/BackgroundWork.h"
 #include "platform/Clock.h"
 #include "platform/LogWindows.h"
+#include "platform/StopToken.h"
 
 #include <QStringList>
 

@@ -1,7 +1,8 @@
-#include "base/StopToken.h"
+#include "platform/StopToken.h"
+
+#include "platform/System.h"
 
 #include <atomic>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace veldrin {
@@ -11,19 +12,8 @@ struct StopToken::State {
     int fds[2] = {-1, -1};
 
     State() {
-#if defined(__linux__)
-        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+        if (!openPipe(fds, true))
             fds[0] = fds[1] = -1;
-#else
-        if (pipe(fds) != 0) {
-            fds[0] = fds[1] = -1;
-            return;
-        }
-        for (int fd : fds) {
-            fcntl(fd, F_SETFD, FD_CLOEXEC);
-            fcntl(fd, F_SETFL, O_NONBLOCK);
-        }
-#endif
     }
     ~State() {
         for (int fd : fds) {

@@ -1,0 +1,53 @@
+#include "platform/System.h"
+
+#include "base/Paths.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <malloc.h>
+#include <mutex>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace veldrin {
+
+bool openPipe(int fds[2], bool nonBlocking) {
+    return pipe2(fds, O_CLOEXEC | (nonBlocking ? O_NONBLOCK : 0)) == 0;
+}
+
+void isolateSpawn(posix_spawn_file_actions_t* actions, short* flags, bool newSession) {
+    // Belt and braces for descriptors a library opened without close-on-exec
+    // (glibc 2.34 and later, which the build requires).
+    posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
+    *flags |= newSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
+}
+
+int openExitWatch(pid_t pid) {
+    // -1 on kernels before 5.3: the exit is polled for there.
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+void keepLargeAllocationsMapped() {
+    static std::once_flag once;
+    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1024 * 1024); });
+}
+
+QString runHistoryFolder() {
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    return (state.startsWith(QLatin1Char('/')) ? state : homeFolder() + QStringLiteral("/.local/state")) +
+           QStringLiteral("/veldrin/runs");
+}
+
+CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {
+    if (c_)
+        previous_ = uselocale(static_cast<locale_t>(c_));
+}
+
+CNumericLocale::~CNumericLocale() {
+    if (c_) {
+        uselocale(static_cast<locale_t>(previous_));
+        freelocale(static_cast<locale_t>(c_));
+    }
+}
+
+} // namespace veldrin

@@ -1,0 +1,71 @@
+#include "platform/System.h"
+
+#include "base/Paths.h"
+
+#include <fcntl.h>
+#include <sys/event.h>
+#include <unistd.h>
+#include <xlocale.h>
+
+namespace veldrin {
+
+bool openPipe(int fds[2], bool nonBlocking) {
+    // No pipe2 here; children never inherit these all the same, as every
+    // spawn has CLOEXEC_DEFAULT.
+    if (pipe(fds) != 0)
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+        if (nonBlocking)
+            fcntl(fds[i], F_SETFL, O_NONBLOCK);
+    }
+    return true;
+}
+
+void isolateSpawn(posix_spawn_file_actions_t* actions, short* flags, bool newSession) {
+    // posix_spawnattr_setflags(3): with CLOEXEC_DEFAULT "only file descriptors
+    // explicitly described by the file_actions argument are available in the
+    // spawned process"; the inherit action keeps standard input.
+    *flags |= POSIX_SPAWN_CLOEXEC_DEFAULT | (newSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP);
+    posix_spawn_file_actions_addinherit_np(actions, STDIN_FILENO);
+}
+
+int openExitWatch(pid_t pid) {
+    // kqueue(2): the NOTE_EXIT event stays queued, and the queue readable,
+    // until kevent() retrieves it, which nothing does. The filter sees only
+    // exits after it is added, and the kernel refuses to add it (ESRCH) once
+    // the child has begun to exit; then the reap is polled for.
+    const int fd = kqueue();
+    if (fd < 0)
+        return -1;
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    struct kevent change;
+    EV_SET(&change, pid, EVFILT_PROC, EV_ADD | EV_ONESHOT, NOTE_EXIT, 0, nullptr);
+    if (kevent(fd, &change, 1, nullptr, 0, nullptr) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void keepLargeAllocationsMapped() {
+    // The system's allocator maps large blocks on its own.
+}
+
+QString runHistoryFolder() {
+    return homeFolder() + QStringLiteral("/Library/Logs/Veldrin");
+}
+
+CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {
+    if (c_)
+        previous_ = uselocale(static_cast<locale_t>(c_));
+}
+
+CNumericLocale::~CNumericLocale() {
+    if (c_) {
+        uselocale(static_cast<locale_t>(previous_));
+        freelocale(static_cast<locale_t>(c_));
+    }
+}
+
+} // namespace veldrin
