@@ -20,13 +20,13 @@ namespace {
 constexpr int chatTitleMaxCharacters = 100;
 
 AlertRequest choice(const QString& message, const QString& what, const QString& profile,
-                    const QString& button, QStringList items, int width) {
+                    const QString& button, QStringList items, QStringList details, int width) {
     AlertRequest request = confirmation(message,
                                         QStringLiteral("Choose a ") + what + QStringLiteral(" from the ") +
                                             profileForKey(profile).label +
                                             QStringLiteral(" profile. Up sync must be enabled first."),
                                         button);
-    request.popUp = PopUpList{std::move(items), width};
+    request.popUp = PopUpList{std::move(items), width, std::move(details)};
     return request;
 }
 
@@ -179,12 +179,16 @@ AlertRequest chatListFailedAlert(const QString& failure) {
     return nothingToOffer(QStringLiteral("Could not list chats"), failure);
 }
 
+// A project's key is its folder's path: what tells two of the same name apart.
 AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects) {
     QStringList names;
-    for (const OfferCandidate& project : projects)
+    QStringList paths;
+    for (const OfferCandidate& project : projects) {
         names.append(project.name);
+        paths.append(project.key);
+    }
     return choice(QStringLiteral("Offer a project for cloud sync"), QStringLiteral("project"), profile,
-                  QStringLiteral("Offer Project"), names, 360);
+                  QStringLiteral("Offer Project"), names, paths, 360);
 }
 
 AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats) {
@@ -192,7 +196,7 @@ AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& cha
     for (const OfferCandidate& chat : chats)
         titles.append(chatPopUpTitle(chat.name));
     return choice(QStringLiteral("Offer a chat for cloud sync"), QStringLiteral("chat"), profile,
-                  QStringLiteral("Offer Chat"), titles, 460);
+                  QStringLiteral("Offer Chat"), titles, {}, 460);
 }
 
 ControllerJob offerProject(const QString& profile, const OfferCandidate& project) {

@@ -79,9 +79,10 @@ TEST(Offering, ProjectsSortedByNameOnlyThoseWithOneAndTheChosenOneOffered) {
     EXPECT_EQ(choice.buttons, (QStringList{"Offer Project", "Cancel"}));
     EXPECT_EQ(choice.popUp->items, (QStringList{"Alpha", "beta", "gamma", "web", "web"}));
     EXPECT_EQ(choice.popUp->width, 360);
-    // Equal names keep their order: the fifth item is the second "web".
-    EXPECT_EQ(h.calls().first(),
-              (QStringList{"cloud", "offer", "alt", localProjects("alt").projects[4].key}));
+    // Each item's detail is its project's path, which tells the two "web"
+    // apart; the fifth item's project is the one offered.
+    EXPECT_EQ(choice.popUp->details.mid(0, 3), (QStringList{"/a", "/b", "/g"}));
+    EXPECT_EQ(h.calls().first(), (QStringList{"cloud", "offer", "alt", choice.popUp->details.value(4)}));
     EXPECT_EQ(h.fakes.lastWindow()->title, "Offer web");
 
     h.delegate->offerCloudProject(QString("alt")); // Cancel
