@@ -33,6 +33,14 @@ bool stopFinished(test::Harness& h) {
 
 using Operation = void (AppDelegate::*)();
 
+// The newest entry of Recent Runs, as the menu shows it.
+QString newestRecentRun(test::Harness& h) {
+    for (const MenuEntry& e : h.statusItem().open().entries)
+        if (e.title == "Recent Runs" && e.submenu)
+            return e.submenu->entries.front().title;
+    return {};
+}
+
 } // namespace
 
 TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
@@ -62,6 +70,7 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     for (const pid_t pid : apps.running())
         EXPECT_FALSE(test::processAlive(pid)) << pid;
     EXPECT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
+    EXPECT_TRUE(newestRecentRun(h).endsWith(" Quit All ChatGPT Processes — finished"));
 }
 
 TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
@@ -274,6 +283,9 @@ TEST(StopSequence, SurvivorsInQueryOrderCancelTheJobAndOddIdentifiersAreNeverSig
         ASSERT_TRUE(stopFinished(job));
         EXPECT_TRUE(job.transcript().endsWith("did not stop…\n" + cancellation))
             << job.transcript().toStdString();
+        // Cancelled, it is not reported as a success.
+        EXPECT_EQ(job.fakes.lastWindow()->strip, "Failed — 0:00");
+        EXPECT_TRUE(newestRecentRun(job).endsWith(" — failed")) << newestRecentRun(job).toStdString();
         EXPECT_EQ(job.calls().count(), job.calls().count({"app-processes"}));
     }
 }
