@@ -72,8 +72,8 @@ constexpr int mostRowsShown = 8;
 
 // The list goes between the texts and the buttons, under the texts. It is
 // named by the text above it, which asks for the choice; an item whose text
-// repeats shows its detail on a second line, and every detail is the item's
-// tooltip and description.
+// repeats shows its detail after it, and every detail is the item's tooltip
+// and description.
 void addPopUp(QMessageBox& box, const PopUpList& list, const QString& label) {
     auto* popUp = new QListWidget(&box);
     popUp->setObjectName(QStringLiteral("alertPopUp"));
@@ -81,13 +81,13 @@ void addPopUp(QMessageBox& box, const PopUpList& list, const QString& label) {
     for (QLabel* text : box.findChildren<QLabel*>())
         if (text->text() == label)
             text->setBuddy(popUp);
-    // Items are shown as plain text; a line break is only ours, before a detail.
+    // Items are shown as plain text, one line each.
     const auto oneLine = [](QString text) { return text.replace(QLatin1Char('\n'), QLatin1Char(' ')); };
     for (qsizetype i = 0; i < list.items.size(); ++i) {
         const QString text = oneLine(list.items[i]);
         const QString detail = oneLine(list.details.value(i));
         const bool shownTwice = !detail.isEmpty() && list.items.count(list.items[i]) > 1;
-        auto* item = new QListWidgetItem(shownTwice ? text + QLatin1Char('\n') + detail : text, popUp);
+        auto* item = new QListWidgetItem(shownTwice ? text + QStringLiteral(" — ") + detail : text, popUp);
         if (!detail.isEmpty()) {
             item->setToolTip(literalToolTip(detail));
             item->setData(Qt::AccessibleDescriptionRole, detail);

@@ -81,7 +81,7 @@ TEST(QtAlerts, AnswersWithThePositionsOfTheChosenButtonAndListItem) {
             EXPECT_EQ(list->text(QAccessible::Name), label->text());
             // Items as given; the two "a" show their details, and every detail
             // is its item's tooltip and description, shown literally.
-            EXPECT_EQ(popUp->item(0)->text(), "a\n/p/1");
+            EXPECT_EQ(popUp->item(0)->text(), "a — /p/1");
             EXPECT_EQ(popUp->item(1)->text(), "R&D <b>x</b>");
             EXPECT_EQ(popUp->item(2)->toolTip(), "/p/3");
             EXPECT_EQ(popUp->item(1)->toolTip(), "<p style='white-space:pre'>/p/&lt;b&gt;2&lt;/b&gt;</p>");
