@@ -86,7 +86,11 @@ TEST(QtAlerts, AnswersWithThePositionsOfTheChosenButtonAndListItem) {
             EXPECT_EQ(popUp->item(2)->toolTip(), "/p/3");
             EXPECT_EQ(popUp->item(1)->toolTip(), "<p style='white-space:pre'>/p/&lt;b&gt;2&lt;/b&gt;</p>");
             EXPECT_EQ(list->child(1)->text(QAccessible::Description), "/p/<b>2</b>");
-            // The focus shows as a frame that stands out from the box by 3:1.
+            // The focus, once the box is the active window, shows as a frame
+            // that stands out from the box by 3:1.
+            for (int turn = 0; turn < 250 && !popUp->hasFocus(); ++turn)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+            ASSERT_TRUE(popUp->hasFocus());
             const QImage shown = popUp->grab().toImage();
             EXPECT_GE(test::contrast(shown.pixel(0, shown.height() / 2),
                                      box.palette().color(QPalette::Window).rgb()),
