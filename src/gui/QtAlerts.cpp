@@ -1,5 +1,7 @@
 #include "gui/QtAlerts.h"
 
+#include "gui/LiteralToolTip.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -7,7 +9,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -57,14 +58,6 @@ QColor focusFrameColour(const QPalette& palette) {
         contrastRatio(highlight, palette.color(QPalette::Base)) >= 3.0)
         return highlight;
     return palette.color(QPalette::WindowText);
-}
-
-// Tooltips are shown as rich text when they look like markup; such a text
-// is escaped so that it still shows as it is.
-QString literalToolTip(const QString& text) {
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 constexpr int focusFrameWidth = 2;
