@@ -151,12 +151,10 @@ run() { # PANEL TINT
     sleep 6
     shot_icon paused
     open_menu && shot menu-paused 640 0 460 620 && close_all
-    # The offer choice, its list open.
+    # The offer choice, its list in the alert.
     open_menu && xdotool key Up Up Up Up Up Up Right Down Down Right Down Down Down Down Return && sleep 1.5
     eval "$(xdotool getwindowgeometry --shell "$(newest_window Veldrin)")"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 53)) click 1
-    sleep 0.7
-    shot offer-project $((X - 8)) $((Y - 8)) $((WIDTH + 16)) $((HEIGHT + 100))
+    shot offer-project $((X - 8)) $((Y - 8)) $((WIDTH + 16)) $((HEIGHT + 16))
     close_all
 
     kill "$VELDRIN_PID"

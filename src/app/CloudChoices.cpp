@@ -27,7 +27,12 @@ void AppDelegate::offerCloudProject(const QVariant& representedObject) {
     if (representedObject.typeId() != QMetaType::QString)
         return;
     const QString profile = representedObject.toString();
-    const QList<OfferCandidate> projects = localProjects(profile);
+    const ProjectListing listing = localProjects(profile);
+    if (listing.failure) {
+        platform_.alerts->runModal(offering::projectListFailedAlert(*listing.failure));
+        return;
+    }
+    const QList<OfferCandidate>& projects = listing.projects;
     if (projects.isEmpty()) {
         platform_.alerts->runModal(offering::noProjectsAlert());
         return;

@@ -164,6 +164,8 @@ bool layOutSandbox(const QString& home, const QString& systemRoot, QString* erro
     bool ok = copyResource(QStringLiteral(":/sim/veldrin"), home + QStringLiteral("/bin/veldrin"), error) &&
               copyResource(QStringLiteral(":/sim/standin-app"), home + QStringLiteral("/.sim/standin-app"),
                            error) &&
+              copyResource(QStringLiteral(":/sim/app-control"), home + QStringLiteral("/.sim/app-control"),
+                           error) &&
               // Alt matches Primary, Tri lags a build behind; one list in each format.
               makeBundle(bundle(primaryProfile), primaryProfile, QStringLiteral("27"), false, error) &&
               makeBundle(bundle(altProfile), altProfile, QStringLiteral("27"), false, error) &&

@@ -16,7 +16,7 @@ void AppDelegate::applyLidKeepAwakeState(std::optional<bool> value) {
         // Stored only when it changes: a reading comes every 15 s, and each
         // store rewrites and syncs the settings file.
         if (platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey))
-            platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, false);
+            lid.lidManagedNotStored = platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, false);
         return;
     }
     if (!lid.lidSystemActivity && platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey))
@@ -71,7 +71,7 @@ void AppDelegate::finishLidChange(bool desired, const ShellResult& change, const
     const std::optional<bool> verified = lidReading(reading).value;
     if (verified == desired) {
         // Stored first, so that turning on begins the assertion and turning off ends it.
-        platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, desired);
+        lid.lidManagedNotStored = platform_.defaults->setBool(lid.lidKeepAwakeManagedKey, desired);
         applyLidKeepAwakeState(verified);
         lid.lidKeepAwakeError.reset();
         return;

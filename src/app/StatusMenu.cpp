@@ -61,6 +61,7 @@ void AppDelegate::rebuildMenu(StatusMenu& menu) {
     power.lidKeepAwakeEnabled = lid.lidKeepAwakeEnabled;
     power.lidKeepAwakeChanging = lid.lidKeepAwakeChanging;
     power.lidKeepAwakeError = lid.lidKeepAwakeError;
+    power.lidManagedNotStored = lid.lidManagedNotStored;
     power.lidKeepAwakeManaged = [this] { return platform_.defaults->boolForKey(lid.lidKeepAwakeManagedKey); };
     s.toolsSection = toolsEntry(power);
     s.recentRuns = recentRunsEntry(recentRuns());

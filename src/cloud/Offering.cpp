@@ -20,18 +20,68 @@ namespace {
 constexpr int chatTitleMaxCharacters = 100;
 
 AlertRequest choice(const QString& message, const QString& what, const QString& profile,
-                    const QString& button, QStringList items, int width) {
+                    const QString& button, QStringList items, QStringList details, int width) {
     AlertRequest request = confirmation(message,
                                         QStringLiteral("Choose a ") + what + QStringLiteral(" from the ") +
                                             profileForKey(profile).label +
                                             QStringLiteral(" profile. Up sync must be enabled first."),
                                         button);
-    request.popUp = PopUpList{std::move(items), width};
+    request.popUp = PopUpList{std::move(items), width, std::move(details)};
     return request;
 }
 
 AlertRequest nothingToOffer(const QString& message, const QString& informativeText) {
     return {AlertStyle::warning, message, informativeText, {QStringLiteral("OK")}, std::nullopt};
+}
+
+// The projects of a state file, in file order, or why it is not one.
+ProjectListing parseStateFile(const QString& path, const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        return {{},
+                path + QStringLiteral(" is not valid JSON (") + error.errorString() +
+                    QStringLiteral(" at byte ") + QString::number(error.offset) + QLatin1Char(')')};
+    if (!document.isObject())
+        return {{}, path + QStringLiteral(" does not hold a JSON object")};
+    // A state file without projects has none to offer.
+    const QJsonValue projects = document.object().value(QLatin1String("local-projects"));
+    if (projects.isUndefined())
+        return {};
+    if (!projects.isObject())
+        return {{}, path + QStringLiteral(": \"local-projects\" is not a JSON object")};
+    ProjectListing listing;
+    const QJsonObject members = projects.toObject();
+    for (auto it = members.begin(); it != members.end(); ++it) {
+        const QJsonValue name = it.value().toObject().value(QLatin1String("name"));
+        if (it.value().isObject() && name.isString())
+            listing.projects.append({it.key(), name.toString()});
+    }
+    return listing;
+}
+
+// What the state file at `path` holds, as `read` found it.
+ProjectListing projectListing(const QString& path, const BoundedRead& read) {
+    using Problem = BoundedRead::Problem;
+    switch (read.problem) {
+    case Problem::none:
+        break;
+    case Problem::missing:
+        return {};
+    case Problem::unreadable:
+        return {{}, path + QStringLiteral(": ") + read.reason};
+    case Problem::notRegular:
+        return {{}, path + QStringLiteral(" is not a regular file")};
+    case Problem::tooLarge:
+        return {{},
+                path + QStringLiteral(" is larger than ") +
+                    QString::number(globalStateMaxBytes / (1024 * 1024)) + QStringLiteral(" MiB")};
+    case Problem::changed:
+        return {{}, path + QStringLiteral(" changed while it was read")};
+    }
+    ProjectListing listing = parseStateFile(path, read.contents.value_or(QByteArray()));
+    sortByName(listing.projects);
+    return listing;
 }
 
 } // namespace
@@ -41,18 +91,7 @@ QString globalStateFile(const QString& profile) {
 }
 
 QList<OfferCandidate> parseLocalProjects(const QByteArray& json) {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    const QJsonValue projects = document.object().value(QLatin1String("local-projects"));
-    if (!document.isObject() || !projects.isObject())
-        return {};
-    QList<OfferCandidate> candidates;
-    const QJsonObject members = projects.toObject();
-    for (auto it = members.begin(); it != members.end(); ++it) {
-        const QJsonValue name = it.value().toObject().value(QLatin1String("name"));
-        if (it.value().isObject() && name.isString())
-            candidates.append({it.key(), name.toString()});
-    }
-    return candidates;
+    return parseStateFile(QString(), json).projects;
 }
 
 void sortByName(QList<OfferCandidate>& candidates) {
@@ -64,13 +103,9 @@ void sortByName(QList<OfferCandidate>& candidates) {
                      });
 }
 
-QList<OfferCandidate> localProjects(const QString& profile) {
-    const std::optional<QByteArray> json = readRegularFile(globalStateFile(profile), globalStateMaxBytes);
-    if (!json)
-        return {};
-    QList<OfferCandidate> projects = parseLocalProjects(*json);
-    sortByName(projects);
-    return projects;
+ProjectListing localProjects(const QString& profile) {
+    const QString path = globalStateFile(profile);
+    return projectListing(path, readBoundedFile(path, globalStateMaxBytes));
 }
 
 QStringList listChatsArguments(const QString& profile) {
@@ -136,20 +171,24 @@ AlertRequest noChatsAlert() {
                           QStringLiteral("The selected profile has no chats available to offer."));
 }
 
-AlertRequest chatListFailedAlert(const QString& failure) {
-    return {AlertStyle::warning,
-            QStringLiteral("Could not list chats"),
-            failure,
-            {QStringLiteral("OK")},
-            std::nullopt};
+AlertRequest projectListFailedAlert(const QString& failure) {
+    return nothingToOffer(QStringLiteral("Could not list projects"), failure);
 }
 
+AlertRequest chatListFailedAlert(const QString& failure) {
+    return nothingToOffer(QStringLiteral("Could not list chats"), failure);
+}
+
+// A project's key is its folder's path: what tells two of the same name apart.
 AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects) {
     QStringList names;
-    for (const OfferCandidate& project : projects)
+    QStringList paths;
+    for (const OfferCandidate& project : projects) {
         names.append(project.name);
+        paths.append(project.key);
+    }
     return choice(QStringLiteral("Offer a project for cloud sync"), QStringLiteral("project"), profile,
-                  QStringLiteral("Offer Project"), names, 360);
+                  QStringLiteral("Offer Project"), names, paths, 360);
 }
 
 AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats) {
@@ -157,7 +196,7 @@ AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& cha
     for (const OfferCandidate& chat : chats)
         titles.append(chatPopUpTitle(chat.name));
     return choice(QStringLiteral("Offer a chat for cloud sync"), QStringLiteral("chat"), profile,
-                  QStringLiteral("Offer Chat"), titles, 460);
+                  QStringLiteral("Offer Chat"), titles, {}, 460);
 }
 
 ControllerJob offerProject(const QString& profile, const OfferCandidate& project) {

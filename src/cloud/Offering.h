@@ -22,7 +22,7 @@ struct OfferCandidate {
     friend bool operator==(const OfferCandidate&, const OfferCandidate&) = default;
 };
 
-// A state file larger than this offers nothing.
+// A state file larger than this is not read.
 inline constexpr qint64 globalStateMaxBytes = 16 * 1024 * 1024;
 // Listing chats keeps the user waiting: it may not take longer than this.
 inline constexpr QueryLimits chatListLimits{std::chrono::seconds(15), 4 * 1024 * 1024};
@@ -34,8 +34,17 @@ QString globalStateFile(const QString& profile);
 QList<OfferCandidate> parseLocalProjects(const QByteArray& json);
 // Sorted by name, case-insensitively in the user's locale; equal names keep their order.
 void sortByName(QList<OfferCandidate>& candidates);
-// The profile's projects, sorted; none for a file that is missing, too large or not a state file.
-QList<OfferCandidate> localProjects(const QString& profile);
+
+// The projects to choose from, or why they could not be read.
+struct ProjectListing {
+    QList<OfferCandidate> projects; // sorted by name
+    // Why the state file could not be read: unreadable, too large, not JSON,
+    // not a state file. None for a list, even an empty one, and for a missing
+    // file (a profile whose app has never run has no projects).
+    std::optional<QString> failure;
+};
+// The profile's projects.
+ProjectListing localProjects(const QString& profile);
 
 QStringList listChatsArguments(const QString& profile);
 
@@ -58,6 +67,7 @@ namespace offering {
 
 AlertRequest noProjectsAlert();
 AlertRequest noChatsAlert();
+AlertRequest projectListFailedAlert(const QString& failure);
 AlertRequest chatListFailedAlert(const QString& failure);
 AlertRequest projectChoice(const QString& profile, const QList<OfferCandidate>& projects);
 AlertRequest chatChoice(const QString& profile, const QList<OfferCandidate>& chats);

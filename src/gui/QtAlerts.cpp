@@ -1,14 +1,18 @@
 #include "gui/QtAlerts.h"
 
+#include "gui/LiteralToolTip.h"
+
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace veldrin {
@@ -32,15 +36,72 @@ QString literalButtonText(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-// The list goes between the texts and the buttons, under the texts.
-void addPopUp(QMessageBox& box, const PopUpList& list) {
-    auto* popUp = new QComboBox(&box);
+// The WCAG contrast ratio of two colours, from their relative luminance.
+double contrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](float v) {
+            return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The focused list's frame: the highlight colour where it stands out by 3:1
+// from the window around the list and from the list's own base; otherwise
+// the window's text colour, which every usable palette sets apart from both.
+QColor focusFrameColour(const QPalette& palette) {
+    const QColor highlight = palette.color(QPalette::Highlight);
+    if (contrastRatio(highlight, palette.color(QPalette::Window)) >= 3.0 &&
+        contrastRatio(highlight, palette.color(QPalette::Base)) >= 3.0)
+        return highlight;
+    return palette.color(QPalette::WindowText);
+}
+
+constexpr int focusFrameWidth = 2;
+constexpr int mostRowsShown = 8;
+
+// The list goes between the texts and the buttons, under the texts. It is
+// named by the text above it, which asks for the choice; an item whose text
+// repeats shows its detail after it, and every detail is the item's tooltip
+// and description.
+void addPopUp(QMessageBox& box, const PopUpList& list, const QString& label) {
+    auto* popUp = new QListWidget(&box);
     popUp->setObjectName(QStringLiteral("alertPopUp"));
-    // Items are shown as plain text; an item cannot hold a line break.
-    for (QString item : list.items)
-        popUp->addItem(item.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    popUp->setAccessibleName(label);
+    for (QLabel* text : box.findChildren<QLabel*>())
+        if (text->text() == label)
+            text->setBuddy(popUp);
+    // Items are shown as plain text, one line each.
+    const auto oneLine = [](QString text) { return text.replace(QLatin1Char('\n'), QLatin1Char(' ')); };
+    for (qsizetype i = 0; i < list.items.size(); ++i) {
+        const QString text = oneLine(list.items[i]);
+        const QString detail = oneLine(list.details.value(i));
+        const bool shownTwice = !detail.isEmpty() && list.items.count(list.items[i]) > 1;
+        auto* item = new QListWidgetItem(shownTwice ? text + QStringLiteral(" — ") + detail : text, popUp);
+        if (!detail.isEmpty()) {
+            item->setToolTip(literalToolTip(detail));
+            item->setData(Qt::AccessibleDescriptionRole, detail);
+        }
+    }
+    popUp->setSelectionMode(QAbstractItemView::SingleSelection);
+    popUp->setCurrentRow(0);
+    popUp->setTextElideMode(Qt::ElideMiddle); // a long path keeps both of its ends
+    popUp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The focus shows as a frame of the highlight colour; unfocused, the
+    // frame keeps its width, so that nothing moves as the focus comes and goes.
+    const QPalette palette = box.palette();
+    popUp->setStyleSheet(QStringLiteral("QListWidget { border: %1px solid %2; }"
+                                        " QListWidget:focus { border: %1px solid %3; }")
+                             .arg(focusFrameWidth)
+                             .arg(palette.color(QPalette::Mid).name(), focusFrameColour(palette).name()));
     popUp->setFixedWidth(list.width);
-    popUp->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    int height = 2 * focusFrameWidth;
+    for (int row = 0; row < std::min<int>(popUp->count(), mostRowsShown); ++row)
+        height += popUp->sizeHintForRow(row);
+    popUp->setFixedHeight(std::max(height, 2 * focusFrameWidth + popUp->fontMetrics().height()));
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     auto* buttons = box.findChild<QDialogButtonBox*>();
     if (!grid || !buttons) {
@@ -88,7 +149,8 @@ std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& request) {
             box->setEscapeButton(button);
     }
     if (request.popUp)
-        addPopUp(*box, *request.popUp);
+        addPopUp(*box, *request.popUp,
+                 request.informativeText.isEmpty() ? request.message : request.informativeText);
     return box;
 }
 
@@ -100,13 +162,13 @@ AlertResponse QtAlerts::runModal(const AlertRequest& request) {
     box->activateWindow();
     // The box gives its default button the focus as it shows; the list takes
     // it once the box is up, so that arrows choose and Return still confirms.
-    auto* popUp = box->findChild<QComboBox*>(QStringLiteral("alertPopUp"));
+    auto* popUp = box->findChild<QListWidget*>(QStringLiteral("alertPopUp"));
     if (popUp)
         QTimer::singleShot(0, popUp, [popUp] { popUp->setFocus(Qt::OtherFocusReason); });
     QMessageBox* outer = std::exchange(open_, box.get());
     box->exec();
     open_ = outer;
-    const qsizetype selected = popUp ? popUp->currentIndex() : 0;
+    const qsizetype selected = popUp ? std::max(popUp->currentRow(), 0) : 0;
     const QAbstractButton* chosen = box->clickedButton();
     const QVariant index = chosen ? chosen->property(indexProperty) : QVariant();
     return {index.isValid() ? static_cast<AlertAnswer>(index.toLongLong()) : -1, selected};

@@ -1,5 +1,6 @@
 #include "gui/QtMenu.h"
 
+#include "gui/LiteralToolTip.h"
 #include "menu/TitleText.h"
 
 #include <QAction>
@@ -11,12 +12,6 @@
 namespace veldrin {
 
 namespace {
-
-// Tooltips are shown as rich text when they look like markup; wrapping the
-// escaped text keeps them literal.
-QString literalToolTip(const QString& text) {
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
-}
 
 void clearMenu(QMenu* menu) {
     // Submenus are children of the menu, not of their actions: release them

@@ -15,6 +15,9 @@ enum class AlertStyle { warning, informational, critical };
 struct PopUpList {
     QStringList items;
     int width = 0; // points
+    // What tells each item apart from another of the same text (a project's
+    // folder, say), in the items' order; empty when there is nothing to tell.
+    QStringList details;
 };
 
 struct AlertRequest {

@@ -23,6 +23,10 @@ QString lidStatusLine(const PowerSnapshot& power) {
         return statusLineTitle(QStringLiteral("Unavailable — ") + untrustedText(*power.lidKeepAwakeError));
     if (!power.lidKeepAwakeEnabled)
         return QStringLiteral("Checking lid sleep mode…");
+    if (power.lidManagedNotStored)
+        return statusLineTitle((*power.lidKeepAwakeEnabled ? QStringLiteral("On") : QStringLiteral("Off")) +
+                               QStringLiteral(" — not saved for the next launch: ") +
+                               untrustedText(*power.lidManagedNotStored));
     if (!*power.lidKeepAwakeEnabled)
         return QStringLiteral("Off — normal lid sleep applies");
     // Only a setting Veldrin turned on is Veldrin's to keep.

@@ -18,6 +18,7 @@ struct PowerSnapshot {
     std::optional<bool> lidKeepAwakeEnabled;   // none until the first reading
     bool lidKeepAwakeChanging = false;
     std::optional<QString> lidKeepAwakeError;
+    std::optional<QString> lidManagedNotStored; // why "lidKeepAwakeManaged" was not stored
     // The stored "lidKeepAwakeManaged"; asked only when the line depends on it.
     std::function<bool()> lidKeepAwakeManaged;
 };

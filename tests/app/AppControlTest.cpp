@@ -6,7 +6,12 @@
 #include "appcontrol/StopSequence.h"
 #include "menu/MenuText.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
 
 using namespace veldrin;
 using namespace std::chrono_literals;
@@ -27,6 +32,14 @@ bool stopFinished(test::Harness& h) {
 }
 
 using Operation = void (AppDelegate::*)();
+
+// The newest entry of Recent Runs, as the menu shows it.
+QString newestRecentRun(test::Harness& h) {
+    for (const MenuEntry& e : h.statusItem().open().entries)
+        if (e.title == "Recent Runs" && e.submenu)
+            return e.submenu->entries.front().title;
+    return {};
+}
 
 } // namespace
 
@@ -57,6 +70,7 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     for (const pid_t pid : apps.running())
         EXPECT_FALSE(test::processAlive(pid)) << pid;
     EXPECT_TRUE(test::waitUntil([&] { return h.delegate->indicator.state == SyncState::ready; }));
+    EXPECT_TRUE(newestRecentRun(h).endsWith(" Quit All ChatGPT Processes — finished"));
 }
 
 TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
@@ -192,6 +206,56 @@ TEST(AppControl, TheSimulatedUpgradeBringsTriToPrimarysBuild) {
     EXPECT_EQ(builds(), "Alt up to date (build 27) [disabled]\nTri up to date (build 27) [disabled]");
 }
 
+TEST(AppControl, TheSimulatedSyncAllClosesTheAppsAndReopensThem) {
+    test::Harness h;
+    test::installSimulator(h.home);
+    h.home.writeScript(".sim/fast", "");
+    DemoApps apps;
+    QString error;
+    ASSERT_TRUE(apps.start(&error)) << error.toStdString();
+    // The stand-ins running, by process id, and their names.
+    const auto running = [&] {
+        std::map<qint64, QString> found;
+        for (const QString& pid : QDir(h.home.home() + "/.sim/apps").entryList(QDir::Files))
+            if (test::processAlive(pid.toLongLong()))
+                found[pid.toLongLong()] = h.home.readFile(".sim/apps/" + pid).split('\n').value(0);
+        return found;
+    };
+    const auto names = [](const std::map<qint64, QString>& found) {
+        QStringList out;
+        for (const auto& [pid, name] : found)
+            out << name;
+        out.sort();
+        return out;
+    };
+    const std::map<qint64, QString> before = running();
+    ASSERT_EQ(names(before), (QStringList{"ChatGPT", "ChatGPT Alt", "ChatGPT Tri"}));
+
+    h.fakes.alertAnswers = {firstButton};
+    h.delegate->syncAllNow();
+    ASSERT_TRUE(test::waitUntil([&] { return !h.fakes.windows.empty(); }) && h.runFinished());
+    EXPECT_TRUE(h.transcript().contains("Closing ChatGPT, ChatGPT Alt, ChatGPT Tri…\n") &&
+                h.transcript().endsWith("All synced.\n\nFinished with exit code 0.\n"))
+        << h.transcript().toStdString();
+    // The same apps again, each a new process; Tri still ignores TERM.
+    const std::map<qint64, QString> after = running();
+    EXPECT_EQ(names(after), names(before));
+    for (const auto& [pid, name] : before)
+        EXPECT_FALSE(after.contains(pid) || test::processAlive(pid)) << name.toStdString();
+    // TERM to Tri first: by the time the others have gone, it would have too.
+    const auto tri =
+        std::ranges::find(after, QString("ChatGPT Tri"), &std::pair<const qint64, QString>::second);
+    ASSERT_NE(tri, after.end());
+    ::kill(static_cast<pid_t>(tri->first), SIGTERM);
+    for (const auto& [pid, name] : after) {
+        if (pid == tri->first)
+            continue;
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        EXPECT_TRUE(test::waitUntil([pid = pid] { return !test::processAlive(pid); })) << name.toStdString();
+    }
+    EXPECT_TRUE(test::processAlive(tri->first));
+}
+
 TEST(StopSequence, SurvivorsInQueryOrderCancelTheJobAndOddIdentifiersAreNeverSignalled) {
     EXPECT_EQ(killCommand("/bin/kill", "-TERM",
                           {"-1", "0", "1", "--help", "12abc", " 12", "", "٣٤", "007", "4242"}),
@@ -219,6 +283,9 @@ TEST(StopSequence, SurvivorsInQueryOrderCancelTheJobAndOddIdentifiersAreNeverSig
         ASSERT_TRUE(stopFinished(job));
         EXPECT_TRUE(job.transcript().endsWith("did not stop…\n" + cancellation))
             << job.transcript().toStdString();
+        // Cancelled, it is not reported as a success.
+        EXPECT_EQ(job.fakes.lastWindow()->strip, "Failed — 0:00");
+        EXPECT_TRUE(newestRecentRun(job).endsWith(" — failed")) << newestRecentRun(job).toStdString();
         EXPECT_EQ(job.calls().count(), job.calls().count({"app-processes"}));
     }
 }

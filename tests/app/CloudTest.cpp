@@ -5,6 +5,8 @@
 #include "cloud/Offering.h"
 #include "menu/MenuText.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace veldrin;
@@ -77,13 +79,44 @@ TEST(Offering, ProjectsSortedByNameOnlyThoseWithOneAndTheChosenOneOffered) {
     EXPECT_EQ(choice.buttons, (QStringList{"Offer Project", "Cancel"}));
     EXPECT_EQ(choice.popUp->items, (QStringList{"Alpha", "beta", "gamma", "web", "web"}));
     EXPECT_EQ(choice.popUp->width, 360);
-    // Equal names keep their order: the fifth item is the second "web".
-    EXPECT_EQ(h.calls().first(), (QStringList{"cloud", "offer", "alt", localProjects("alt")[4].key}));
+    // Each item's detail is its project's path, which tells the two "web"
+    // apart; the fifth item's project is the one offered.
+    EXPECT_EQ(choice.popUp->details.mid(0, 3), (QStringList{"/a", "/b", "/g"}));
+    EXPECT_EQ(h.calls().first(), (QStringList{"cloud", "offer", "alt", choice.popUp->details.value(4)}));
     EXPECT_EQ(h.fakes.lastWindow()->title, "Offer web");
 
     h.delegate->offerCloudProject(QString("alt")); // Cancel
     h.delegate->offerCloudProject(QString("tri")); // no state file
     EXPECT_EQ(h.fakes.alerts.back().message, "No projects found");
+    EXPECT_EQ(h.fakes.windows.size(), 1u);
+
+    // A state file that cannot be read says why, rather than pass for an empty list.
+    const QString folder = h.home.home() + "/.codex-tri";
+    const QString file = folder + "/.codex-global-state.json";
+    const QString failed = "Could not list projects";
+    const struct {
+        QByteArray content; // null: a file in the folder's place
+        qint64 size;        // grown to this size, if larger
+        QString message, reason;
+    } lists[] = {
+        {R"({"local-projects": {}, "x": 1})", 0, "No projects found",
+         "The selected profile has no local projects available to offer."},
+        {R"({"local-projects": {"/p": {"name": "p"}}})", globalStateMaxBytes + 1, failed,
+         file + " is larger than 16 MiB"},
+        {R"({"local-projects": )", 0, failed, file + " is not valid JSON (unterminated object at byte 19)"},
+        {"[]", 0, failed, file + " does not hold a JSON object"},
+        {{}, 0, failed, file + ": Not a directory"},
+    };
+    for (const auto& l : lists) {
+        QDir(folder).removeRecursively();
+        QFile::remove(folder);
+        test::writeFile(l.content.isNull() ? folder : file, l.content);
+        if (l.size > 0)
+            QFile::resize(file, l.size);
+        h.delegate->offerCloudProject(QString("tri"));
+        EXPECT_EQ(h.fakes.alerts.back().message, l.message) << l.reason.toStdString();
+        EXPECT_EQ(h.fakes.alerts.back().informativeText, l.reason);
+    }
     EXPECT_EQ(h.fakes.windows.size(), 1u);
 }
 

@@ -99,6 +99,21 @@ TEST(Lid, RefusedOrUnconfirmedChangeSaysWhyWithTheRemedy) {
               "Unavailable — " + h.home.systemRoot() + "/usr/bin/pmset: No such file or directory");
 }
 
+TEST(Lid, ASettingTheStoreCannotKeepIsShownUnderTheSwitch) {
+    Lid h;
+    ASSERT_TRUE(h.read());
+    h.fakes.defaultsWriteProblem = "cannot write /x/Veldrin.conf";
+    h.fakes.alertAnswers = {firstButton};
+    h.delegate->toggleLidKeepAwake();
+    ASSERT_TRUE(h.changed());
+    EXPECT_EQ(h.tools().second, "On — not saved for the next launch: cannot write /x/Veldrin.conf");
+    EXPECT_EQ(h.fakes.events.filter(lidActivity).size(), 1); // kept while it runs
+    h.fakes.defaultsWriteProblem.reset();
+    h.delegate->toggleLidKeepAwake();
+    ASSERT_TRUE(h.changed());
+    EXPECT_EQ(h.tools().second, "Off — normal lid sleep applies");
+}
+
 TEST(IdleLock, AtMostOneAssertionTheChoiceAlwaysStoredAndAProblemShownNotHidden) {
     Lid h;
     const auto idle = [&] { return h.tools(Action::togglePreventIdleScreenLock); };

@@ -2,6 +2,8 @@
 // dark panel colours, its contrast measured from the pixels.
 #include "gui/IndicatorIcon.h"
 
+#include "Contrast.h"
+
 #include <QPainter>
 #include <QtMath>
 
@@ -24,19 +26,7 @@ const QList<std::pair<SyncState, const char*>> states{{SyncState::ready, "ready"
 // The sizes panels ask for most, and the largest one sent.
 const QList<int> sizes{16, 22, 24, 32, 64};
 
-// WCAG's relative luminance and contrast ratio.
-double luminance(QRgb c) {
-    const auto channel = [](int v) {
-        const double s = v / 255.0;
-        return s <= 0.04045 ? s / 12.92 : qPow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
-}
-double contrast(QRgb a, QRgb b) {
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
-}
+using test::contrast;
 
 // The icon drawn on the panel, as the host composes it.
 QImage onPanel(const QImage& icon, const QColor& panel) {
