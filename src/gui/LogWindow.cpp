@@ -5,6 +5,7 @@
 #include "gui/LogBuffer.h"
 #include "gui/QtAlerts.h"
 #include "gui/RunStrip.h"
+#include "menu/TitleText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,6 +66,14 @@ QString suggestedFileName(const QString& title, const QString& historyFile) {
     return (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
 }
 
+// A title as the window system shows it. Titles carry untrusted text (a
+// project's name, a saved run's file name): it is shown as a menu shows it,
+// one line, its bidirectional text isolated, cut at 200 characters. Qt reads
+// "[*]" as the unsaved-changes mark; doubled, it shows as itself.
+QString windowTitleFor(const QString& title) {
+    return menuTitle(untrustedText(title)).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 } // namespace
 
 ThemeAwareTextView::ThemeAwareTextView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -115,9 +124,7 @@ TranscriptWindow::TranscriptWindow(const QString& title)
     // Closing only hides the window while a LogWindow refers to it, and never
     // stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
-    // Qt reads "[*]" in a title as the unsaved-changes mark; doubled, it shows
-    // as itself (an "Offer" title carries a project's name).
-    setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    setWindowTitle(windowTitleFor(title));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

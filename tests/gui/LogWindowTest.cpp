@@ -65,6 +65,16 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
     EXPECT_FALSE(w->isVisible()) << "built, not shown";
     w->winId(); // the title the window system gets
     EXPECT_EQ(w->windowHandle()->title(), "Offer R&D [*] — “quoted” <b>");
+    // Untrusted text in a title stays on one line, cannot turn what follows
+    // it around, and is cut as a menu title is.
+    const std::pair<QString, QString> titles[] = {
+        {QStringLiteral("Run \u202Eevil\nline"), QStringLiteral("\u2068Run \u202Eevil line\u202C\u2069")},
+        {QString(250, QLatin1Char('x')), QString(199, QLatin1Char('x')) + QStringLiteral("…")}};
+    for (const auto& [title, shown] : titles) {
+        QtLogWindow untrusted(title);
+        untrusted.window()->winId();
+        EXPECT_EQ(untrusted.window()->windowHandle()->title(), shown);
+    }
     EXPECT_EQ(w->size(), QSize(760, 440));
     EXPECT_EQ(w->geometry().center(), w->screen()->availableGeometry().center());
     EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
