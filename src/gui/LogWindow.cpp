@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -121,8 +122,8 @@ TranscriptWindow::TranscriptWindow(const QString& title)
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
       plainTitle(title) {
-    // Closing only hides the window while a LogWindow refers to it, and never
-    // stops the run.
+    // Closing only hides the window while a LogWindow refers to it (see
+    // closeEvent), and never stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(windowTitleFor(title));
 
@@ -149,6 +150,18 @@ TranscriptWindow::TranscriptWindow(const QString& title)
 
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &TranscriptWindow::showContextMenu);
+}
+
+void TranscriptWindow::closeEvent(QCloseEvent* event) {
+    if (testAttribute(Qt::WA_DeleteOnClose)) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Hidden rather than closed, whether by Close or by the window manager: a
+    // closed top-level window loses its native window, and a later show() must
+    // find the same window, transcript and all, ready to map again.
+    event->ignore();
+    hide();
 }
 
 QAction* TranscriptWindow::addShortcut(const QString& text, const QKeySequence& keys,

@@ -54,6 +54,9 @@ public:
     // `onlyTheEnd` says whether that has let the start go.
     bool saveTranscript(const QString& path, QString* error = nullptr, bool* onlyTheEnd = nullptr) const;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QAction* addShortcut(const QString& text, const QKeySequence& keys, const std::function<void()>& run);
     void saveAs();

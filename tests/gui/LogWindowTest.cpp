@@ -268,6 +268,36 @@ TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
     EXPECT_EQ(stops, 0) << "closing never stops the run";
 }
 
+TEST(LogWindow, AClosedWindowComesBackWithWhatItShowedAndWhatArrivedMeanwhile) {
+    QtLogWindow log("Log");
+    log.runStarted();
+    log.show();
+    log.append(numberedLines(0, 300));
+    ASSERT_TRUE(waitUntil([&] { return log.transcript() == numberedLines(0, 300); }));
+    TranscriptWindow* window = log.window();
+    keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_W))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(log.window());
+    EXPECT_FALSE(window->isVisible());
+    // Hidden, it keeps its native window: nothing for show() to find missing.
+    EXPECT_TRUE(window->windowHandle() && window->windowHandle()->handle());
+
+    log.append(numberedLines(300, 600));
+    ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
+    log.show();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(log.transcript(), numberedLines(0, 600));
+    QScrollBar* bar = log.textView()->verticalScrollBar();
+    EXPECT_TRUE(waitUntil([&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); }));
+    const auto windows = QApplication::topLevelWidgets();
+    EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                            [](const QWidget* w) {
+                                return w->isVisible() && qobject_cast<const TranscriptWindow*>(w);
+                            }),
+              1);
+    closeAndReap(window);
+}
+
 TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
     QtLogWindow log("Log");
     log.show();
