@@ -71,7 +71,8 @@ void AppDelegate::confirmStop(const std::shared_ptr<ControllerProcess>& process)
     const bool stop = confirmed(
         *platform_.alerts,
         confirmation(QStringLiteral("Stop ") + process->title + QStringLiteral("?"),
-                     QStringLiteral("The controller gets TERM; if it has not ended 5 seconds later, KILL."),
+                     QStringLiteral("Stopping may leave the job half done. Veldrin asks it to stop, and ends "
+                                    "it if it has not stopped within 5 seconds."),
                      QStringLiteral("Stop Run")));
     if (stop && runs.activeProcess == process)
         process->stopRun.requestStop();
