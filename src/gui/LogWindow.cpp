@@ -54,19 +54,6 @@ void keepLargeBuffersMapped() {
 void keepLargeBuffersMapped() {}
 #endif
 
-// What Save As… suggests: the history file's name, or the title without the
-// characters file systems refuse.
-QString suggestedFileName(const QString& title, const QString& historyFile) {
-    if (!historyFile.isEmpty())
-        return QFileInfo(historyFile).fileName();
-    QString name = title.simplified();
-    for (QChar& ch : name) {
-        if (ch.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(ch))
-            ch = QLatin1Char('-');
-    }
-    return (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
-}
-
 // A title as the window system shows it. Titles carry untrusted text (a
 // project's name, a saved run's file name): it is shown as a menu shows it,
 // one line, its bidirectional text isolated, cut at 200 characters. Qt reads
@@ -76,6 +63,25 @@ QString windowTitleFor(const QString& title) {
 }
 
 } // namespace
+
+QString saveAsStartPath(const QString& title, const QString& historyFile) {
+    // The history file's name, or the title without the characters file
+    // systems refuse.
+    QString name = QFileInfo(historyFile).fileName();
+    if (name.isEmpty()) {
+        name = title.simplified();
+        for (QChar& ch : name) {
+            if (ch.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(ch))
+                ch = QLatin1Char('-');
+        }
+        name = (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
+    }
+    // A dialog offered a folder that does not exist falls back to the current
+    // directory, which for a program started from a terminal is anywhere.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QDir folder(!documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath());
+    return folder.filePath(name);
+}
 
 ThemeAwareTextView::ThemeAwareTextView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
@@ -201,9 +207,8 @@ bool TranscriptWindow::saveTranscript(const QString& path, QString* error, bool*
 }
 
 void TranscriptWindow::saveAs() {
-    const QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save As…"), folder.filePath(suggestedFileName(plainTitle, historyFile)));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As…"),
+                                                      saveAsStartPath(plainTitle, historyFile));
     QString error;
     bool onlyTheEnd = false;
     if (path.isEmpty())

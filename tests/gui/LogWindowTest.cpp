@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QLineEdit>
@@ -243,6 +244,17 @@ TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
         EXPECT_EQ(file.readAll(), withHistory ? history : shown.toUtf8());
         EXPECT_FALSE(onlyTheEnd); // the view held it all
     }
+}
+
+TEST(LogWindow, SaveAsStartsInTheDocumentsFolderOrElseHomeWithTheRunsFileName) {
+    const test::TempHome home;
+    const QString runFile = "/runs/2026-12-07_141503_Veldrin Audit.log";
+    EXPECT_EQ(saveAsStartPath("Veldrin Audit", runFile),
+              home.home() + "/2026-12-07_141503_Veldrin Audit.log");
+    ASSERT_TRUE(QDir(home.home()).mkdir("Documents"));
+    EXPECT_EQ(saveAsStartPath("Veldrin Audit", runFile),
+              home.home() + "/Documents/2026-12-07_141503_Veldrin Audit.log");
+    EXPECT_EQ(saveAsStartPath("Offer a/b: \"x\"", QString()), home.home() + "/Documents/Offer a-b- -x-.log");
 }
 
 TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
