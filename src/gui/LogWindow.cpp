@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <mutex>
@@ -141,11 +142,15 @@ TranscriptWindow::TranscriptWindow(const QString& title)
     layout->addWidget(bar);
 
     addAction(runStrip->stopAction());
-    menuActions = {
-        runStrip->stopAction(),
+    const QList<QAction*> commands = {
         addShortcut(QStringLiteral("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] { bar->open(); }),
         addShortcut(QStringLiteral("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveAs(); }),
         addShortcut(QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); })};
+    menuActions = QList<QAction*>{runStrip->stopAction()} + commands;
+    // In sight as buttons too. Tab goes through them, then the transcript
+    // (which has the focus first), then the find bar.
+    setTabOrder(runStrip->addButtons(commands), view);
+    view->setFocus(Qt::OtherFocusReason);
     // Escape closes the find bar first, then the window.
     addShortcut(QString(), QKeySequence(Qt::Key_Escape), [this] {
         if (bar->isVisible())
@@ -174,6 +179,8 @@ QAction* TranscriptWindow::addShortcut(const QString& text, const QKeySequence& 
                                        const std::function<void()>& run) {
     auto* action = new QAction(text, this);
     action->setShortcut(keys);
+    action->setToolTip(text + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
     connect(action, &QAction::triggered, this, run);
     addAction(action);
     return action;

@@ -8,11 +8,13 @@
 
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -206,7 +208,7 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
                        return b->defaultAction() == stop && b->isVisible();
                    });
         };
-        EXPECT_FALSE(log.window()->strip()->isVisible()) << "no run yet";
+        EXPECT_EQ(log.window()->strip()->text(), "") << "no run yet";
         log.runStarted();
         EXPECT_EQ(log.window()->strip()->text(), "Running — 0:00");
         EXPECT_FALSE(stopShown()) << "no Stop without a handler";
@@ -223,6 +225,47 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
         EXPECT_EQ(stops, 1);
         closeAndReap(log.window());
     }
+}
+
+TEST(LogWindow, FindSaveAsAndCloseAreButtonsBesideStopNamedByTheirLabelsInTabOrder) {
+    QtLogWindow log("Run");
+    log.runStarted();
+    log.setStopHandler([] {});
+    log.show();
+    TranscriptWindow* window = log.window();
+    ASSERT_TRUE(waitUntil([&] { return log.isActive(); }));
+    EXPECT_EQ(QApplication::focusWidget(), log.textView());
+    // Tab from the transcript goes round: the find bar is hidden, so the strip's buttons, then back.
+    QStringList names;
+    QWidget* at = log.textView();
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(at, &tab);
+        at = QApplication::focusWidget();
+        names << (at == log.textView() ? "transcript"
+                                       : QAccessible::queryAccessibleInterface(at)->text(QAccessible::Name));
+    }
+    EXPECT_EQ(names, (QStringList{"Stop", "Find…", "Save As…", "Close", "transcript"}));
+
+    // Each does what its key does.
+    const auto button = [&](const QString& label) {
+        for (QToolButton* b : window->strip()->findChildren<QToolButton*>())
+            if (b->text() == label)
+                return b;
+        return static_cast<QToolButton*>(nullptr);
+    };
+    EXPECT_EQ(button("Save As…")->defaultAction(), keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_S)));
+    EXPECT_EQ(button("Find…")->toolTip(), "Find… (Ctrl+F)");
+    button("Find…")->click();
+    EXPECT_TRUE(window->findBar()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), window->findBar()->field());
+    button("Close")->click();
+    EXPECT_FALSE(window->isVisible());
+    // Their texts stay when the run ends; Stop goes.
+    log.runEnded({RunOutcome::Kind::succeeded, 0, 72s});
+    EXPECT_EQ(window->strip()->text(), "Succeeded — exit code 0 · 1:12");
+    EXPECT_TRUE(button("Find…")->isVisibleTo(window));
+    EXPECT_FALSE(button("Stop")->isVisibleTo(window));
 }
 
 TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
