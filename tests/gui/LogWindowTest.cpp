@@ -353,13 +353,14 @@ TEST(LogWindow, AClosedWindowComesBackWithWhatItShowedAndWhatArrivedMeanwhile) {
     closeAndReap(window);
 }
 
-TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
+TEST(LogWindow, FindSelectsAsItIsTypedHighlightsEveryMatchAndSaysWhichOfHowMany) {
     QtLogWindow log("Log");
     log.show();
     log.append("alpha beta\nALPHA gamma\nbeta alpha\n");
     ASSERT_TRUE(waitUntil([&] { return log.transcript().endsWith("beta alpha\n"); }));
     keyAction(log.window(), QKeySequence(Qt::CTRL | Qt::Key_F))->trigger();
-    QLineEdit* field = log.window()->findBar()->field();
+    FindBar* bar = log.window()->findBar();
+    QLineEdit* field = bar->field();
     field->setText("Alpha");
     ASSERT_TRUE(waitUntil([&] { return log.textView()->extraSelections().size() == 3; }));
     for (const auto& highlight : log.textView()->extraSelections())
@@ -367,11 +368,37 @@ TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
 
     QAction* next = keyAction(field, QKeySequence(Qt::Key_Return));
     QAction* previous = keyAction(field, QKeySequence(Qt::SHIFT | Qt::Key_Return));
-    const auto selectedAt = [&] { return log.textView()->textCursor().selectionStart(); };
-    for (const auto& [action, at] : {std::pair{next, 0}, {next, 11}, {next, 28}, {next, 0}, {previous, 28}}) {
+    const auto selected = [&] {
+        return QString::number(log.textView()->textCursor().selectionStart()) + " " + bar->status();
+    };
+    EXPECT_EQ(selected(), "0 1 of 3");
+    for (const auto& [action, shown] : {std::pair{next, "11 2 of 3"},
+                                        {next, "28 3 of 3"},
+                                        {next, "0 1 of 3"},
+                                        {previous, "28 3 of 3"},
+                                        {previous, "11 2 of 3"}}) {
         action->trigger();
-        EXPECT_EQ(selectedAt(), at);
+        EXPECT_EQ(selected(), shown);
     }
+    field->setText("Alphas");
+    EXPECT_EQ(selected(), "11 No matches");
+    // Output arriving is counted too.
+    field->setText("beta");
+    EXPECT_EQ(selected(), "23 2 of 2");
+    log.append("beta\n");
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "2 of 3"; })) << bar->status().toStdString();
+
+    // A transcript of megabytes is read in slices; the count is the same.
+    log.append(numberedLines(0, 200000));
+    ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
+    field->setText("line 1999");
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "1 of 111"; })) << bar->status().toStdString();
+    previous->trigger();
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "111 of 111"; })) << bar->status().toStdString();
+    EXPECT_EQ(log.textView()->textCursor().selectionStart(), log.transcript().lastIndexOf("line 1999"));
+    keyAction(log.window(), QKeySequence(Qt::Key_Escape))->trigger();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_TRUE(log.textView()->extraSelections().isEmpty());
     closeAndReap(log.window());
 }
 
