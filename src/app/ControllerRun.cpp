@@ -43,7 +43,8 @@ void AppDelegate::confirmStop(const std::shared_ptr<Run>& run) {
     const bool stop = confirmed(
         *platform_.alerts,
         confirmation(QStringLiteral("Stop ") + run->title + QStringLiteral("?"),
-                     QStringLiteral("The controller gets TERM; if it has not ended 5 seconds later, KILL."),
+                     QStringLiteral("Stopping may leave the job half done. Veldrin asks it to stop, and ends "
+                                    "it if it has not stopped within 5 seconds."),
                      QStringLiteral("Stop Run")));
     if (stop && runs.activeProcess == run)
         run->requestStop();

@@ -147,17 +147,19 @@ void AppDelegate::showSavedRun(const QString& path, const QString& title,
 
 void AppDelegate::showAllRuns() {
     const QString folder = historyWriter().folder();
-    std::optional<QString> error;
+    const QPointer<AppDelegate> self(this);
+    const auto sayWhy = [self](const std::optional<QString>& error) {
+        if (self && error)
+            self->platform_.alerts->runModal({AlertStyle::warning,
+                                              QStringLiteral("Could not show the runs"),
+                                              *error,
+                                              {QStringLiteral("OK")},
+                                              std::nullopt});
+    };
     if (!QDir().mkpath(folder))
-        error = QStringLiteral("The folder ") + folder + QStringLiteral(" could not be made.");
+        sayWhy(QStringLiteral("The folder ") + folder + QStringLiteral(" could not be made."));
     else
-        error = platform_.workspace->openFolder(folder);
-    if (error)
-        platform_.alerts->runModal({AlertStyle::warning,
-                                    QStringLiteral("Could not show the runs"),
-                                    *error,
-                                    {QStringLiteral("OK")},
-                                    std::nullopt});
+        platform_.workspace->openFolder(folder, sayWhy);
 }
 
 // The saved runs join this session's in Recent Runs once they are read.

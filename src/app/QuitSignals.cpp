@@ -30,7 +30,7 @@ void quitOnTerminationSignals() {
         char buffer[16];
         while (read(signalPipe[0], buffer, sizeof buffer) > 0) {
         }
-        QCoreApplication::quit();
+        QCoreApplication::exit(0); // not quit(): no window may refuse a signal
     });
     struct sigaction action {};
     action.sa_handler = onSignal;

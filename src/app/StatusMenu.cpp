@@ -27,8 +27,9 @@ void dispatch(AppDelegate& d, Action action, const QVariant& representedObject) 
 #undef VELDRIN_PLAIN_ACTION
 #undef VELDRIN_OBJECT_ACTION
     case Action::terminate:
-        // The application's own quit request; termination follows from it.
-        QCoreApplication::quit();
+        // exit(), not quit(): quit() first asks every window to close, and a
+        // log window only hides when asked, which would cancel the quit.
+        QCoreApplication::exit(0);
         return;
     }
 }

@@ -23,18 +23,21 @@ namespace {
 // budget checked between pieces. Together they bound how long the menu bar
 // waits while a chatty run floods the window, on a fast machine and on a slow
 // one alike; what is left follows on the next turn. The cap leaves room in
-// the same turn for dropping the start and for the document compacting its
+// the same turn for laying out the new end (several milliseconds where emoji
+// and CJK text need fallback fonts) and for the document compacting its
 // buffer now and then (over 10 ms for a full window).
-constexpr qsizetype maxCharsPerFlush = 512 * 1024;
+constexpr qsizetype maxCharsPerFlush = 256 * 1024;
 constexpr qint64 flushBudgetMs = 14;
 // Below this a batch always goes in whole, however slow the turn.
 constexpr qsizetype minCharsPerFlush = 64 * 1024;
 
 constexpr int linesPerBlock = 8;
 // A display piece of a long line, and the size past which a line end always
-// starts a new block: laying out a block this long takes well under a
-// millisecond, so a line costs in proportion to its length.
-constexpr qsizetype pieceChars = 4096;
+// starts a new block. The view lays out whole blocks, so following the end
+// of a long line lays out as many pieces as fill the screen, twice a turn:
+// pieces of 4096 characters made that a stretch of 60 to 110 ms over a
+// gigabyte without a line break; at this size it is about a screenful.
+constexpr qsizetype pieceChars = 1024;
 
 // The window keeps the end of a huge transcript (its history file keeps it
 // all); the start goes a megabyte at a time, not a few lines every turn.
@@ -218,7 +221,8 @@ void LogBuffer::postFlush() {
 
 // Main thread. Inserts what has arrived as one edit block, so the view lays
 // out and scrolls once however many pieces it holds; stops at the size cap or
-// the time budget and leaves the rest to the next turn.
+// the time budget and leaves the rest to the next turn. A window grown past
+// its limit drops its start first, in a turn of its own.
 void LogBuffer::flush() {
     QTextCursor cursor;
     // The user decides by scrolling: at the end the view follows the output,
@@ -227,13 +231,19 @@ void LogBuffer::flush() {
     bool atEnd = false;
     if (view) {
         atEnd = view->verticalScrollBar()->value() >= view->verticalScrollBar()->maximum();
+        adjusting = true;
+        if (view->document()->characterCount() > maxShownChars + dropSlack && dropStart(atEnd)) {
+            followEnd(atEnd);
+            adjusting = false;
+            postFlush();
+            return;
+        }
         // A cursor of our own leaves the user's selection alone, and
         // insertText never interprets markup. The empty format lets the
         // palette decide the colour, so a theme switch recolours old text.
         cursor = QTextCursor(view->document());
         cursor.movePosition(QTextCursor::End);
         cursor.beginEditBlock();
-        adjusting = true;
     }
     QElapsedTimer spent;
     spent.start();
@@ -244,7 +254,9 @@ void LogBuffer::flush() {
         {
             QMutexLocker lock(&mutex);
             if (pieces.empty()) {
-                flushPosted = false;
+                // A window grown past its limit drops its start in the next turn.
+                more = view && view->document()->characterCount() > maxShownChars + dropSlack;
+                flushPosted = more;
                 break;
             }
             if (room > maxCharsPerFlush - minCharsPerFlush || spent.elapsed() < flushBudgetMs)
@@ -270,15 +282,18 @@ void LogBuffer::flush() {
     }
     if (view) {
         cursor.endEditBlock();
-        dropStart(atEnd);
-        if (atEnd) {
-            QScrollBar* bar = view->verticalScrollBar();
-            bar->setValue(bar->maximum());
-        }
+        followEnd(atEnd);
         adjusting = false;
     }
     if (more)
         postFlush();
+}
+
+void LogBuffer::followEnd(bool atEnd) {
+    if (!atEnd)
+        return;
+    QScrollBar* bar = view->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 // Up to `room` characters from the front of the queue. Never splits a
@@ -302,19 +317,17 @@ DisplayPiece LogBuffer::takeFront(qsizetype room) {
     return piece;
 }
 
-// Main thread. Once the window holds too much, drops whole blocks from the
-// start, leaving the notice in their place; a view the user has scrolled up
+// Main thread. Drops whole blocks from the start of a window that holds too
+// much, leaving the notice in their place; a view the user has scrolled up
 // keeps showing the same text while it is still there.
-void LogBuffer::dropStart(bool atEnd) {
+bool LogBuffer::dropStart(bool atEnd) {
     QTextDocument* document = view->document();
     const int size = document->characterCount();
-    if (size <= maxShownChars + dropSlack)
-        return;
     const bool noticeShown = document->firstBlock().userState() == noticeState;
     const QTextBlock first = noticeShown ? document->firstBlock().next() : document->firstBlock();
     const QTextBlock keep = document->findBlock(size - maxShownChars);
     if (keep.position() <= first.position())
-        return;
+        return false;
 
     QScrollBar* bar = view->verticalScrollBar();
     const QTextBlock top = document->findBlockByLineNumber(bar->value());
@@ -339,15 +352,16 @@ void LogBuffer::dropStart(bool atEnd) {
     cursor.endEditBlock();
 
     if (atEnd)
-        return;
+        return true;
     const int moved = size - document->characterCount();
     const int heldPosition = topPosition - moved;
     if (heldPosition < document->firstBlock().next().position()) {
         bar->setValue(0);
-        return;
+        return true;
     }
     const QTextBlock held = document->findBlock(heldPosition);
     bar->setValue(held.firstLineNumber() + lineInTop);
+    return true;
 }
 
 } // namespace veldrin

@@ -75,7 +75,8 @@ private:
     void postFlush();
     void flush();
     DisplayPiece takeFront(qsizetype room);
-    void dropStart(bool atEnd);
+    bool dropStart(bool atEnd); // whether it dropped anything
+    void followEnd(bool atEnd);
 
     QPointer<QPlainTextEdit> view; // main thread only
     QString historyFile;           // main thread only

@@ -5,9 +5,11 @@
 #include "gui/LogBuffer.h"
 #include "gui/QtAlerts.h"
 #include "gui/RunStrip.h"
+#include "menu/TitleText.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -19,6 +21,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <mutex>
@@ -52,20 +55,34 @@ void keepLargeBuffersMapped() {
 void keepLargeBuffersMapped() {}
 #endif
 
-// What Save As… suggests: the history file's name, or the title without the
-// characters file systems refuse.
-QString suggestedFileName(const QString& title, const QString& historyFile) {
-    if (!historyFile.isEmpty())
-        return QFileInfo(historyFile).fileName();
-    QString name = title.simplified();
-    for (QChar& ch : name) {
-        if (ch.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(ch))
-            ch = QLatin1Char('-');
-    }
-    return (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
+// A title as the window system shows it. Titles carry untrusted text (a
+// project's name, a saved run's file name): it is shown as a menu shows it,
+// one line, its bidirectional text isolated, cut at 200 characters. Qt reads
+// "[*]" as the unsaved-changes mark; doubled, it shows as itself.
+QString windowTitleFor(const QString& title) {
+    return menuTitle(untrustedText(title)).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
 } // namespace
+
+QString saveAsStartPath(const QString& title, const QString& historyFile) {
+    // The history file's name, or the title without the characters file
+    // systems refuse.
+    QString name = QFileInfo(historyFile).fileName();
+    if (name.isEmpty()) {
+        name = title.simplified();
+        for (QChar& ch : name) {
+            if (ch.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(ch))
+                ch = QLatin1Char('-');
+        }
+        name = (name.isEmpty() ? QStringLiteral("log") : name) + QStringLiteral(".log");
+    }
+    // A dialog offered a folder that does not exist falls back to the current
+    // directory, which for a program started from a terminal is anywhere.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QDir folder(!documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath());
+    return folder.filePath(name);
+}
 
 ThemeAwareTextView::ThemeAwareTextView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
@@ -112,12 +129,10 @@ TranscriptWindow::TranscriptWindow(const QString& title)
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
       plainTitle(title) {
-    // Closing only hides the window while a LogWindow refers to it, and never
-    // stops the run.
+    // Closing only hides the window while a LogWindow refers to it (see
+    // closeEvent), and never stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
-    // Qt reads "[*]" in a title as the unsaved-changes mark; doubled, it shows
-    // as itself (an "Offer" title carries a project's name).
-    setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    setWindowTitle(windowTitleFor(title));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -127,11 +142,15 @@ TranscriptWindow::TranscriptWindow(const QString& title)
     layout->addWidget(bar);
 
     addAction(runStrip->stopAction());
-    menuActions = {
-        runStrip->stopAction(),
+    const QList<QAction*> commands = {
         addShortcut(QStringLiteral("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] { bar->open(); }),
         addShortcut(QStringLiteral("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveAs(); }),
         addShortcut(QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); })};
+    menuActions = QList<QAction*>{runStrip->stopAction()} + commands;
+    // In sight as buttons too. Tab goes through them, then the transcript
+    // (which has the focus first), then the find bar.
+    setTabOrder(runStrip->addButtons(commands), view);
+    view->setFocus(Qt::OtherFocusReason);
     // Escape closes the find bar first, then the window.
     addShortcut(QString(), QKeySequence(Qt::Key_Escape), [this] {
         if (bar->isVisible())
@@ -144,10 +163,24 @@ TranscriptWindow::TranscriptWindow(const QString& title)
     connect(view, &QWidget::customContextMenuRequested, this, &TranscriptWindow::showContextMenu);
 }
 
+void TranscriptWindow::closeEvent(QCloseEvent* event) {
+    if (testAttribute(Qt::WA_DeleteOnClose)) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Hidden rather than closed, whether by Close or by the window manager: a
+    // closed top-level window loses its native window, and a later show() must
+    // find the same window, transcript and all, ready to map again.
+    event->ignore();
+    hide();
+}
+
 QAction* TranscriptWindow::addShortcut(const QString& text, const QKeySequence& keys,
                                        const std::function<void()>& run) {
     auto* action = new QAction(text, this);
     action->setShortcut(keys);
+    action->setToolTip(text + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
     connect(action, &QAction::triggered, this, run);
     addAction(action);
     return action;
@@ -181,9 +214,8 @@ bool TranscriptWindow::saveTranscript(const QString& path, QString* error, bool*
 }
 
 void TranscriptWindow::saveAs() {
-    const QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save As…"), folder.filePath(suggestedFileName(plainTitle, historyFile)));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As…"),
+                                                      saveAsStartPath(plainTitle, historyFile));
     QString error;
     bool onlyTheEnd = false;
     if (path.isEmpty())

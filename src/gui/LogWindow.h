@@ -23,6 +23,10 @@ class FindBar;
 class LogBuffer;
 class RunStrip;
 
+// Where Save As… starts: the user's documents folder, or the home folder
+// where there is none, and the history file's name (else one made of the title).
+QString saveAsStartPath(const QString& title, const QString& historyFile);
+
 // The transcript view: re-applies the system text colours when the palette
 // switches between light and dark, so text already shown stays legible.
 class ThemeAwareTextView : public QPlainTextEdit {
@@ -53,6 +57,9 @@ public:
     // even when the view keeps only its end; else what the view holds, and
     // `onlyTheEnd` says whether that has let the start go.
     bool saveTranscript(const QString& path, QString* error = nullptr, bool* onlyTheEnd = nullptr) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* addShortcut(const QString& text, const QKeySequence& keys, const std::function<void()>& run);

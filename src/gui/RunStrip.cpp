@@ -51,21 +51,32 @@ RunStrip::RunStrip(QWidget* parent)
     stopButton->setDefaultAction(stop);
     stopButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 4, 6, 4);
-    layout->addWidget(icon);
-    layout->addWidget(label, 1);
-    layout->addWidget(stopButton);
+    row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 4, 6, 4);
+    row->addWidget(icon);
+    row->addWidget(label, 1);
+    row->addWidget(stopButton);
     // As tall with the Stop button as without, so the transcript does not
     // move when the run ends.
-    const QMargins margins = layout->contentsMargins();
+    const QMargins margins = row->contentsMargins();
     setMinimumHeight(std::max(stopButton->sizeHint().height(), label->sizeHint().height()) + margins.top() +
                      margins.bottom());
 
     ticker.setSingleShot(true);
     connect(&ticker, &QTimer::timeout, this, &RunStrip::tick);
     updateStop();
-    hide();
+}
+
+QToolButton* RunStrip::addButtons(const QList<QAction*>& actions) {
+    QToolButton* button = stopButton;
+    for (QAction* action : actions) {
+        button = new QToolButton(this);
+        // The action's text is the label, and so the name a screen reader says.
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        row->addWidget(button);
+    }
+    return button;
 }
 
 void RunStrip::runStarted() {
@@ -74,7 +85,6 @@ void RunStrip::runStarted() {
     showTone(Tone::running);
     tick();
     updateStop();
-    show();
 }
 
 void RunStrip::runEnded(const RunOutcome& outcome) {
@@ -93,7 +103,6 @@ void RunStrip::runEnded(const RunOutcome& outcome) {
         break;
     }
     updateStop();
-    show();
 }
 
 void RunStrip::setStopHandler(std::function<void()> handler) {

@@ -3,6 +3,7 @@
 // The strip above a log window's transcript that tells how its run stands:
 // "Running — M:SS", counting, with a Stop button while the run can be
 // stopped; then the outcome in words, with an icon and a colour of its own.
+// The window's own commands stand at its end as buttons.
 
 #include "base/RunOutcome.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QToolButton;
 
@@ -21,8 +23,10 @@ namespace veldrin {
 class RunStrip : public QFrame {
     Q_OBJECT
 public:
-    // Hidden until the run starts.
+    // Without words until the run starts.
     explicit RunStrip(QWidget* parent = nullptr);
+    // A button after Stop for each action, labelled with its text; the last one made.
+    QToolButton* addButtons(const QList<QAction*>& actions);
 
     void runStarted();
     void runEnded(const RunOutcome& outcome);
@@ -47,6 +51,7 @@ private:
     QLabel* icon;
     QLabel* label;
     QToolButton* stopButton;
+    QHBoxLayout* row;
     QAction* stop;
     QTimer ticker;
     QElapsedTimer sinceStart;

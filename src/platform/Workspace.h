@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace veldrin {
@@ -17,9 +18,12 @@ public:
     // reports nothing. Where applications carry no bundle identifiers this
     // quits nothing.
     virtual void terminateApplications(const QStringList& bundleIdentifiers) = 0;
-    // Main thread. Opens `path`, a folder, in the desktop's file manager; the
-    // launch error's description when that cannot happen.
-    virtual std::optional<QString> openFolder(const QString& path) = 0;
+    // Main thread. Opens `path`, a folder, in the desktop's file manager,
+    // without waiting for it; `done` gets, on the main thread (perhaps before
+    // this returns), nothing, or a sentence that names the folder and says
+    // why it could not be shown.
+    using FolderOpened = std::function<void(const std::optional<QString>& error)>;
+    virtual void openFolder(const QString& path, FolderOpened done) = 0;
 };
 
 } // namespace veldrin

@@ -160,8 +160,10 @@ TEST(ControllerRun, StopAsksThenEndsTheWholeGroupTermFirstThenKill) {
     window->requestStop();
     ASSERT_TRUE(h.runFinished());
     ASSERT_EQ(h.fakes.alerts.size(), 2u);
-    EXPECT_EQ(h.fakes.alerts[1].message + "|" + h.fakes.alerts[1].informativeText,
-              "Stop Veldrin Audit?|The controller gets TERM; if it has not ended 5 seconds later, KILL.");
+    EXPECT_EQ(
+        h.fakes.alerts[1].message + "|" + h.fakes.alerts[1].informativeText,
+        "Stop Veldrin Audit?|Stopping may leave the job half done. Veldrin asks it to stop, and ends it "
+        "if it has not stopped within 5 seconds.");
     EXPECT_EQ(h.fakes.alerts[1].buttons, (QStringList{"Stop Run", "Cancel"}));
     EXPECT_EQ(h.transcript(), "working\nStopped by user.\n\nFinished with exit code 9.\n");
     EXPECT_EQ(window->strip, "Stopped — 0:00");

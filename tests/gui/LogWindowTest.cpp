@@ -8,10 +8,13 @@
 
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -65,6 +68,16 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
     EXPECT_FALSE(w->isVisible()) << "built, not shown";
     w->winId(); // the title the window system gets
     EXPECT_EQ(w->windowHandle()->title(), "Offer R&D [*] — “quoted” <b>");
+    // Untrusted text in a title stays on one line, cannot turn what follows
+    // it around, and is cut as a menu title is.
+    const std::pair<QString, QString> titles[] = {
+        {QStringLiteral("Run \u202Eevil\nline"), QStringLiteral("\u2068Run \u202Eevil line\u202C\u2069")},
+        {QString(250, QLatin1Char('x')), QString(199, QLatin1Char('x')) + QStringLiteral("…")}};
+    for (const auto& [title, shown] : titles) {
+        QtLogWindow untrusted(title);
+        untrusted.window()->winId();
+        EXPECT_EQ(untrusted.window()->windowHandle()->title(), shown);
+    }
     EXPECT_EQ(w->size(), QSize(760, 440));
     EXPECT_EQ(w->geometry().center(), w->screen()->availableGeometry().center());
     EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -195,7 +208,7 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
                        return b->defaultAction() == stop && b->isVisible();
                    });
         };
-        EXPECT_FALSE(log.window()->strip()->isVisible()) << "no run yet";
+        EXPECT_EQ(log.window()->strip()->text(), "") << "no run yet";
         log.runStarted();
         EXPECT_EQ(log.window()->strip()->text(), "Running — 0:00");
         EXPECT_FALSE(stopShown()) << "no Stop without a handler";
@@ -212,6 +225,47 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
         EXPECT_EQ(stops, 1);
         closeAndReap(log.window());
     }
+}
+
+TEST(LogWindow, FindSaveAsAndCloseAreButtonsBesideStopNamedByTheirLabelsInTabOrder) {
+    QtLogWindow log("Run");
+    log.runStarted();
+    log.setStopHandler([] {});
+    log.show();
+    TranscriptWindow* window = log.window();
+    ASSERT_TRUE(waitUntil([&] { return log.isActive(); }));
+    EXPECT_EQ(QApplication::focusWidget(), log.textView());
+    // Tab from the transcript goes round: the find bar is hidden, so the strip's buttons, then back.
+    QStringList names;
+    QWidget* at = log.textView();
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(at, &tab);
+        at = QApplication::focusWidget();
+        names << (at == log.textView() ? "transcript"
+                                       : QAccessible::queryAccessibleInterface(at)->text(QAccessible::Name));
+    }
+    EXPECT_EQ(names, (QStringList{"Stop", "Find…", "Save As…", "Close", "transcript"}));
+
+    // Each does what its key does.
+    const auto button = [&](const QString& label) {
+        for (QToolButton* b : window->strip()->findChildren<QToolButton*>())
+            if (b->text() == label)
+                return b;
+        return static_cast<QToolButton*>(nullptr);
+    };
+    EXPECT_EQ(button("Save As…")->defaultAction(), keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_S)));
+    EXPECT_EQ(button("Find…")->toolTip(), "Find… (Ctrl+F)");
+    button("Find…")->click();
+    EXPECT_TRUE(window->findBar()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), window->findBar()->field());
+    button("Close")->click();
+    EXPECT_FALSE(window->isVisible());
+    // Their texts stay when the run ends; Stop goes.
+    log.runEnded({RunOutcome::Kind::succeeded, 0, 72s});
+    EXPECT_EQ(window->strip()->text(), "Succeeded — exit code 0 · 1:12");
+    EXPECT_TRUE(button("Find…")->isVisibleTo(window));
+    EXPECT_FALSE(button("Stop")->isVisibleTo(window));
 }
 
 TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
@@ -233,6 +287,17 @@ TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
         EXPECT_EQ(file.readAll(), withHistory ? history : shown.toUtf8());
         EXPECT_FALSE(onlyTheEnd); // the view held it all
     }
+}
+
+TEST(LogWindow, SaveAsStartsInTheDocumentsFolderOrElseHomeWithTheRunsFileName) {
+    const test::TempHome home;
+    const QString runFile = "/runs/2026-12-07_141503_Veldrin Audit.log";
+    EXPECT_EQ(saveAsStartPath("Veldrin Audit", runFile),
+              home.home() + "/2026-12-07_141503_Veldrin Audit.log");
+    ASSERT_TRUE(QDir(home.home()).mkdir("Documents"));
+    EXPECT_EQ(saveAsStartPath("Veldrin Audit", runFile),
+              home.home() + "/Documents/2026-12-07_141503_Veldrin Audit.log");
+    EXPECT_EQ(saveAsStartPath("Offer a/b: \"x\"", QString()), home.home() + "/Documents/Offer a-b- -x-.log");
 }
 
 TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
@@ -258,13 +323,44 @@ TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
     EXPECT_EQ(stops, 0) << "closing never stops the run";
 }
 
-TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
+TEST(LogWindow, AClosedWindowComesBackWithWhatItShowedAndWhatArrivedMeanwhile) {
+    QtLogWindow log("Log");
+    log.runStarted();
+    log.show();
+    log.append(numberedLines(0, 300));
+    ASSERT_TRUE(waitUntil([&] { return log.transcript() == numberedLines(0, 300); }));
+    TranscriptWindow* window = log.window();
+    keyAction(window, QKeySequence(Qt::CTRL | Qt::Key_W))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(log.window());
+    EXPECT_FALSE(window->isVisible());
+    // Hidden, it keeps its native window: nothing for show() to find missing.
+    EXPECT_TRUE(window->windowHandle() && window->windowHandle()->handle());
+
+    log.append(numberedLines(300, 600));
+    ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
+    log.show();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(log.transcript(), numberedLines(0, 600));
+    QScrollBar* bar = log.textView()->verticalScrollBar();
+    EXPECT_TRUE(waitUntil([&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); }));
+    const auto windows = QApplication::topLevelWidgets();
+    EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                            [](const QWidget* w) {
+                                return w->isVisible() && qobject_cast<const TranscriptWindow*>(w);
+                            }),
+              1);
+    closeAndReap(window);
+}
+
+TEST(LogWindow, FindSelectsAsItIsTypedHighlightsEveryMatchAndSaysWhichOfHowMany) {
     QtLogWindow log("Log");
     log.show();
     log.append("alpha beta\nALPHA gamma\nbeta alpha\n");
     ASSERT_TRUE(waitUntil([&] { return log.transcript().endsWith("beta alpha\n"); }));
     keyAction(log.window(), QKeySequence(Qt::CTRL | Qt::Key_F))->trigger();
-    QLineEdit* field = log.window()->findBar()->field();
+    FindBar* bar = log.window()->findBar();
+    QLineEdit* field = bar->field();
     field->setText("Alpha");
     ASSERT_TRUE(waitUntil([&] { return log.textView()->extraSelections().size() == 3; }));
     for (const auto& highlight : log.textView()->extraSelections())
@@ -272,11 +368,37 @@ TEST(LogWindow, FindHighlightsEveryMatchAndReturnGoesFromOneToTheNext) {
 
     QAction* next = keyAction(field, QKeySequence(Qt::Key_Return));
     QAction* previous = keyAction(field, QKeySequence(Qt::SHIFT | Qt::Key_Return));
-    const auto selectedAt = [&] { return log.textView()->textCursor().selectionStart(); };
-    for (const auto& [action, at] : {std::pair{next, 0}, {next, 11}, {next, 28}, {next, 0}, {previous, 28}}) {
+    const auto selected = [&] {
+        return QString::number(log.textView()->textCursor().selectionStart()) + " " + bar->status();
+    };
+    EXPECT_EQ(selected(), "0 1 of 3");
+    for (const auto& [action, shown] : {std::pair{next, "11 2 of 3"},
+                                        {next, "28 3 of 3"},
+                                        {next, "0 1 of 3"},
+                                        {previous, "28 3 of 3"},
+                                        {previous, "11 2 of 3"}}) {
         action->trigger();
-        EXPECT_EQ(selectedAt(), at);
+        EXPECT_EQ(selected(), shown);
     }
+    field->setText("Alphas");
+    EXPECT_EQ(selected(), "11 No matches");
+    // Output arriving is counted too.
+    field->setText("beta");
+    EXPECT_EQ(selected(), "23 2 of 2");
+    log.append("beta\n");
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "2 of 3"; })) << bar->status().toStdString();
+
+    // A transcript of megabytes is read in slices; the count is the same.
+    log.append(numberedLines(0, 200000));
+    ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
+    field->setText("line 1999");
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "1 of 111"; })) << bar->status().toStdString();
+    previous->trigger();
+    EXPECT_TRUE(waitUntil([&] { return bar->status() == "111 of 111"; })) << bar->status().toStdString();
+    EXPECT_EQ(log.textView()->textCursor().selectionStart(), log.transcript().lastIndexOf("line 1999"));
+    keyAction(log.window(), QKeySequence(Qt::Key_Escape))->trigger();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_TRUE(log.textView()->extraSelections().isEmpty());
     closeAndReap(log.window());
 }
 

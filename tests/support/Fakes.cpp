@@ -114,9 +114,9 @@ struct AlertsFake : Fake<Alerts> {
 struct WorkspaceFake : Fake<Workspace> {
     using Fake::Fake;
     void terminateApplications(const QStringList& ids) override { p.terminateRequests.append(ids); }
-    std::optional<QString> openFolder(const QString& path) override {
+    void openFolder(const QString& path, FolderOpened done) override {
         p.events << "openFolder:" + path;
-        return std::nullopt;
+        done(std::nullopt);
     }
 };
 

@@ -34,12 +34,13 @@ public:
         }
     }
 
-    std::optional<QString> openFolder(const QString& path) override {
+    void openFolder(const QString& path, FolderOpened done) override {
         @autoreleasepool {
             NSURL* url = [NSURL fileURLWithPath:path.toNSString() isDirectory:YES];
             if ([NSWorkspace.sharedWorkspace openURL:url])
-                return std::nullopt;
-            return QStringLiteral("Finder could not open ") + path;
+                done(std::nullopt);
+            else
+                done(QStringLiteral("Finder could not open ") + path + QLatin1Char('.'));
         }
     }
 };
