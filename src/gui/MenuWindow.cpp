@@ -1,7 +1,5 @@
 #include "gui/MenuWindow.h"
 
-#include "menu/TitleText.h"
-
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,12 +19,12 @@ void addEntries(QTreeWidget* tree, QTreeWidgetItem* parent, const std::vector<Me
         if (e.separator)
             continue; // branches and indentation already group the entries
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
-        item->setText(0, menuTitle(e.title));
+        item->setText(0, e.title);
         if (!e.keyEquivalent.isEmpty())
             item->setText(1, QKeySequence(QStringLiteral("Ctrl+") + e.keyEquivalent.toUpper())
                                  .toString(QKeySequence::NativeText));
         if (e.toolTip)
-            item->setToolTip(0, menuTitle(*e.toolTip));
+            item->setToolTip(0, *e.toolTip);
         if (e.checkmark != Checkmark::notSet)
             item->setCheckState(0, e.checkmark == Checkmark::on ? Qt::Checked : Qt::Unchecked);
         item->setData(0, actionRole, int(e.action));

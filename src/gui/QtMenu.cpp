@@ -1,7 +1,6 @@
 #include "gui/QtMenu.h"
 
 #include "gui/LiteralToolTip.h"
-#include "menu/TitleText.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -32,7 +31,7 @@ void configure(QAction* action, QMenu* menu, const MenuEntry& e, const PerformAc
     action->setEnabled(e.enabled);
     action->setCheckable(e.checkmark != Checkmark::notSet);
     action->setChecked(e.checkmark == Checkmark::on);
-    action->setToolTip(e.toolTip ? literalToolTip(menuTitle(*e.toolTip)) : QString());
+    action->setToolTip(e.toolTip ? literalToolTip(*e.toolTip) : QString());
     action->setData(e.representedObject);
     // Ctrl is Command on macOS.
     action->setShortcut(e.keyEquivalent.isEmpty()
@@ -164,10 +163,8 @@ void render(QMenu* menu, const std::vector<MenuEntry>& entries, const std::vecto
 } // namespace
 
 QString literalMenuText(const QString& title) {
-    // A tab or line break would split the title; menuTitle turns them into spaces.
-    QString text = menuTitle(title);
-    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return text;
+    // The model's titles are one line already; an "&" would be a mnemonic.
+    return QString(title).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 void renderMenu(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform) {

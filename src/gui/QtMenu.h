@@ -11,8 +11,8 @@ namespace veldrin {
 
 using PerformAction = std::function<void(Action, const QVariant& representedObject)>;
 
-// Replaces every entry of `menu` with the model's. Titles show literally (an
-// "&" is never a mnemonic) on one line of at most 200 characters, key
+// Replaces every entry of `menu` with the model's. Titles show as they stand
+// (an "&" is never a mnemonic; the model has made them one line), key
 // equivalents use the platform's usual modifier, and a chosen item goes to
 // `perform` once the menu has closed.
 void renderMenu(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform);

@@ -84,7 +84,19 @@ std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& s) {
     m.push_back(s.recentRuns);
     m.push_back(
         MenuEntry::item(QStringLiteral("Quit Veldrin"), Action::terminate, true, QStringLiteral("q")));
-    return m;
+    return withMenuTitles(std::move(m));
+}
+
+std::vector<MenuEntry> withMenuTitles(std::vector<MenuEntry> entries) {
+    for (MenuEntry& e : entries) {
+        e.title = menuTitle(e.title);
+        if (e.toolTip)
+            e.toolTip = menuTitle(*e.toolTip);
+        if (e.submenu)
+            e.submenu = std::make_shared<const Menu>(
+                Menu{menuTitle(e.submenu->title), withMenuTitles(e.submenu->entries)});
+    }
+    return entries;
 }
 
 } // namespace veldrin

@@ -28,6 +28,12 @@ struct MenuSnapshot {
 
 std::vector<MenuEntry> buildStatusMenu(const MenuSnapshot& snapshot);
 
+// `entries` with every title and tooltip, their submenus' too, as a menu
+// shows them (menuTitle: one line, cut at 200 characters). The status menu is
+// made with it, so that each renderer shows the titles as they stand and adds
+// only its own escape (Qt's "&", the D-Bus menu's "_").
+std::vector<MenuEntry> withMenuTitles(std::vector<MenuEntry> entries);
+
 // "Veldrin <version> (build <build>)"; a missing or non-text value shows as "unknown".
 QString composeVersionLabel(const QVariant& shortVersion, const QVariant& bundleVersion);
 // "Alt up to date (build 27)" / "Alt behind (build 26 → 27)", by plain text equality.

@@ -1,7 +1,5 @@
 #include "menu/MenuText.h"
 
-#include "menu/TitleText.h"
-
 namespace veldrin {
 
 namespace {
@@ -14,7 +12,7 @@ void appendEntries(QString& out, const std::vector<MenuEntry>& entries, int dept
             out += QStringLiteral("---\n");
             continue;
         }
-        out += menuTitle(e.title);
+        out += e.title;
         if (!e.enabled)
             out += QStringLiteral(" [disabled]");
         if (e.checkmark == Checkmark::on)
@@ -24,7 +22,7 @@ void appendEntries(QString& out, const std::vector<MenuEntry>& entries, int dept
         if (!e.keyEquivalent.isEmpty())
             out += QStringLiteral(" [key ") + e.keyEquivalent + QLatin1Char(']');
         if (e.toolTip)
-            out += QStringLiteral(" [tip: ") + menuTitle(*e.toolTip) + QLatin1Char(']');
+            out += QStringLiteral(" [tip: ") + *e.toolTip + QLatin1Char(']');
         out += QLatin1Char('\n');
         if (e.submenu)
             appendEntries(out, e.submenu->entries, depth + 1);

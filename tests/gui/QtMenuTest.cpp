@@ -1,6 +1,7 @@
 // The Qt menu: one long-lived QMenu refilled at every opening, titles shown
 // literally on one line, and the chosen operation called after it closes.
 #include "gui/QtMenu.h"
+#include "menu/MenuBuilder.h"
 
 #include "support/TestSupport.h"
 
@@ -17,10 +18,11 @@ TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     checked.checkmark = Checkmark::on;
     checked.toolTip = QStringLiteral("<i>plain</i> & literal");
     const MenuEntry holder = MenuEntry::holder("Cloud & Co", {"Cloud & Co", {checked}});
+    // As the status menu's model makes them: one line of at most 200 characters.
     renderMenu(&menu,
-               {MenuEntry::info("Tom & Jerry <b>bold</b>\nsecond line\t" + QString(300, 'x')),
-                MenuEntry::separatorEntry(),
-                MenuEntry::item("Audit Profiles", Action::auditProfiles, true, "a"), holder},
+               withMenuTitles({MenuEntry::info("Tom & Jerry <b>bold</b>\nsecond line\t" + QString(300, 'x')),
+                               MenuEntry::separatorEntry(),
+                               MenuEntry::item("Audit Profiles", Action::auditProfiles, true, "a"), holder}),
                [](Action, const QVariant&) {});
 
     const auto actions = menu.actions();

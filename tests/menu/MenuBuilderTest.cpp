@@ -88,6 +88,8 @@ TEST(MenuBuilder, EnabledFlagsFollowTheState) {
     s.appProcessFailure = "/home/u/bin/veldrin did not answer\nwithin 10 seconds";
     EXPECT_EQ(buildStatusMenu(s).front().title,
               "Cannot sync — /home/u/bin/veldrin did not answer within 10 seconds");
+    s.appProcessFailure = QString(300, 'x'); // the model cuts; renderers show it as it stands
+    EXPECT_EQ(buildStatusMenu(s).front().title, "Cannot sync — " + QString(185, 'x') + "…");
 
     // The background Claude sync: the Claude items and Sync All are off.
     s = snapshot();

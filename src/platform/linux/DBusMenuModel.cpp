@@ -1,7 +1,5 @@
 #include "platform/linux/DBusMenuModel.h"
 
-#include "menu/TitleText.h"
-
 namespace veldrin {
 
 namespace {
@@ -32,7 +30,7 @@ QString localKey(const MenuEntry& e, int& separators, int& lines) {
 
 QString label(const QString& title) {
     // An underscore is the protocol's mnemonic mark: a literal one is doubled.
-    return menuTitle(title).replace(QLatin1Char('_'), QStringLiteral("__"));
+    return QString(title).replace(QLatin1Char('_'), QStringLiteral("__"));
 }
 
 } // namespace
@@ -60,7 +58,7 @@ QVariantMap dbusMenuProperties(const MenuEntry* e) {
     // reader speaks, and follows its changes, as it does not the label's:
     // the label itself, literally. (No host shows a tooltip from the menu;
     // the Qt menu keeps them.)
-    p.insert(QStringLiteral("accessible-desc"), menuTitle(e->title));
+    p.insert(QStringLiteral("accessible-desc"), e->title);
     // Always sent, so that a change is a new value and never a removal.
     p.insert(QStringLiteral("enabled"), e->enabled);
     if (e->submenu)
