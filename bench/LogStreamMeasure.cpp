@@ -2,6 +2,7 @@
 
 #include "exec/Utf8Stream.h"
 #include "gui/LogWindow.h"
+#include "gui/QtAlerts.h"
 #include "history/RunHistory.h"
 
 #include <QAbstractEventDispatcher>
@@ -281,10 +282,11 @@ Result measure(Handover handover, const QString& file, int repeats) {
     if (!in.open(QIODevice::ReadOnly))
         return {};
 
+    QtAlerts alerts; // none opens here
     // Warm up as a running application would be: fonts, including the
     // fallbacks for the emoji and CJK in the text, loaded and cached.
     {
-        auto log = std::make_unique<QtLogWindow>(QStringLiteral("Warm-up"));
+        auto log = std::make_unique<QtLogWindow>(QStringLiteral("Warm-up"), alerts);
         log->show();
         log->append(QString::fromUtf8(in.read(65536)));
         QElapsedTimer t;
@@ -294,7 +296,7 @@ Result measure(Handover handover, const QString& file, int repeats) {
         dispose(std::move(log));
     }
 
-    auto log = std::make_unique<QtLogWindow>(QStringLiteral("Benchmark"));
+    auto log = std::make_unique<QtLogWindow>(QStringLiteral("Benchmark"), alerts);
     log->show();
     QtLogWindow* w = log.get();
     QPlainTextEdit* view = w->textView();

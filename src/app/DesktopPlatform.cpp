@@ -22,7 +22,6 @@ namespace veldrin {
 Platform makeDesktopPlatform() {
     Platform p;
     p.statusBar = std::make_unique<QtStatusBar>();
-    p.logWindows = std::make_unique<QtLogWindows>();
     p.defaults = makeSettingsDefaults();
     p.clock = makeSystemClock();
     p.scheduler = makeMainThreadScheduler();
@@ -36,6 +35,7 @@ Platform makeDesktopPlatform() {
     p.bundleInfo = makeBundleInfo();
     p.work = std::make_unique<ThreadedWork>();
     p.alerts = std::make_unique<QtAlerts>();
+    p.logWindows = std::make_unique<QtLogWindows>(*p.alerts);
     p.workspace = makeWorkspace();
     p.sleeper = makeSleeper();
     return p;

@@ -3,9 +3,9 @@
 #include "base/BoundedFile.h"
 #include "gui/FindBar.h"
 #include "gui/LogBuffer.h"
-#include "gui/QtAlerts.h"
 #include "gui/RunStrip.h"
 #include "menu/TitleText.h"
+#include "platform/Alerts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -124,11 +124,11 @@ void ThemeAwareTextView::applySystemColours() {
     setPalette(pal);
 }
 
-TranscriptWindow::TranscriptWindow(const QString& title)
+TranscriptWindow::TranscriptWindow(const QString& title, Alerts& alerts)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
-      plainTitle(title) {
+      plainTitle(title), alerts(alerts) {
     // Closing only hides the window while a LogWindow refers to it (see
     // closeEvent), and never stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -223,20 +223,20 @@ void TranscriptWindow::saveAs() {
     if (saveTranscript(path, &error, &onlyTheEnd)) {
         // The history file has gone (pruned, moved): the window holds the end alone.
         if (onlyTheEnd)
-            QtAlerts().runModal({AlertStyle::informational,
-                                 QStringLiteral("Only the end of the transcript was saved."),
-                                 QStringLiteral("Its history file is no longer there, so ") +
-                                     QDir::toNativeSeparators(path) +
-                                     QStringLiteral(" holds what this window still shows."),
-                                 {QStringLiteral("OK")},
-                                 std::nullopt});
+            alerts.runModal({AlertStyle::informational,
+                             QStringLiteral("Only the end of the transcript was saved."),
+                             QStringLiteral("Its history file is no longer there, so ") +
+                                 QDir::toNativeSeparators(path) +
+                                 QStringLiteral(" holds what this window still shows."),
+                             {QStringLiteral("OK")},
+                             std::nullopt});
         return;
     }
     AlertRequest failure;
     failure.message = QStringLiteral("The transcript could not be saved.");
     failure.informativeText = QDir::toNativeSeparators(path) + QStringLiteral(": ") + error;
     failure.buttons = {QStringLiteral("OK")};
-    QtAlerts().runModal(failure);
+    alerts.runModal(failure);
 }
 
 void TranscriptWindow::showContextMenu(const QPoint& at) {
@@ -249,9 +249,9 @@ void TranscriptWindow::showContextMenu(const QPoint& at) {
     menu->exec(view->viewport()->mapToGlobal(at));
 }
 
-QtLogWindow::QtLogWindow(const QString& title, const QWidget* previous) {
+QtLogWindow::QtLogWindow(const QString& title, Alerts& alerts, const QWidget* previous) {
     keepLargeBuffersMapped();
-    auto* window = new TranscriptWindow(title);
+    auto* window = new TranscriptWindow(title, alerts);
 
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, windowWidth, windowHeight);
@@ -330,7 +330,7 @@ bool QtLogWindow::hasPendingText() const {
 }
 
 std::shared_ptr<LogWindow> QtLogWindows::create(const QString& title) {
-    auto window = std::make_shared<QtLogWindow>(title, previous_.data());
+    auto window = std::make_shared<QtLogWindow>(title, alerts_, previous_.data());
     previous_ = window->window();
     return window;
 }

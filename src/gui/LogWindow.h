@@ -19,6 +19,7 @@ class QAction;
 
 namespace veldrin {
 
+class Alerts;
 class FindBar;
 class LogBuffer;
 class RunStrip;
@@ -46,7 +47,8 @@ private:
 class TranscriptWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TranscriptWindow(const QString& title);
+    // Its alerts (a save that failed) go through `alerts`, which outlives it.
+    TranscriptWindow(const QString& title, Alerts& alerts);
 
     ThemeAwareTextView* textView() const { return view; }
     RunStrip* strip() const { return runStrip; }
@@ -71,6 +73,7 @@ private:
     FindBar* bar;
     QList<QAction*> menuActions; // offered in the transcript's context menu
     const QString plainTitle;    // as given, without the doubled marks
+    Alerts& alerts;
     QString historyFile;
 };
 
@@ -78,7 +81,7 @@ class QtLogWindow : public LogWindow {
 public:
     // Main thread. Builds the window without showing it: 760 x 440, centred,
     // or cascaded from `previous` while that is on screen.
-    explicit QtLogWindow(const QString& title, const QWidget* previous = nullptr);
+    QtLogWindow(const QString& title, Alerts& alerts, const QWidget* previous = nullptr);
     // Main thread. A window still on screen stays there, with its transcript,
     // until the user closes it.
     ~QtLogWindow() override;
@@ -109,9 +112,13 @@ private:
 
 class QtLogWindows : public LogWindows {
 public:
+    // The windows' alerts go through `alerts`, the application's own, so
+    // that it knows of them (a menu choice while one is open waits).
+    explicit QtLogWindows(Alerts& alerts) : alerts_(alerts) {}
     std::shared_ptr<LogWindow> create(const QString& title) override;
 
 private:
+    Alerts& alerts_;
     QPointer<QWidget> previous_; // the window made last, while it exists
 };
 

@@ -2,6 +2,7 @@
 // window that outlives its run, and what its user does with it: scroll,
 // stop, find, save, close.
 #include "gui/LogWindow.h"
+#include "gui/QtAlerts.h"
 
 #include "gui/FindBar.h"
 #include "gui/RunStrip.h"
@@ -52,6 +53,9 @@ QAction* keyAction(const QWidget* widget, const QKeySequence& keys) {
     return nullptr;
 }
 
+// What the windows' alerts go through; none opens in these tests.
+QtAlerts alerts;
+
 QString numberedLines(int from, int to) {
     QString text;
     for (int i = from; i < to; ++i)
@@ -62,7 +66,7 @@ QString numberedLines(int from, int to) {
 } // namespace
 
 TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
-    QtLogWindows windows;
+    QtLogWindows windows(alerts);
     const auto log = std::static_pointer_cast<QtLogWindow>(windows.create("Offer R&D [*] — “quoted” <b>"));
     QWidget* w = log->window();
     EXPECT_FALSE(w->isVisible()) << "built, not shown";
@@ -74,7 +78,7 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
         {QStringLiteral("Run \u202Eevil\nline"), QStringLiteral("\u2068Run \u202Eevil line\u202C\u2069")},
         {QString(250, QLatin1Char('x')), QString(199, QLatin1Char('x')) + QStringLiteral("…")}};
     for (const auto& [title, shown] : titles) {
-        QtLogWindow untrusted(title);
+        QtLogWindow untrusted(title, alerts);
         untrusted.window()->winId();
         EXPECT_EQ(untrusted.window()->windowHandle()->title(), shown);
     }
@@ -95,7 +99,7 @@ TEST(LogWindow, IsATitledReadOnlyMonospacedWindowWithoutMinimise) {
 }
 
 TEST(LogWindow, PiecesAreShownLiterallyBackToBack) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     log.show();
     const QString html = QStringLiteral("<b>x</b> & <i> &amp; <a href=\"u\">l</a>");
     QString many;
@@ -117,7 +121,7 @@ TEST(LogWindow, PiecesAreShownLiterallyBackToBack) {
 }
 
 TEST(LogWindow, AppendsFromTwoThreadsKeepTheirOrderAndLoseNothing) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     constexpr int perThread = 3000;
     auto writer = [&](QChar tag) {
         for (int i = 0; i < perThread; ++i)
@@ -137,7 +141,7 @@ TEST(LogWindow, AppendsFromTwoThreadsKeepTheirOrderAndLoseNothing) {
 }
 
 TEST(LogWindow, VisibleWindowOutlivesItsLogWindowWithTheWholeTranscript) {
-    auto log = std::make_unique<QtLogWindow>("Replaced run");
+    auto log = std::make_unique<QtLogWindow>("Replaced run", alerts);
     log->show();
     log->append("early\n");
     ASSERT_TRUE(waitUntil([&] { return log->transcript() == "early\n"; }));
@@ -160,7 +164,7 @@ TEST(LogWindow, VisibleWindowOutlivesItsLogWindowWithTheWholeTranscript) {
 }
 
 TEST(LogWindow, FollowsTheOutputOnlyAtTheEndAndKeepsTheSelection) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     log.show();
     QScrollBar* bar = log.textView()->verticalScrollBar();
     log.append(numberedLines(0, 300));
@@ -197,7 +201,7 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
         {{RunOutcome::Kind::stopped, 15, 12s}, "Stopped — 0:12"},
     };
     for (const auto& [outcome, words] : endings) {
-        QtLogWindow log("Run");
+        QtLogWindow log("Run", alerts);
         log.show();
         QAction* stop = keyAction(log.window(), QKeySequence(Qt::CTRL | Qt::Key_Period));
         ASSERT_TRUE(stop);
@@ -228,7 +232,7 @@ TEST(LogWindow, TheStripTellsHowTheRunStandsAndStopsItOnlyWhileItGoesOn) {
 }
 
 TEST(LogWindow, FindSaveAsAndCloseAreButtonsBesideStopNamedByTheirLabelsInTabOrder) {
-    QtLogWindow log("Run");
+    QtLogWindow log("Run", alerts);
     log.runStarted();
     log.setStopHandler([] {});
     log.show();
@@ -274,7 +278,7 @@ TEST(LogWindow, SaveWritesTheTranscriptsBytesFromTheHistoryFileOrTheView) {
     const QByteArray history = "the start the window no longer holds\r\n" + shown.toUtf8();
     test::writeFile(dir.filePath("history.log"), history);
     for (const bool withHistory : {true, false}) {
-        QtLogWindow log("Log");
+        QtLogWindow log("Log", alerts);
         if (withHistory)
             log.setHistoryFile(dir.filePath("history.log"));
         log.append(shown);
@@ -301,7 +305,7 @@ TEST(LogWindow, SaveAsStartsInTheDocumentsFolderOrElseHomeWithTheRunsFileName) {
 }
 
 TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     int stops = 0;
     log.setStopHandler([&] { ++stops; });
     log.runStarted();
@@ -324,7 +328,7 @@ TEST(LogWindow, CtrlWAndEscapeCloseTheWindowButEscapeClosesAnOpenFindBarFirst) {
 }
 
 TEST(LogWindow, AClosedWindowComesBackWithWhatItShowedAndWhatArrivedMeanwhile) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     log.runStarted();
     log.show();
     log.append(numberedLines(0, 300));
@@ -354,7 +358,7 @@ TEST(LogWindow, AClosedWindowComesBackWithWhatItShowedAndWhatArrivedMeanwhile) {
 }
 
 TEST(LogWindow, FindSelectsAsItIsTypedHighlightsEveryMatchAndSaysWhichOfHowMany) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     log.show();
     log.append("alpha beta\nALPHA gamma\nbeta alpha\n");
     ASSERT_TRUE(waitUntil([&] { return log.transcript().endsWith("beta alpha\n"); }));
@@ -403,7 +407,7 @@ TEST(LogWindow, FindSelectsAsItIsTypedHighlightsEveryMatchAndSaysWhichOfHowMany)
 }
 
 TEST(LogWindow, AMegabyteLineWithoutBreaksArrivesWhole) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     log.show();
     QString line;
     for (int i = 0; line.size() < 1000 * 1000; ++i)
@@ -423,7 +427,7 @@ TEST(LogWindow, AMegabyteLineWithoutBreaksArrivesWhole) {
 }
 
 TEST(LogWindow, AHugeTranscriptKeepsItsEndAfterANoticeThatNamesTheHistoryFile) {
-    QtLogWindow log("Log");
+    QtLogWindow log("Log", alerts);
     const QString lines = numberedLines(0, 1200 * 1000); // over 12 million characters
     log.append(lines);
     ASSERT_TRUE(waitUntil([&] { return !log.hasPendingText(); }));
