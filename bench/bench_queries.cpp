@@ -7,7 +7,8 @@
 //          exit watched on a pidfd)
 //   menu   one menu opening: the app-processes query (the main thread
 //          waits for it, as an opening does), the three Info.plist
-//          reads, the menu model and the fill of a real QMenu (offscreen)
+//          reads, the menu model and the fill of a real QMenu (offscreen),
+//          with Recent Runs listing ten saved runs
 //
 // Usage: bench_queries [--runs=N]   (default 400)
 // Prints medians and the ratios against their targets; exit status 1 when a
@@ -18,6 +19,8 @@
 #include "app/DesktopPlatform.h"
 #include "exec/ControllerCommands.h"
 #include "gui/QtMenu.h"
+#include "history/RunHistory.h"
+#include "platform/System.h"
 #include "plist/PlistWriter.h"
 
 #include <QApplication>
@@ -36,6 +39,19 @@
 extern char** environ;
 
 namespace {
+
+// Ten finished runs in the history folder, as a day of use leaves them.
+void saveTenRuns() {
+    veldrin::HistoryWriter writer(veldrin::runHistoryFolder(), {});
+    const auto now =
+        std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
+    for (int i = 0; i < 10; ++i) {
+        const auto record = writer.begin(QStringLiteral("Veldrin Audit"), now - std::chrono::minutes(10 - i));
+        record->append(QStringLiteral("Auditing…\n\nFinished with exit code %1.\n").arg(i % 3));
+        record->finish(veldrin::controllerOutcome(i % 3, false, std::chrono::seconds(4)));
+    }
+    writer.flush();
+}
 
 // The least a caller can do to run a program and read its answer.
 void bareSpawn(const char* path) {
@@ -82,13 +98,24 @@ int main(int argc, char** argv) {
     const QString home = sandbox.home();
     const QString controller = home + "/bin/veldrin";
 
+    saveTenRuns();
     veldrin::AppDelegate delegate(veldrin::makeDesktopPlatform());
+    delegate.applicationDidFinishLaunching({.statusItem = false, .timers = false});
+    QElapsedTimer loading;
+    loading.start();
+    while (delegate.history.past.size() < 10 && loading.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (delegate.history.past.size() < 10) {
+        std::fprintf(stderr, "bench_queries: Recent Runs lists %d runs, not 10\n",
+                     int(delegate.history.past.size()));
+        return 2;
+    }
     QMenu qmenu;
     veldrin::QtStatusMenu menu(&qmenu, [](veldrin::Action, const QVariant&) {});
     const QByteArray path = controller.toLocal8Bit();
     const QStringList argvList{controller, "app-processes"};
 
-    std::vector<double> bare, shell, opening;
+    std::vector<double> bare, shell, opening, rebuild;
     const auto time = [](std::vector<double>& into, const auto& work) {
         QElapsedTimer t;
         t.start();
@@ -96,12 +123,15 @@ int main(int argc, char** argv) {
         into.push_back(double(t.nsecsElapsed()) / 1000.0);
     };
     for (int i = -20; i < runs; ++i) { // the first twenty warm up and are dropped
-        std::vector<double> b, s, m;
+        std::vector<double> b, s, m, r;
         const auto doBare = [&] { time(b, [&] { bareSpawn(path.constData()); }); };
         const auto doShell = [&] {
             time(s, [&] { veldrin::shell(argvList, veldrin::controllerArgs::quickQuery); });
         };
-        const auto doMenu = [&] { time(m, [&] { delegate.menuWillOpen(menu); }); };
+        const auto doMenu = [&] {
+            time(m, [&] { delegate.menuWillOpen(menu); });
+            time(r, [&] { delegate.rebuildMenu(menu); });
+        };
         // Rotate the order so that none always runs right after another.
         switch (i % 3 < 0 ? 0 : i % 3) {
         case 0:
@@ -126,6 +156,7 @@ int main(int argc, char** argv) {
         bare.push_back(b[0]);
         shell.push_back(s[0]);
         opening.push_back(m[0]);
+        rebuild.push_back(r[0]);
     }
 
     const double base = bench::median(bare);
@@ -142,5 +173,7 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10.0f %10.0f %8.2f %8s  %s\n", "menu opening (query, 3 Info.plist, QMenu fill)",
                 bench::median(opening), bench::percentile90(opening), menuRatio, "<= 1.30",
                 menuOk ? "met" : "MISSED");
+    std::printf("%-44s %10.0f %10.0f\n", "  of which the menu without the query", bench::median(rebuild),
+                bench::percentile90(rebuild));
     return shellOk && menuOk ? 0 : 1;
 }

@@ -88,21 +88,6 @@ bool sameShape(const QMenu* menu, const std::vector<MenuEntry>& entries) {
     return true;
 }
 
-void update(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform) {
-    const QList<QAction*> actions = menu->actions();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const MenuEntry& e = entries[i];
-        QAction* action = actions[qsizetype(i)];
-        if (e.separator)
-            continue;
-        if (e.submenu) {
-            action->menu()->setTitle(literalMenuText(e.submenu->title));
-            update(action->menu(), e.submenu->entries, perform);
-        }
-        configure(action, menu, e, perform);
-    }
-}
-
 // Key equivalents work while the menu is open, as they do in a status menu:
 // Ctrl+letter picks the enabled item that carries it.
 class KeyEquivalentFilter : public QObject {
@@ -129,6 +114,53 @@ protected:
     }
 };
 
+// Whether `a` and `b` give an item the same title, state and choice.
+bool sameItem(const MenuEntry& a, const MenuEntry& b) {
+    return a.separator == b.separator && a.title == b.title && a.action == b.action &&
+           a.keyEquivalent == b.keyEquivalent && a.enabled == b.enabled && a.checkmark == b.checkmark &&
+           a.toolTip == b.toolTip && a.representedObject == b.representedObject;
+}
+
+// `shown`, when given, is what the items were last configured with: an item
+// whose entry has not changed is left alone (unless a click toggled its
+// check), which is most of them at most openings.
+void update(QMenu* menu, const std::vector<MenuEntry>& entries, const std::vector<MenuEntry>* shown,
+            const PerformAction& perform) {
+    const QList<QAction*> actions = menu->actions();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const MenuEntry& e = entries[i];
+        QAction* action = actions[qsizetype(i)];
+        if (e.separator)
+            continue;
+        const MenuEntry* before = shown ? &(*shown)[i] : nullptr;
+        if (e.submenu) {
+            action->menu()->setTitle(literalMenuText(e.submenu->title));
+            update(action->menu(), e.submenu->entries, before ? &before->submenu->entries : nullptr, perform);
+        }
+        if (before && sameItem(e, *before) && action->isChecked() == (e.checkmark == Checkmark::on))
+            continue;
+        configure(action, menu, e, perform);
+    }
+}
+
+void render(QMenu* menu, const std::vector<MenuEntry>& entries, const std::vector<MenuEntry>* shown,
+            const PerformAction& perform) {
+    if (!menu->property("veldrinKeyEquivalents").toBool()) {
+        menu->installEventFilter(new KeyEquivalentFilter(menu));
+        menu->setProperty("veldrinKeyEquivalents", true);
+    }
+    // Each opening brings the same items with new titles and flags, so the
+    // ones already there are reused; making them anew is most of an opening's
+    // cost once the controller has answered.
+    if (sameShape(menu, entries)) {
+        update(menu, entries, shown, perform);
+        return;
+    }
+    clearMenu(menu);
+    menu->setToolTipsVisible(true);
+    fill(menu, entries, perform);
+}
+
 } // namespace
 
 QString literalMenuText(const QString& title) {
@@ -139,20 +171,12 @@ QString literalMenuText(const QString& title) {
 }
 
 void renderMenu(QMenu* menu, const std::vector<MenuEntry>& entries, const PerformAction& perform) {
-    if (!menu->property("veldrinKeyEquivalents").toBool()) {
-        menu->installEventFilter(new KeyEquivalentFilter(menu));
-        menu->setProperty("veldrinKeyEquivalents", true);
-    }
-    // Each opening brings the same items with new titles and flags, so the
-    // ones already there are reused; making them anew is most of an opening's
-    // cost once the controller has answered.
-    if (sameShape(menu, entries)) {
-        update(menu, entries, perform);
-        return;
-    }
-    clearMenu(menu);
-    menu->setToolTipsVisible(true);
-    fill(menu, entries, perform);
+    render(menu, entries, nullptr, perform);
+}
+
+void QtStatusMenu::setEntries(const std::vector<MenuEntry>& entries) {
+    render(menu_, entries, sameShape(menu_, shown_) ? &shown_ : nullptr, perform_);
+    shown_ = entries;
 }
 
 } // namespace veldrin

@@ -24,11 +24,12 @@ QString literalMenuText(const QString& title);
 class QtStatusMenu : public StatusMenu {
 public:
     QtStatusMenu(QMenu* menu, PerformAction perform) : menu_(menu), perform_(std::move(perform)) {}
-    void setEntries(const std::vector<MenuEntry>& entries) override { renderMenu(menu_, entries, perform_); }
+    void setEntries(const std::vector<MenuEntry>& entries) override;
 
 private:
     QMenu* menu_;
     PerformAction perform_;
+    std::vector<MenuEntry> shown_; // what menu_'s items were last given
 };
 
 } // namespace veldrin

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <spawn.h>
 #include <sys/types.h>
@@ -79,6 +80,17 @@ void keepSocketFromSignalling(int fd);
 // send() that answers EPIPE instead of raising SIGPIPE when the other end has
 // gone, where the system has a flag for that (MSG_NOSIGNAL).
 ssize_t sendWithoutSignal(int fd, const QByteArray& data);
+
+// What tells one version of a file from another without reading it: which
+// file it is, its size, and when it was last written and last changed (in
+// nanoseconds since the epoch). Replacing a file, or writing to it, changes
+// its stamp. None when the file cannot be looked at.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0, modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> fileStamp(const QString& path);
 
 // libplist reads and writes <real> values with the C library's atof and
 // printf, which follow the process locale: under a locale with a decimal

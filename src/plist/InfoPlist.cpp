@@ -1,5 +1,6 @@
 #include "plist/InfoPlist.h"
 
+#include "platform/System.h"
 #include "plist/LibPlist.h"
 #include "plist/PlistGuard.h"
 
@@ -8,9 +9,13 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace veldrin {
 
@@ -85,10 +90,34 @@ QString buildFromInfoPlist(QByteArray contents) {
 }
 
 QString build(const QString& bundlePath) {
-    const auto contents = readPlistFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
-    if (!contents)
-        return QStringLiteral("0");
-    return buildFromInfoPlist(*contents);
+    // Every menu opening asks for three builds. A file whose stamp is what it
+    // was at the last reading is not read and parsed again; an upgrade
+    // replaces the file, or writes to it, and so changes its stamp. A file
+    // written less than a second before it is read is not remembered: a
+    // second write within the same tick of the file system's clock could
+    // leave the stamp as it was.
+    const QString path = bundlePath + QStringLiteral("/Contents/Info.plist");
+    static std::mutex mutex;
+    static std::map<QString, std::pair<FileStamp, QString>> known;
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    if (stamp) {
+        const std::lock_guard lock(mutex);
+        const auto it = known.find(path);
+        if (it != known.end() && it->second.first == *stamp)
+            return it->second.second;
+    }
+    const auto contents = readPlistFile(path);
+    const QString result = contents ? buildFromInfoPlist(*contents) : QStringLiteral("0");
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    if (contents && stamp && now - std::max(stamp->modifiedNs, stamp->changedNs) > 1000000000) {
+        const std::lock_guard lock(mutex);
+        if (known.size() >= 16)
+            known.clear();
+        known[path] = {*stamp, result};
+    }
+    return result;
 }
 
 } // namespace veldrin

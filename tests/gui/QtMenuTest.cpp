@@ -58,6 +58,9 @@ TEST(QtMenu, RefillingReusesOrReplacesItemsAndChoicesArriveAfterTheMenuCloses) {
     ASSERT_TRUE(test::waitUntil([&] { return !chosen.empty(); }));
     EXPECT_EQ(chosen[0].first, Action::setCloudMode);
     EXPECT_EQ(chosen[0].second.toStringList(), (QStringList{"pri", "down"}));
+    // The click unchecked the item; the next opening shows the model's check.
+    status.setEntries({MenuEntry::holder("Cloud & more", {"Cloud", {mode}}), quit});
+    EXPECT_TRUE(menu.actions()[0]->menu()->actions()[0]->isChecked());
 
     status.setEntries({quit}); // other items: made anew, the submenu released
     EXPECT_TRUE(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).isEmpty());

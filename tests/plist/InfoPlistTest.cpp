@@ -7,14 +7,17 @@
 #include "plist/PlistGuard.h"
 #include "plist/PlistWriter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <limits>
 #include <sys/stat.h>
 
@@ -104,6 +107,43 @@ TEST_F(InfoPlist, MissingUnreadableOrOversizedFilesReadAsZero) {
     QDir(plistPath()).removeRecursively();
     ASSERT_EQ(::mkfifo(QFile::encodeName(plistPath()).constData(), 0600), 0); // must not hang
     EXPECT_EQ(build(bundle()), "0");
+}
+
+// Openings read the same files again and again; a file left alone for a
+// second is not parsed again, yet every kind of upgrade shows at once: a new
+// file in its place (even with the old one's time and size, as an archive
+// restores it), and the old file written over with its time set back.
+TEST_F(InfoPlist, AnUpgradeShowsAtTheNextReadingWhateverTimeAndSizeItsFileHas) {
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    const auto backdate = [&](const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+    };
+    const auto settle = [] { QThread::msleep(1100); }; // until a reading is remembered
+    ASSERT_EQ(readRaw(xmlBuild("<string>26</string>")), "26");
+    backdate(plistPath());
+    settle();
+    EXPECT_EQ(build(bundle()), "26");
+
+    const QString replacement = dir.filePath("Info.plist.new");
+    QFile f(replacement);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(xmlBuild("<string>27</string>"));
+    f.close();
+    backdate(replacement);
+    ASSERT_EQ(
+        ::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(plistPath()).constData()), 0);
+    EXPECT_EQ(build(bundle()), "27");
+
+    settle();
+    EXPECT_EQ(build(bundle()), "27");
+    QFile in(plistPath());
+    ASSERT_TRUE(in.open(QIODevice::ReadWrite));
+    in.write(xmlBuild("<string>28</string>")); // the same size, over it
+    in.close();
+    backdate(plistPath());
+    EXPECT_EQ(build(bundle()), "28");
 }
 
 } // namespace

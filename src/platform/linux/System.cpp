@@ -9,6 +9,7 @@
 #include <malloc.h>
 #include <mutex>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -33,6 +34,15 @@ int openExitWatch(pid_t pid) {
 void keepLargeAllocationsMapped() {
     static std::once_flag once;
     std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1024 * 1024); });
+}
+
+std::optional<FileStamp> fileStamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    const auto ns = [](const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return FileStamp{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+                     ns(st.st_mtim), ns(st.st_ctim)};
 }
 
 QString runHistoryFolder() {

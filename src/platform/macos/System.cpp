@@ -2,6 +2,7 @@
 
 #include "base/Paths.h"
 
+#include <QFile>
 #include <QSettings>
 
 #include <climits>
@@ -10,6 +11,7 @@
 #include <mach-o/dyld.h>
 #include <sys/event.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/sysctl.h>
 #include <unistd.h>
 #include <xlocale.h>
@@ -57,6 +59,15 @@ int openExitWatch(pid_t pid) {
 
 void keepLargeAllocationsMapped() {
     // The system's allocator maps large blocks on its own.
+}
+
+std::optional<FileStamp> fileStamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    const auto ns = [](const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return FileStamp{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+                     ns(st.st_mtimespec), ns(st.st_ctimespec)};
 }
 
 QString runHistoryFolder() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <future>
 #include <thread>
+#include <vector>
 
 namespace veldrin {
 
@@ -84,9 +85,15 @@ void ThreadedWork::shutdown() {
         if (task->thread.joinable())
             task->thread.join();
     }
-    // Hand-backs still waiting in the event queue find nothing to run.
+    // Hand-backs still waiting in the event queue find nothing to run. Those
+    // not run are let go here, after the tasks: one may hold what holds its
+    // own task (a run keeps the task that reads it), which nothing else frees.
+    std::vector<HandBack> dropped;
+    for (const auto& task : running_)
+        dropped.push_back(std::move(task->result));
     running_.clear();
     mainThread_.reset();
+    dropped.clear();
 }
 
 } // namespace veldrin
