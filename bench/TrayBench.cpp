@@ -1,6 +1,6 @@
 #include "TrayBench.h"
 
-#include "app/Demo.h"
+#include "demo/Demo.h"
 
 #include <QDir>
 #include <QFile>

@@ -90,13 +90,8 @@ void AppDelegate::openCloudLogin() {
 
 // A new terminal window runs the controller's interactive subcommand.
 void AppDelegate::openInteractiveCloudCommand(const QString& subcommand) {
-    const QString commandLine = cloudLogin::commandLine(controller(), subcommand);
-#if defined(Q_OS_MACOS)
-    const QStringList argv = QStringList{systemPath(QStringLiteral("/usr/bin/osascript"))} +
-                             cloudLogin::osascriptArguments(commandLine);
-#else
-    const QStringList argv = cloudLogin::terminalCommand(commandLine);
-#endif
+    const QStringList argv =
+        cloudLogin::terminalWindowCommand(cloudLogin::commandLine(controller(), subcommand));
     // Not waited for: the next cloud refresh shows what the user did there.
     if (const std::optional<QString> error = startDetached(argv))
         platform_.alerts->runModal(cloudLogin::launchFailedAlert(*error));

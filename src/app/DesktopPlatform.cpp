@@ -3,19 +3,9 @@
 #include "gui/LogWindow.h"
 #include "gui/QtAlerts.h"
 #include "gui/QtStatusItem.h"
-#include "gui/QtWorkspace.h"
+#include "platform/DesktopWorkspace.h"
 #include "platform/qt/CoreServices.h"
 #include "platform/qt/ThreadedWork.h"
-
-#if defined(Q_OS_MACOS)
-namespace veldrin {
-std::unique_ptr<Activities> makePowerAssertions();
-std::unique_ptr<Notifications> makeUserNotifications();
-} // namespace veldrin
-#else
-#include "platform/linux/DBusActivities.h"
-#include "platform/linux/DBusNotifications.h"
-#endif
 
 namespace veldrin {
 
@@ -25,13 +15,8 @@ Platform makeDesktopPlatform() {
     p.defaults = makeSettingsDefaults();
     p.clock = makeSystemClock();
     p.scheduler = makeMainThreadScheduler();
-#if defined(Q_OS_MACOS)
-    p.activities = makePowerAssertions();
-    p.notifications = makeUserNotifications();
-#else
-    p.activities = makeDBusActivities();
-    p.notifications = makeDBusNotifications();
-#endif
+    p.activities = makeSystemActivities();
+    p.notifications = makeSystemNotifications();
     p.bundleInfo = makeBundleInfo();
     p.work = std::make_unique<ThreadedWork>();
     p.alerts = std::make_unique<QtAlerts>();

@@ -1,5 +1,8 @@
 #include "cloud/Login.h"
 
+#include "base/Paths.h"
+#include "platform/System.h"
+
 namespace veldrin::cloudLogin {
 
 AlertRequest choiceAlert() {
@@ -52,6 +55,13 @@ QStringList terminalCommand(const QString& commandLine) {
     return {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("/bin/sh"),
             QStringLiteral("-c"),
             commandLine + QStringLiteral("; printf '\\n%s' 'Press Return to close.'; read -r _")};
+}
+
+QStringList terminalWindowCommand(const QString& commandLine) {
+    if (terminalWindow() == TerminalWindow::appleScript)
+        return QStringList{systemPath(QStringLiteral("/usr/bin/osascript"))} +
+               osascriptArguments(commandLine);
+    return terminalCommand(commandLine);
 }
 
 AlertRequest launchFailedAlert(const QString& launchError) {

@@ -28,6 +28,8 @@ QStringList osascriptArguments(const QString& commandLine);
 // line in a shell of a new window, then end with "Press Return to close." and
 // keep the window open until Return.
 QStringList terminalCommand(const QString& commandLine);
+// This system's way of the two: the program and its arguments.
+QStringList terminalWindowCommand(const QString& commandLine);
 
 AlertRequest launchFailedAlert(const QString& launchError);
 

@@ -6,6 +6,7 @@
 #include "gui/RunStrip.h"
 #include "menu/TitleText.h"
 #include "platform/Alerts.h"
+#include "platform/System.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,12 +25,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <mutex>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 namespace veldrin {
 
 namespace {
@@ -39,21 +34,6 @@ constexpr int windowHeight = 440;
 constexpr int fontPointSize = 12;
 // How far each window sits from the one before: about a title bar.
 constexpr int cascadeStep = 28;
-
-#if defined(__GLIBC__)
-// A busy run grows the document's buffers to tens of megabytes. Once large
-// blocks have been freed (an earlier big transcript), glibc slides its mmap
-// threshold up to 32 MB, so a growing buffer stays on the heap that long and
-// is then copied into fresh pages in one go: a stall of the main thread that
-// reached 100 ms on a slow machine. With the threshold pinned, big buffers are
-// mapped early and grow by remapping.
-void keepLargeBuffersMapped() {
-    static std::once_flag once;
-    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1024 * 1024); });
-}
-#else
-void keepLargeBuffersMapped() {}
-#endif
 
 // A title as the window system shows it. Titles carry untrusted text (a
 // project's name, a saved run's file name): it is shown as a menu shows it,
@@ -250,7 +230,7 @@ void TranscriptWindow::showContextMenu(const QPoint& at) {
 }
 
 QtLogWindow::QtLogWindow(const QString& title, Alerts& alerts, const QWidget* previous) {
-    keepLargeBuffersMapped();
+    keepLargeAllocationsMapped();
     auto* window = new TranscriptWindow(title, alerts);
 
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

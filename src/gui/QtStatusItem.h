@@ -16,13 +16,15 @@ class QWidget;
 
 namespace veldrin {
 
-class StatusNotifierItem;
+class DesktopTray;
 
-// The status item. On Linux it is a StatusNotifierItem whose menu the panel
-// draws, registered whenever a StatusNotifierWatcher is on the session bus;
-// on X11 without one, Qt's tray icon docks into an XEmbed tray instead, as
-// soon as one turns up. On macOS it is Qt's status item. Without any tray
-// host the application runs on and the icon appears once one is there.
+// The status item: one long-lived menu, Qt's tray icon where it is wanted,
+// and what the desktop adds to it (platform/DesktopTray.h). On Linux that is
+// a StatusNotifierItem whose menu the panel draws, registered whenever a
+// StatusNotifierWatcher is on the session bus; on X11 without one, Qt's tray
+// icon docks into an XEmbed tray instead, as soon as one turns up. On macOS
+// it is Qt's status item. Without any tray host the application runs on and
+// the icon appears once one is there.
 class QtStatusItem : public QObject, public StatusItem {
     Q_OBJECT
 public:
@@ -50,9 +52,7 @@ private:
     MenuDelegate* delegate_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* trayWatch_ = nullptr;
-    StatusNotifierItem* item_ = nullptr;
-    // Whether hosts can find the ready icon by name.
-    bool namedIcon_ = false;
+    DesktopTray* desktop_ = nullptr;
     QPointer<QWidget> menuWindow_;
     QString toolTip_;
     std::optional<SyncState> indicatorState_;

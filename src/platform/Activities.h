@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace veldrin {
@@ -34,5 +35,9 @@ public:
     virtual ActivityGrant begin(ActivityOption option, const QString& reason) = 0;
     virtual void end(ActivityToken token) = 0;
 };
+
+// The system's own: power assertions on macOS (platform/macos), the
+// freedesktop inhibitors on Linux (platform/linux/DBusActivities.h).
+std::unique_ptr<Activities> makeSystemActivities();
 
 } // namespace veldrin

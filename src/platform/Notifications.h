@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace veldrin {
 
@@ -22,5 +23,9 @@ public:
     // nothing happens but one line on standard error the first time.
     virtual void notify(const Notification& notification, std::function<void()> activate) = 0;
 };
+
+// The system's own: the notification centre on macOS (platform/macos), the
+// freedesktop service on Linux (platform/linux/DBusNotifications.h).
+std::unique_ptr<Notifications> makeSystemNotifications();
 
 } // namespace veldrin

@@ -5,11 +5,11 @@
 // (platform/macos/System.cpp), the build picks one. Nothing else in the
 // program asks which system it is on.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
-
 #include <spawn.h>
 #include <sys/types.h>
 
@@ -41,6 +41,45 @@ void keepLargeAllocationsMapped();
 // The folder where each run's output is kept: ~/.local/state/veldrin/runs
 // (or under $XDG_STATE_HOME), ~/Library/Logs/Veldrin on macOS.
 QString runHistoryFolder();
+
+// When the process `pid` started, in the system's own units; none where it
+// cannot be told. With the process id it names one process for good: an id
+// is reused, a start time with it is not.
+std::optional<QByteArray> processStartTime(pid_t pid);
+
+// This program's own file, with links resolved; none where the system cannot
+// say.
+std::optional<QByteArray> executableFile();
+
+// Keeps the settings in files below `folder`, which XDG_CONFIG_HOME already
+// names, instead of the system's own store: for a sandbox whose settings must
+// not reach the user's. On Linux the settings are such files already; on
+// macOS they would go to the user's defaults domain wherever HOME points.
+void keepSettingsBelow(const QString& folder);
+
+// What starts a program at login: a LaunchAgent on macOS, an XDG autostart
+// entry elsewhere. Writing either is plain file work, done alike everywhere.
+enum class LoginStart { launchAgent, xdgAutostart };
+LoginStart loginStart();
+
+// How a command line made for a shell runs in a new terminal window:
+// Terminal, told through osascript, on macOS; the desktop's terminal emulator
+// elsewhere.
+enum class TerminalWindow { appleScript, terminalEmulator };
+TerminalWindow terminalWindow();
+
+// Whether the process at the other end of the connected local socket `fd`
+// runs as this user.
+bool peerIsThisUser(int fd);
+
+// A connected socket whose other end has gone must not raise SIGPIPE at the
+// next write: on macOS the socket `fd` is told so once (SO_NOSIGPIPE); on
+// Linux each send says so itself.
+void keepSocketFromSignalling(int fd);
+
+// send() that answers EPIPE instead of raising SIGPIPE when the other end has
+// gone, where the system has a flag for that (MSG_NOSIGNAL).
+ssize_t sendWithoutSignal(int fd, const QByteArray& data);
 
 // What tells one version of a file from another without reading it: which
 // file it is, its size, and when it was last written and last changed (in

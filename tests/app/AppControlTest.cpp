@@ -1,7 +1,7 @@
 // Stopping the Codex apps, the maintenance jobs and the other menu operations
 // that run the controller: scripted alert answers, instant pauses, real processes.
-#include "app/DemoApps.h"
 #include "app/Harness.h"
+#include "demo/DemoApps.h"
 
 #include "appcontrol/StopSequence.h"
 #include "menu/MenuText.h"

@@ -2,9 +2,9 @@
 // home folder, the environments it refuses, quitting on TERM, the login entry,
 // and --demo with its sandbox and stand-ins.
 
-#include "app/Autostart.h"
-#include "app/Demo.h"
-#include "app/DemoApps.h"
+#include "autostart/Autostart.h"
+#include "demo/Demo.h"
+#include "demo/DemoApps.h"
 #include "exec/Shell.h"
 #include "exec/Spawn.h"
 #include "plist/PlistWriter.h"

@@ -4,7 +4,7 @@
 // a temporary HOME.
 
 #include "app/AppDelegate.h"
-#include "app/Demo.h"
+#include "demo/Demo.h"
 
 #include "support/Fakes.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 // Opening a folder through xdg-open: a stand-in xdg-open script on PATH
 // answers as the real one does, and what the user is told follows its exit status.
-#include "gui/QtWorkspace.h"
+#include "platform/DesktopWorkspace.h"
 
 #include "support/TestSupport.h"
 

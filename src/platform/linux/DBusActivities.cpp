@@ -150,4 +150,8 @@ std::unique_ptr<Activities> makeDBusActivities() {
     return std::make_unique<DBusActivities>();
 }
 
+std::unique_ptr<Activities> makeSystemActivities() {
+    return makeDBusActivities();
+}
+
 } // namespace veldrin

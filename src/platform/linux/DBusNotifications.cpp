@@ -166,6 +166,10 @@ std::unique_ptr<Notifications> makeDBusNotifications() {
     return std::make_unique<DBusNotifications>();
 }
 
+std::unique_ptr<Notifications> makeSystemNotifications() {
+    return makeDBusNotifications();
+}
+
 } // namespace veldrin
 
 #include "DBusNotifications.moc"

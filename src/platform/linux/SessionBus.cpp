@@ -1,5 +1,7 @@
 #include "platform/linux/SessionBus.h"
 
+#include "platform/DesktopServices.h"
+
 #include <QFile>
 
 #include <dbus/dbus.h>

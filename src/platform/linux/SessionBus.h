@@ -13,9 +13,4 @@ std::optional<QDBusConnection> sessionBusIfAny();
 // The address of that bus, for a connection of one's own.
 std::optional<QByteArray> sessionBusAddress();
 
-// Where there is no session bus, makes Qt's own connection to it (which its
-// tray icon asks for) fail at once instead of autolaunching a bus of its own;
-// the environment children inherit is left as it was. Call once, early.
-void keepQtFromAutolaunchingABus();
-
 } // namespace veldrin

@@ -8,6 +8,7 @@
 #include <locale.h>
 #include <malloc.h>
 #include <mutex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -48,6 +49,52 @@ QString runHistoryFolder() {
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
     return (state.startsWith(QLatin1Char('/')) ? state : homeFolder() + QStringLiteral("/.local/state")) +
            QStringLiteral("/veldrin/runs");
+}
+
+std::optional<QByteArray> processStartTime(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    // The fields after the command's closing parenthesis; the start time is the 22nd field in all.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return std::nullopt;
+    return fields[19];
+}
+
+std::optional<QByteArray> executableFile() {
+    QByteArray path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
+    if (length > 0)
+        return path.left(length);
+    return std::nullopt;
+}
+
+void keepSettingsBelow(const QString&) {
+    // QSettings keeps its files below $XDG_CONFIG_HOME here.
+}
+
+LoginStart loginStart() {
+    return LoginStart::xdgAutostart;
+}
+
+TerminalWindow terminalWindow() {
+    return TerminalWindow::terminalEmulator;
+}
+
+bool peerIsThisUser(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid();
+}
+
+void keepSocketFromSignalling(int) {
+    // MSG_NOSIGNAL on each send instead.
+}
+
+ssize_t sendWithoutSignal(int fd, const QByteArray& data) {
+    return ::send(fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL);
 }
 
 CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {

@@ -63,7 +63,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<Activities> makePowerAssertions() {
+std::unique_ptr<Activities> makeSystemActivities() {
     return std::make_unique<PowerAssertions>();
 }
 

@@ -1,6 +1,6 @@
 // The polite quit of running applications by bundle identifier, through
 // NSRunningApplication: what the application's own Quit menu item would do.
-#include "platform/Workspace.h"
+#include "platform/DesktopWorkspace.h"
 
 #include <memory>
 
@@ -47,7 +47,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<Workspace> makeRunningApplicationsWorkspace() {
+std::unique_ptr<Workspace> makeWorkspace(std::chrono::milliseconds) {
     return std::make_unique<RunningApplicationsWorkspace>();
 }
 

@@ -3,10 +3,16 @@
 #include "base/Paths.h"
 
 #include <QFile>
+#include <QSettings>
 
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
+#include <mach-o/dyld.h>
 #include <sys/event.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysctl.h>
 #include <unistd.h>
 #include <xlocale.h>
 
@@ -66,6 +72,64 @@ std::optional<FileStamp> fileStamp(const QString& path) {
 
 QString runHistoryFolder() {
     return homeFolder() + QStringLiteral("/Library/Logs/Veldrin");
+}
+
+std::optional<QByteArray> processStartTime(pid_t pid) {
+    int query[] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, pid};
+    struct kinfo_proc info {};
+    size_t size = sizeof info;
+    if (sysctl(query, 4, &info, &size, nullptr, 0) != 0 || size == 0)
+        return std::nullopt;
+    return QByteArray::number(qint64(info.kp_proc.p_starttime.tv_sec)) + '.' +
+           QByteArray::number(qint64(info.kp_proc.p_starttime.tv_usec));
+}
+
+std::optional<QByteArray> executableFile() {
+    // dyld(3): a buffer too small answers -1 and the size needed; the path
+    // "may be a symbolic link and not the real file".
+    uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    QByteArray path(qsizetype(size), '\0');
+    char resolved[PATH_MAX];
+    if (size > 0 && _NSGetExecutablePath(path.data(), &size) == 0 && realpath(path.constData(), resolved))
+        return QByteArray(resolved);
+    return std::nullopt;
+}
+
+void keepSettingsBelow(const QString& folder) {
+    // The native settings are the user's defaults domain, wherever HOME
+    // points; these go to a file instead.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+LoginStart loginStart() {
+    return LoginStart::launchAgent;
+}
+
+TerminalWindow terminalWindow() {
+    return TerminalWindow::appleScript;
+}
+
+bool peerIsThisUser(int fd) {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    return getpeereid(fd, &uid, &gid) == 0 && uid == getuid();
+}
+
+void keepSocketFromSignalling(int fd) {
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+}
+
+ssize_t sendWithoutSignal(int fd, const QByteArray& data) {
+    // Older SDKs lack the flag; there a socket told SO_NOSIGPIPE is the only guard.
+#if defined(MSG_NOSIGNAL)
+    constexpr int flags = MSG_NOSIGNAL;
+#else
+    constexpr int flags = 0;
+#endif
+    return ::send(fd, data.constData(), size_t(data.size()), flags);
 }
 
 CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {

@@ -119,7 +119,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<Notifications> makeUserNotifications() {
+std::unique_ptr<Notifications> makeSystemNotifications() {
     return std::make_unique<UserNotifications>();
 }
 

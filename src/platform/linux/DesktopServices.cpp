@@ -1,29 +1,17 @@
-#include "app/DesktopCheck.h"
+#include "platform/DesktopServices.h"
 
-#include "app/CommandLine.h"
-#include "app/DisplayProbe.h"
-#include "base/Paths.h"
-
-#include <QFileInfo>
-#include <QSystemTrayIcon>
-
-#include <memory>
-
-#if !defined(Q_OS_MACOS)
 #include "platform/linux/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#endif
+#include <QGuiApplication>
+#include <QStringList>
+#include <QSystemTrayIcon>
 
 namespace veldrin {
 
 namespace {
-
-void say(const QString& line) {
-    writeUtf8(stdout, line + QLatin1Char('\n'));
-}
 
 // "a, b and c"
 QString listed(const QStringList& items) {
@@ -31,23 +19,6 @@ QString listed(const QStringList& items) {
         return items.join(QString());
     return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
 }
-
-bool checkController() {
-    const QString path = controller();
-    const QFileInfo info(path);
-    QString problem;
-    if (!info.exists())
-        problem = QStringLiteral("missing");
-    else if (!info.isFile())
-        problem = QStringLiteral("not a file");
-    else if (!info.isExecutable())
-        problem = QStringLiteral("not executable");
-    say(QStringLiteral("controller: ") + path +
-        (problem.isEmpty() ? QStringLiteral(" (executable)") : QStringLiteral(" — ") + problem));
-    return problem.isEmpty();
-}
-
-#if !defined(Q_OS_MACOS)
 
 // A desktop service that takes longer than this has not answered; the check
 // goes on without it.
@@ -100,8 +71,8 @@ Answer ping(const std::optional<QDBusConnection>& bus, const QString& service) {
 }
 
 // The line of an optional service: present, or what is lost without it.
-void sayOptional(const QString& label, const QString& service, const QString& busName, const Answer& answer,
-                 const QString& lost) {
+void sayOptional(const std::function<void(const QString&)>& say, const QString& label, const QString& service,
+                 const QString& busName, const Answer& answer, const QString& lost) {
     if (!answer.failure)
         say(label + QStringLiteral(": ") + service + QStringLiteral(" (present)"));
     else if (answer.noBus)
@@ -117,7 +88,7 @@ void sayOptional(const QString& label, const QString& service, const QString& bu
             QStringLiteral("; ") + lost);
 }
 
-bool checkTray(const std::optional<QDBusConnection>& bus) {
+bool checkTray(const std::function<void(const QString&)>& say, const std::optional<QDBusConnection>& bus) {
     const Answer host = ask(bus, watcherService, QStringLiteral("/StatusNotifierWatcher"),
                             QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                             {watcherService, QStringLiteral("IsStatusNotifierHostRegistered")});
@@ -160,13 +131,14 @@ bool checkTray(const std::optional<QDBusConnection>& bus) {
     return false;
 }
 
-void checkNotifications(const std::optional<QDBusConnection>& bus) {
+void checkNotifications(const std::function<void(const QString&)>& say,
+                        const std::optional<QDBusConnection>& bus) {
     const QString path = QStringLiteral("/org/freedesktop/Notifications");
     const Answer server =
         ask(bus, notificationsService, path, notificationsService, QStringLiteral("GetServerInformation"));
     const QString lost = QStringLiteral("a run that ends while its window is not in front is not announced");
     if (server.failure || server.values.size() < 3) {
-        sayOptional(QStringLiteral("notifications"), notificationsService, QStringLiteral("session bus"),
+        sayOptional(say, QStringLiteral("notifications"), notificationsService, QStringLiteral("session bus"),
                     server.failure ? server : Answer{{}, QStringLiteral("gave no server information")}, lost);
         return;
     }
@@ -179,31 +151,8 @@ void checkNotifications(const std::optional<QDBusConnection>& bus) {
              : QStringLiteral("capabilities: ") + capabilities.values.value(0).toStringList().join(", ")));
 }
 
-// Opens the display only when one answers (or the user chose a platform that
-// needs none); `app` is the application either way.
-bool checkDisplay(std::unique_ptr<QCoreApplication>& app, int& argc, char** argv) {
-    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
-    const QString byChoice = QStringLiteral(" (QT_QPA_PLATFORM=") + chosen + QLatin1Char(')');
-    const std::optional<QString> noneBecause =
-        chosen.isEmpty() ? prepareDisplay() : noDisplay(probeDisplays(), platformsNeedingADisplay(chosen));
-    if (noneBecause) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-        say(QStringLiteral("display: none — ") + *noneBecause + (chosen.isEmpty() ? QString() : byChoice));
-        return false;
-    }
-    app = startApplication(argc, argv);
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb"))
-        say(QStringLiteral("display: xcb (DISPLAY=") + qEnvironmentVariable("DISPLAY") + QLatin1Char(')'));
-    else if (platform.startsWith(QLatin1String("wayland")))
-        say(QStringLiteral("display: ") + platform + QStringLiteral(" (WAYLAND_DISPLAY=") +
-            qEnvironmentVariable("WAYLAND_DISPLAY") + QLatin1Char(')'));
-    else
-        say(QStringLiteral("display: ") + platform + byChoice);
-    return true;
-}
-
-void checkSessionBus(const std::optional<QDBusConnection>& bus) {
+void checkSessionBus(const std::function<void(const QString&)>& say,
+                     const std::optional<QDBusConnection>& bus) {
     if (!bus) {
         say(QStringLiteral("session bus: none — DBUS_SESSION_BUS_ADDRESS is unset and there is no "
                            "$XDG_RUNTIME_DIR/bus; Veldrin starts no bus of its own"));
@@ -217,46 +166,25 @@ void checkSessionBus(const std::optional<QDBusConnection>& bus) {
                             : QStringLiteral(" — cannot connect: ") + bus->lastError().message()));
 }
 
-#endif
-
 } // namespace
 
-int runDesktopCheck(int& argc, char** argv) {
-    QStringList missing;
-    if (!checkController())
-        missing << QStringLiteral("an executable controller");
-
-    std::unique_ptr<QCoreApplication> app;
-#if defined(Q_OS_MACOS)
-    app = startApplication(argc, argv);
-    say(QStringLiteral("display: ") + QGuiApplication::platformName());
-    say(QStringLiteral("tray: the menu bar (a status item)"));
-#else
-    if (!checkDisplay(app, argc, argv))
-        missing << QStringLiteral("a display");
-
+std::optional<QString> checkDesktopServices(const std::function<void(const QString&)>& say) {
+    std::optional<QString> missing;
     const std::optional<QDBusConnection> bus = sessionBusIfAny();
-    if (!checkTray(bus))
-        missing << QStringLiteral("a tray");
-    checkNotifications(bus);
-    sayOptional(QStringLiteral("screen saver inhibitor"), QStringLiteral("org.freedesktop.ScreenSaver"),
+    if (!checkTray(say, bus))
+        missing = QStringLiteral("a tray");
+    checkNotifications(say, bus);
+    sayOptional(say, QStringLiteral("screen saver inhibitor"), QStringLiteral("org.freedesktop.ScreenSaver"),
                 QStringLiteral("session bus"), ping(bus, QStringLiteral("org.freedesktop.ScreenSaver")),
                 QStringLiteral("Prevent Idle Screen Lock cannot keep the display awake"));
     const QDBusConnection system = QDBusConnection::systemBus();
-    sayOptional(QStringLiteral("sleep inhibitor"), QStringLiteral("org.freedesktop.login1"),
+    sayOptional(say, QStringLiteral("sleep inhibitor"), QStringLiteral("org.freedesktop.login1"),
                 QStringLiteral("system bus"), ping(system, QStringLiteral("org.freedesktop.login1")),
                 QStringLiteral("Keep Mac Running with Lid Closed holds no idle-sleep inhibitor"));
-    checkSessionBus(bus);
+    checkSessionBus(say, bus);
     for (const std::optional<QDBusConnection>& each : {bus, std::optional(system)})
         settle(each);
-#endif
-
-    if (missing.isEmpty()) {
-        say(QStringLiteral("ready: Veldrin has all it needs here"));
-        return 0;
-    }
-    say(QStringLiteral("not ready: missing ") + listed(missing));
-    return 1;
+    return missing;
 }
 
 } // namespace veldrin

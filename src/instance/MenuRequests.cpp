@@ -1,6 +1,7 @@
-#include "app/MenuRequests.h"
+#include "instance/MenuRequests.h"
 
 #include "base/Paths.h"
+#include "platform/System.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -43,24 +44,6 @@ bool socketAddress(sockaddr_un* address) {
         return false;
     std::memcpy(address->sun_path, path.constData(), size_t(path.size()));
     return true;
-}
-
-#if defined(MSG_NOSIGNAL)
-constexpr int noSignal = MSG_NOSIGNAL;
-#else
-constexpr int noSignal = 0; // SO_NOSIGPIPE is set on the socket instead
-#endif
-
-bool peerIsThisUser(int client) {
-#if defined(__linux__)
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid();
-#else
-    uid_t uid = 0;
-    gid_t gid = 0;
-    return getpeereid(client, &uid, &gid) == 0 && uid == getuid();
-#endif
 }
 
 QString systemError() {
@@ -127,18 +110,14 @@ void MenuRequests::accept() {
     if (client < 0)
         return;
     fcntl(client, F_SETFD, FD_CLOEXEC);
-#if defined(SO_NOSIGPIPE)
-    const int on = 1;
-    setsockopt(client, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
-#endif
+    keepSocketFromSignalling(client);
     // Only this user may ask (the socket is the user's alone; this says so again).
     const bool sameUser = peerIsThisUser(client);
     const QByteArray line = sameUser ? readRequest(client) : QByteArray();
     if (line == request || line.startsWith(request + ' ')) {
         // Answered first: the opening itself may wait for the controller a moment.
         // An asker that has gone must not end Veldrin with SIGPIPE.
-        [[maybe_unused]] const ssize_t written =
-            ::send(client, shown.constData(), size_t(shown.size()), noSignal);
+        [[maybe_unused]] const ssize_t written = sendWithoutSignal(client, shown);
         // A second request within half a second is a repeat.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (now - lastOpen_ > 500) {
@@ -177,7 +156,7 @@ bool askToOpenMenu(QString* why) {
     if (!token.isEmpty() && !token.contains('\n') && token.size() < 1024)
         line += ' ' + token;
     line += '\n';
-    bool answered = ::send(fd, line.constData(), size_t(line.size()), noSignal) == line.size();
+    bool answered = sendWithoutSignal(fd, line) == line.size();
     QByteArray reply;
     QElapsedTimer waited;
     waited.start();

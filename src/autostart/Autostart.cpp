@@ -1,7 +1,8 @@
-#include "app/Autostart.h"
+#include "autostart/Autostart.h"
 
-#include "app/CommandLine.h"
 #include "base/Paths.h"
+#include "cli/CommandLine.h"
+#include "platform/System.h"
 #include "plist/PlistWriter.h"
 
 #include <QDir>
@@ -9,43 +10,16 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <unistd.h>
-
-#if defined(__APPLE__)
-#include <climits>
-#include <cstdlib>
-#include <mach-o/dyld.h>
-#endif
-
 namespace veldrin {
 
 namespace {
 
-// This program's own file, with links resolved; argv[0] where the system
-// cannot say.
-QByteArray executableFile(const char* argv0) {
-#if defined(__APPLE__)
-    // dyld(3): a buffer too small answers -1 and the size needed; the path
-    // "may be a symbolic link and not the real file".
-    uint32_t size = 0;
-    _NSGetExecutablePath(nullptr, &size);
-    QByteArray path(qsizetype(size), '\0');
-    char resolved[PATH_MAX];
-    if (size > 0 && _NSGetExecutablePath(path.data(), &size) == 0 && realpath(path.constData(), resolved))
-        return QByteArray(resolved);
-#else
-    QByteArray path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), size_t(path.size()));
-    if (length > 0)
-        return path.left(length);
-#endif
-    return QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath());
-}
-
-// The program as it is installed: what started this one. Its path goes into
-// the login entry, so it must name this very file.
+// The program as it is installed: what started this one (argv[0] where the
+// system cannot say). Its path goes into the login entry, so it must name
+// this very file.
 std::optional<QString> installedProgram(const char* argv0, QString* problem) {
-    const QByteArray path = executableFile(argv0);
+    const QByteArray path =
+        executableFile().value_or(QFile::encodeName(QFileInfo(QFile::decodeName(argv0)).absoluteFilePath()));
     if (!isFaithfulFileName(path)) {
         *problem = QStringLiteral("the path of this program is not valid UTF-8 (") + QString::fromUtf8(path) +
                    QStringLiteral("); a login entry could not start it");
@@ -57,13 +31,11 @@ std::optional<QString> installedProgram(const char* argv0, QString* problem) {
 } // namespace
 
 QString autostartEntryPath() {
-#if defined(Q_OS_MACOS)
-    return homeFolder() + QStringLiteral("/Library/LaunchAgents/" VELDRIN_BUNDLE_ID ".plist");
-#else
+    if (loginStart() == LoginStart::launchAgent)
+        return homeFolder() + QStringLiteral("/Library/LaunchAgents/" VELDRIN_BUNDLE_ID ".plist");
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     return (config.startsWith(QLatin1Char('/')) ? config : homeFolder() + QStringLiteral("/.config")) +
            QStringLiteral("/autostart/veldrin.desktop");
-#endif
 }
 
 QString desktopExecValue(const QString& program) {
@@ -92,14 +64,9 @@ QString desktopExecValue(const QString& program) {
     return value;
 }
 
-std::optional<QString> setAutostart(bool enabled, const QString& program) {
-    const QString path = autostartEntryPath();
-    if (!enabled) {
-        if (QFileInfo::exists(path) && !QFile::remove(path))
-            return QStringLiteral("cannot remove ") + path;
-        return std::nullopt;
-    }
-#if defined(Q_OS_MACOS)
+namespace {
+
+std::optional<QString> writeLaunchAgent(const QString& path, const QString& program) {
     // launchd.plist(5): the Label names the job; ProgramArguments is the
     // argument vector, its first element the program (no shell, no PATH
     // search here: an absolute path); RunAtLoad starts the job when launchd
@@ -112,7 +79,9 @@ std::optional<QString> setAutostart(bool enabled, const QString& program) {
     if (!writeInfoPlist(path, agent, false))
         return QStringLiteral("cannot write ") + path;
     return std::nullopt;
-#else
+}
+
+std::optional<QString> writeDesktopEntry(const QString& path, const QString& program) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     const QByteArray entry =
@@ -124,7 +93,20 @@ std::optional<QString> setAutostart(bool enabled, const QString& program) {
     if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
         return QStringLiteral("cannot write ") + path;
     return std::nullopt;
-#endif
+}
+
+} // namespace
+
+std::optional<QString> setAutostart(bool enabled, const QString& program) {
+    const QString path = autostartEntryPath();
+    if (!enabled) {
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            return QStringLiteral("cannot remove ") + path;
+        return std::nullopt;
+    }
+    if (loginStart() == LoginStart::launchAgent)
+        return writeLaunchAgent(path, program);
+    return writeDesktopEntry(path, program);
 }
 
 int runAutostart(bool enabled, const char* argv0) {

@@ -1,4 +1,4 @@
-#include "app/DemoApps.h"
+#include "demo/DemoApps.h"
 
 #include "base/Paths.h"
 #include "base/Profiles.h"

@@ -4,6 +4,8 @@
 // answer, Qt's platform plugin ends the process with an abort and advice to
 // reinstall. Veldrin says instead which display it tried and why it failed.
 
+#include "platform/Displays.h"
+
 #include <QApplication>
 #include <QString>
 #include <QStringList>
@@ -13,21 +15,6 @@
 #include <vector>
 
 namespace veldrin {
-
-// One display Qt could open: the Wayland one in $WAYLAND_DISPLAY or the X11
-// one in $DISPLAY.
-struct DisplayTry {
-    QString platform; // Qt's name for it: "wayland" or "xcb"
-    QString variable; // "WAYLAND_DISPLAY" or "DISPLAY"
-    QString name;     // the variable's value
-    // Why it does not answer, as a clause: "X display :97 does not answer at
-    // /tmp/.X11-unix/X97: No such file or directory".
-    std::optional<QString> failure;
-};
-
-// Connects to the socket of each display that is named (Wayland first, as Qt
-// tries them) and hangs up at once. Not used on macOS, which has one display.
-std::vector<DisplayTry> probeDisplays();
 
 // Why none of `platforms` can be opened, from what `tried` found ("DISPLAY and
 // WAYLAND_DISPLAY are unset"); none when one of them answers or when

@@ -1,12 +1,12 @@
-#include "app/Demo.h"
+#include "demo/Demo.h"
 
 #include "base/Profiles.h"
+#include "platform/System.h"
 #include "plist/PlistWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QVariantMap>
 
 #include <cerrno>
@@ -14,10 +14,6 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(__APPLE__)
-#include <sys/sysctl.h>
-#endif
 
 namespace veldrin {
 
@@ -90,34 +86,6 @@ bool writeDemoProjects(const QString& home, QString* error) {
            writeFile(home + QLatin1Char('/') + altProfile.dataFolder +
                          QStringLiteral("/.codex-global-state.json"),
                      R"({"local-projects": {"/Users/demo/src/sync-tool": {"name": "sync-tool"}}})", error);
-}
-
-// When the process started, in the system's own units; none where unknown.
-// With the process id it names one process for good: an id is reused, a
-// start time with it is not.
-std::optional<QByteArray> processStartTime(pid_t pid) {
-#if defined(__linux__)
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray line = stat.readAll();
-    // The fields after the command's closing parenthesis; the start time is the 22nd field in all.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 20)
-        return std::nullopt;
-    return fields[19];
-#elif defined(__APPLE__)
-    int query[] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, pid};
-    struct kinfo_proc info {};
-    size_t size = sizeof info;
-    if (sysctl(query, 4, &info, &size, nullptr, 0) != 0 || size == 0)
-        return std::nullopt;
-    return QByteArray::number(qint64(info.kp_proc.p_starttime.tv_sec)) + '.' +
-           QByteArray::number(qint64(info.kp_proc.p_starttime.tv_usec));
-#else
-    (void)pid;
-    return std::nullopt;
-#endif
 }
 
 // "PID STARTTIME" of the demo that owns a sandbox.
@@ -213,12 +181,7 @@ void enterDemoSandbox(const DemoSandbox& box) {
     qputenv("XDG_CACHE_HOME", QFile::encodeName(box.home + QStringLiteral("/.cache")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/share")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(box.home + QStringLiteral("/.local/state")));
-#if defined(Q_OS_MACOS)
-    // There the native settings are the user's defaults domain, wherever HOME
-    // points; the demo's go to a file in its sandbox instead.
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, box.home + QStringLiteral("/.config"));
-#endif
+    keepSettingsBelow(box.home + QStringLiteral("/.config"));
 }
 
 void removeDemoSandbox(const DemoSandbox& box) {

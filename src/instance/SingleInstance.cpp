@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "instance/SingleInstance.h"
 
 #include "base/Paths.h"
 

@@ -1,16 +1,5 @@
-#include "gui/QtWorkspace.h"
+#include "platform/DesktopWorkspace.h"
 
-#if defined(Q_OS_MACOS)
-namespace veldrin {
-
-std::unique_ptr<Workspace> makeRunningApplicationsWorkspace();
-
-std::unique_ptr<Workspace> makeWorkspace(std::chrono::milliseconds) {
-    return makeRunningApplicationsWorkspace();
-}
-
-} // namespace veldrin
-#else
 #include "exec/Spawn.h"
 #include "platform/StopToken.h"
 
@@ -146,4 +135,3 @@ std::unique_ptr<Workspace> makeWorkspace(std::chrono::milliseconds openBound) {
 }
 
 } // namespace veldrin
-#endif

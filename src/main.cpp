@@ -13,21 +13,19 @@
 //   veldrin --version     print the version label
 
 #include "app/AppDelegate.h"
-#include "app/Autostart.h"
-#include "app/CommandLine.h"
-#include "app/Demo.h"
-#include "app/DemoApps.h"
-#include "app/DesktopCheck.h"
 #include "app/DesktopPlatform.h"
-#include "app/DisplayProbe.h"
-#include "app/MenuRequests.h"
-#include "app/QuitSignals.h"
-#include "app/SingleInstance.h"
+#include "autostart/Autostart.h"
 #include "base/Paths.h"
-#if !defined(Q_OS_MACOS)
-#include "platform/linux/SessionBus.h"
-#endif
+#include "cli/CommandLine.h"
+#include "cli/DesktopCheck.h"
+#include "cli/DisplayProbe.h"
+#include "cli/QuitSignals.h"
+#include "demo/Demo.h"
+#include "demo/DemoApps.h"
+#include "instance/MenuRequests.h"
+#include "instance/SingleInstance.h"
 #include "menu/MenuText.h"
+#include "platform/DesktopServices.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -134,9 +132,7 @@ int main(int argc, char** argv) {
                                        QStringLiteral(" (removed when Veldrin quits)\n"));
     }
     const std::unique_ptr<QApplication> app = veldrin::startApplication(argc, argv);
-#if !defined(Q_OS_MACOS)
     veldrin::keepQtFromAutolaunchingABus();
-#endif
     QApplication::setApplicationName(QStringLiteral("Veldrin"));
     QApplication::setOrganizationName(QStringLiteral("Veldrin"));
     QApplication::setApplicationVersion(QStringLiteral(VELDRIN_VERSION));

@@ -1,4 +1,4 @@
-#include "app/QuitSignals.h"
+#include "cli/QuitSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
