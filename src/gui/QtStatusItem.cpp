@@ -30,6 +30,7 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), trayWatch_(new 
     connect(desktop_, &DesktopTray::qtTrayWanted, this, &QtStatusItem::useQtTray);
     connect(desktop_, &DesktopTray::popupRequested, this,
             [this](const QPoint& at) { popup(at.isNull() ? QCursor::pos() : at); });
+    connect(desktop_, &DesktopTray::menuWanted, this, &QtStatusItem::openMenu);
     if (desktop_->wantsQtTray())
         useQtTray(true);
 }

@@ -51,6 +51,9 @@ Q_SIGNALS:
     void qtTrayWanted(bool wanted);
     // A host asked for the menu at a point of the screen (none: the pointer).
     void popupRequested(const QPoint& at);
+    // The menu should open where the user can use it (on Wayland, a window
+    // of its own): a click reached Veldrin, and the panel shows no menu.
+    void menuWanted();
 };
 
 // Owned by `parent`.

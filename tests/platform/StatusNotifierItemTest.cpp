@@ -56,9 +56,11 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndAN
     ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     StatusNotifierItem item(bus.address().toUtf8());
     ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 2; }, 10s)); // 2 s on
+    // Dropped before anything confirmed it, the item still knows a tray is there.
+    EXPECT_EQ(item.hostPresent(), true);
+    EXPECT_EQ(item.confirmed(), false);
     watcher.drops = false;
     ASSERT_TRUE(test::waitUntil([&] { return item.confirmed(); }, 10s));
-    EXPECT_EQ(watcher.items().size(), 2);
 
     item.setToolTip("Veldrin 0.1.0 (build 1)\nCannot sync — <b>x</b> & y\nRunning: Veldrin Audit (0:05)");
     QDBusConnection host = bus.client("host");
@@ -82,9 +84,22 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndAN
         call << 30 << 40;
         return host.call(call, QDBus::BlockWithGui).errorName();
     };
+    QList<QPoint> unreachable;
+    QObject::connect(&item, &StatusNotifierItem::menuUnreachable, [&](QPoint at) { unreachable << at; });
+    // A host that never read the menu cannot show it: Veldrin must.
+    EXPECT_EQ(activate(), "org.freedesktop.DBus.Error.NotSupported");
+    ASSERT_TRUE(test::waitUntil([&] { return !unreachable.isEmpty(); }));
+    EXPECT_EQ(unreachable, QList<QPoint>{QPoint(30, 40)});
+    EXPECT_TRUE(popups.isEmpty());
+    // One that has read it gets Veldrin's menu only where it can pop up (X11).
+    host.call(
+        QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar", "com.canonical.dbusmenu", "GetLayout")
+            << 0 << -1 << QStringList(),
+        QDBus::BlockWithGui);
     EXPECT_EQ(activate(), "org.freedesktop.DBus.Error.NotSupported");
     ASSERT_TRUE(test::waitUntil([&] { return !popups.isEmpty(); }));
     EXPECT_EQ(popups, QList<QPoint>{QPoint(30, 40)});
+    EXPECT_EQ(unreachable.size(), 1);
     // A host that opens the menu itself on that answer gets no second one.
     EXPECT_EQ(activate(), "org.freedesktop.DBus.Error.NotSupported");
     host.call(QDBusMessage::createMethodCall(item.serviceName(), "/MenuBar", "com.canonical.dbusmenu",

@@ -2,11 +2,13 @@
 
 // A panel's StatusNotifierWatcher on a test's private session bus.
 
+#include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QMutex>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <atomic>
 
@@ -16,8 +18,8 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 
 // The panel's StatusNotifierWatcher, with a host of its own. It lists an
 // item as xfce4-panel's, waybar's and LXQt's do, by its name and path; one
-// that `drops` items lists none, as GNOME's does after its host failed to
-// read an item.
+// that `drops` items lists none and says it unregistered them, as GNOME's
+// does after its host failed to read an item.
 class StandInWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -56,6 +58,13 @@ public Q_SLOTS:
             return;
         }
         items_ << service;
+        // As GNOME's does when it fails to read the item: a moment later.
+        if (drops)
+            QTimer::singleShot(200, this, [bus = connection(), service]() mutable {
+                bus.send(QDBusMessage::createSignal("/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+                                                    "StatusNotifierItemUnregistered")
+                         << service + "/StatusNotifierItem");
+            });
     }
     void RegisterStatusNotifierHost(const QString&) {}
 

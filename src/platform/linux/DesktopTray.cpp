@@ -66,6 +66,15 @@ public:
             if (QGuiApplication::platformName() == QLatin1String("xcb"))
                 QTimer::singleShot(0, this, [this, at] { Q_EMIT popupRequested(at); });
         });
+        // A click on an icon whose host never read the menu would do nothing.
+        connect(item, &StatusNotifierItem::menuUnreachable, this, [this](const QPoint& at) {
+            QTimer::singleShot(0, this, [this, at] {
+                if (QGuiApplication::platformName() == QLatin1String("xcb"))
+                    Q_EMIT popupRequested(at);
+                else
+                    Q_EMIT menuWanted();
+            });
+        });
     }
 
     bool wantsQtTray() const override { return !item; }

@@ -141,6 +141,12 @@ void ItemService::hostOpened(const QString& host) {
     openedBy_[host] = std::chrono::steady_clock::now();
 }
 
+void ItemService::hostReadMenu(const QString& host) {
+    if (menuReaders_.size() > 64)
+        menuReaders_.clear();
+    menuReaders_.insert(host);
+}
+
 void ItemService::iconChanged() {
     emitSignal("NewIcon");
 }
@@ -261,7 +267,10 @@ void ItemService::activated(const QString& host, QPoint at) {
         const auto opened = openedBy_.constFind(host);
         if (opened != openedBy_.cend() && *opened >= when - std::chrono::seconds(1))
             return;
-        Q_EMIT popupRequested(at);
+        if (menuReaders_.contains(host))
+            Q_EMIT popupRequested(at);
+        else
+            Q_EMIT menuUnreachable(at);
     });
 }
 
@@ -285,9 +294,13 @@ void ItemService::busSignal(DBusMessage* signal) {
         else
             registerWithWatcher();
     } else if (dbus_message_is_signal(signal, watcherService, "StatusNotifierItemUnregistered")) {
-        // A host that drops the item again says so; the item then registers anew.
-        if (listsThisItem({in.readString()}))
+        // A host that drops the item again says so; the item then registers
+        // anew. The watcher is read as well: the retry keeps the confirmation
+        // from doing it, and a tray that drops the icon is a tray all the same.
+        if (listsThisItem({in.readString()})) {
             registerAgainLater(watcherGeneration_, QStringLiteral("the tray dropped Veldrin's icon"));
+            readWatcher(watcherGeneration_, [](const QVariantMap&) {});
+        }
     } else if (dbus_message_is_signal(signal, watcherService, "StatusNotifierHostRegistered")) {
         hostRegistered_ = true;
         reportState();

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QPoint>
+#include <QSet>
 
 #include <chrono>
 #include <optional>
@@ -44,6 +45,8 @@ public Q_SLOTS:
     void toolTipChanged();
     // A host (by its bus name) is opening the menu.
     void hostOpened(const QString& host);
+    // A host (by its bus name) has read the menu.
+    void hostReadMenu(const QString& host);
 
 Q_SIGNALS:
     // Each of: whether a watcher holds the item, whether a watcher with a
@@ -53,6 +56,10 @@ Q_SIGNALS:
     // A host asked the item for its context menu at a point on the screen, or
     // activated it without opening the menu itself, in spite of ItemIsMenu.
     void popupRequested(QPoint at);
+    // A host activated the item without ever having read its menu, and
+    // opened none: it cannot show the menu (GNOME's, when it failed to read
+    // the item), so Veldrin shows its own wherever the platform allows.
+    void menuUnreachable(QPoint at);
 
 private:
     void handle(DBusMessage* call);
@@ -93,6 +100,7 @@ private:
     // to see if its host does.
     QHash<QString, std::chrono::steady_clock::time_point> openedBy_;
     bool activationPending_ = false;
+    QSet<QString> menuReaders_; // hosts that have read the menu
 };
 
 } // namespace veldrin

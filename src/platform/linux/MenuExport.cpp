@@ -144,6 +144,7 @@ void MenuExport::handle(DBusMessage* call) {
         const DBusMenuLayout layout =
             tree.layout(parent, depth, wantedProperties(names, dbusMenuRequestLimit));
         readers_.read(senderOf(call), tree, parent, depth);
+        Q_EMIT layoutRead(senderOf(call));
         reply(call, [&](DBusMessageIter* it) {
             bus::put(it, menu.revision);
             bus::put(it, layout);

@@ -32,6 +32,8 @@ Q_SIGNALS:
     // A host (by its bus name) is opening the menu: in this thread at once,
     // and for the main thread once a waiting one has been taken.
     void opened(const QString& host);
+    // A host (by its bus name) has read the menu's layout, in this thread.
+    void layoutRead(const QString& host);
     void openingForMainThread();
     // A click on an item the menu has, for the main thread.
     void clicked(int id);

@@ -53,6 +53,7 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
         export_ = new MenuExport(*bus_, state_, QStringLiteral("/MenuBar"));
         service_ = new ItemService(*bus_, state_, serviceName_);
         connect(export_, &MenuExport::opened, service_, &ItemService::hostOpened);
+        connect(export_, &MenuExport::layoutRead, service_, &ItemService::hostReadMenu);
     });
     if (!bus_) {
         registered_ = hostHolds_ = false;
@@ -71,6 +72,7 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
         menu_->handleEvent(id, QStringLiteral("clicked"));
     });
     connect(service_, &ItemService::popupRequested, this, &StatusNotifierItem::popupRequested);
+    connect(service_, &ItemService::menuUnreachable, this, &StatusNotifierItem::menuUnreachable);
     connect(service_, &ItemService::stateChanged, this,
             [this](int registered, int holds, int hostPresent, bool confirmed) {
                 const auto known = [](int v) { return v < 0 ? std::nullopt : std::optional<bool>(v == 1); };

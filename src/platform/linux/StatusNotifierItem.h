@@ -66,6 +66,8 @@ Q_SIGNALS:
     void registeredChanged(bool registered);
     // A host asked for Veldrin's own menu at a point on the screen.
     void popupRequested(QPoint at);
+    // A host activated the item and can show no menu (see ItemService).
+    void menuUnreachable(QPoint at);
 
 private:
     // Runs `work` in the bus thread and waits for it.
