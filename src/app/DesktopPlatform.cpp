@@ -1,5 +1,6 @@
 #include "app/DesktopPlatform.h"
 
+#include "exec/Spawn.h"
 #include "gui/LogWindow.h"
 #include "gui/QtAlerts.h"
 #include "gui/QtStatusItem.h"
@@ -21,7 +22,7 @@ Platform makeDesktopPlatform() {
     p.work = std::make_unique<ThreadedWork>();
     p.alerts = std::make_unique<QtAlerts>();
     p.logWindows = std::make_unique<QtLogWindows>(*p.alerts);
-    p.workspace = makeWorkspace();
+    p.workspace = makeWorkspace(spawnInOwnSession);
     p.sleeper = makeSleeper();
     return p;
 }

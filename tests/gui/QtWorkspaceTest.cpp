@@ -1,5 +1,6 @@
 // Opening a folder through xdg-open: a stand-in xdg-open script on PATH
 // answers as the real one does, and what the user is told follows its exit status.
+#include "exec/Spawn.h"
 #include "platform/DesktopWorkspace.h"
 
 #include "support/TestSupport.h"
@@ -36,7 +37,7 @@ TEST(Workspace, OpensAFolderWithXdgOpenAndSaysPlainlyWhyItCouldNot) {
         // A file manager run in xdg-open's foreground: shown, once the bound has passed.
         {"echo $$ >\"$HOME/fm.pid\"; exec /bin/sleep 30", std::nullopt},
     };
-    const auto workspace = makeWorkspace(300ms);
+    const auto workspace = makeWorkspace(spawnInOwnSession, 300ms);
     for (const auto& [script, expected] : answers) {
         home.writeScript("bin/xdg-open",
                          "#!/bin/sh\nprintf '%s\\n' \"$@\" >\"$HOME/args\"\n" + script + "\n");

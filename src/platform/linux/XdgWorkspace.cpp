@@ -1,6 +1,5 @@
 #include "platform/DesktopWorkspace.h"
 
-#include "exec/Spawn.h"
 #include "platform/StopToken.h"
 
 #include <QDir>
@@ -10,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <list>
 #include <poll.h>
 #include <sys/wait.h>
@@ -22,6 +22,13 @@ namespace {
 // How often a running xdg-open is looked at, before and after the answer.
 constexpr std::chrono::milliseconds answerInterval(20);
 constexpr std::chrono::milliseconds reapInterval(1000);
+
+// The exit code, or for a program killed by a signal, that signal's number.
+int exitCode(int waitStatus) {
+    if (WIFEXITED(waitStatus))
+        return WEXITSTATUS(waitStatus);
+    return WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 1;
+}
 
 // What xdg-open's exit status says, in words, or nothing for success.
 std::optional<QString> openFailure(int status, const QString& folder) {
@@ -41,7 +48,8 @@ std::optional<QString> openFailure(int status, const QString& folder) {
 
 class DesktopWorkspace : public Workspace {
 public:
-    explicit DesktopWorkspace(std::chrono::milliseconds bound) : openBound(bound) {}
+    DesktopWorkspace(StartProgram startProgram, std::chrono::milliseconds bound)
+        : start(std::move(startProgram)), openBound(bound) {}
     ~DesktopWorkspace() override {
         // A file manager xdg-open still waits for stays open: it runs in a
         // session of its own, and only the waiting ends.
@@ -86,10 +94,11 @@ private:
     void wait(const QString& program, const QString& path, const QString& folder, const StopToken& stop,
               const std::function<void(const std::optional<QString>&)>& answer) const {
         int error = 0;
-        const pid_t pid = spawnInOwnSession({program, path}, &error);
+        const pid_t pid = start({program, path}, &error);
         if (pid < 0)
             return answer(QStringLiteral("No file manager could be started to show ") + folder +
-                          QStringLiteral(": ") + launchErrorDescription(program, error) + QLatin1Char('.'));
+                          QStringLiteral(": ") + program + QStringLiteral(": ") +
+                          QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.'));
         QElapsedTimer waited;
         waited.start();
         bool answered = false;
@@ -98,7 +107,7 @@ private:
             const pid_t reaped = waitpid(pid, &status, WNOHANG);
             if (reaped == pid || (reaped < 0 && errno != EINTR)) {
                 if (!answered)
-                    answer(reaped == pid ? openFailure(decodeWaitStatus(status), folder) : std::nullopt);
+                    answer(reaped == pid ? openFailure(exitCode(status), folder) : std::nullopt);
                 return;
             }
             // Still running past the bound: most likely the file manager it
@@ -122,6 +131,7 @@ private:
         });
     }
 
+    const StartProgram start;
     const std::chrono::milliseconds openBound;
     QObject mainThread; // context of the answers, dropped with it
     StopSource quitting;
@@ -130,8 +140,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Workspace> makeWorkspace(std::chrono::milliseconds openBound) {
-    return std::make_unique<DesktopWorkspace>(openBound);
+std::unique_ptr<Workspace> makeWorkspace(StartProgram start, std::chrono::milliseconds openBound) {
+    return std::make_unique<DesktopWorkspace>(std::move(start), openBound);
 }
 
 } // namespace veldrin

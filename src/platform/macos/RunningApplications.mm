@@ -47,7 +47,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<Workspace> makeWorkspace(std::chrono::milliseconds) {
+std::unique_ptr<Workspace> makeWorkspace(StartProgram, std::chrono::milliseconds) {
     return std::make_unique<RunningApplicationsWorkspace>();
 }
 
