@@ -77,6 +77,10 @@ void AppDelegate::lookForTray(bool lastLook) {
             });
             return;
         }
+        std::fputs(
+            "veldrin: the tray on this desktop has not shown Veldrin's icon yet; Veldrin keeps offering "
+            "it. Meanwhile, start veldrin again, or run veldrin --menu, to open its menu.\n",
+            stderr);
         platform_.notifications->notify(
             {QStringLiteral("Veldrin's icon has not appeared"),
              QStringLiteral(
