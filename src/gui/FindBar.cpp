@@ -1,5 +1,7 @@
 #include "gui/FindBar.h"
 
+#include "gui/FocusFrame.h"
+
 #include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -42,8 +44,12 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
       next(new QAction(QStringLiteral("Find Next"), this)),
       previous(new QAction(QStringLiteral("Find Previous"), this)) {
     edit->setPlaceholderText(QStringLiteral("Find"));
-    edit->setAccessibleName(edit->placeholderText()); // its visible label
+    // A placeholder goes as the text is typed, and says nothing of where the
+    // search looks.
+    edit->setAccessibleName(QStringLiteral("Find in transcript"));
     edit->setClearButtonEnabled(true);
+    for (QToolButton* clear : edit->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear")); // an icon without words
     statusLabel->setTextFormat(Qt::PlainText);
     // Return and Shift+Return while the field has the focus.
     next->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -55,7 +61,8 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     }
     connect(next, &QAction::triggered, this, [this] { startPass(Goal::next); });
     connect(previous, &QAction::triggered, this, [this] { startPass(Goal::previous); });
-    auto* close = new QAction(QStringLiteral("Close"), this);
+    // Not plain "Close": the window's own Close is one Tab away.
+    auto* close = new QAction(QStringLiteral("Close Find"), this);
     connect(close, &QAction::triggered, this, &FindBar::dismiss);
 
     auto* layout = new QHBoxLayout(this);
@@ -90,6 +97,7 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::highlightSoon);
     connect(view->document(), &QTextDocument::contentsChange, this, &FindBar::contentsChanged);
     view->viewport()->installEventFilter(this);
+    showFocusFrame();
     hide();
 }
 
@@ -123,6 +131,17 @@ void FindBar::dismiss() {
 
 QString FindBar::status() const {
     return statusLabel->text();
+}
+
+void FindBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        showFocusFrame();
+}
+
+// The style's own focus frame on the field is too faint to find at a glance.
+void FindBar::showFocusFrame() {
+    edit->setStyleSheet(focusFrameStyleSheet(QStringLiteral("QLineEdit"), palette()));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {

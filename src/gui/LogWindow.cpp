@@ -7,6 +7,8 @@
 #include "gui/RunStrip.h"
 #include "menu/TitleText.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -61,6 +63,15 @@ void keepLargeBuffersMapped() {}
 // "[*]" as the unsaved-changes mark; doubled, it shows as itself.
 QString windowTitleFor(const QString& title) {
     return menuTitle(untrustedText(title)).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+// A window to assistive technology (named by its title, as Qt names
+// windows), not the filler Qt takes a plain widget for.
+QAccessibleInterface* accessibleWindow(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<TranscriptWindow*>(object);
+    if (widget && className == QLatin1String(TranscriptWindow::staticMetaObject.className()))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    return nullptr;
 }
 
 } // namespace
@@ -129,10 +140,12 @@ TranscriptWindow::TranscriptWindow(const QString& title)
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
       plainTitle(title) {
+    QAccessible::installFactory(accessibleWindow); // once; later calls change nothing
     // Closing only hides the window while a LogWindow refers to it (see
     // closeEvent), and never stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(windowTitleFor(title));
+    view->setAccessibleName(QStringLiteral("Transcript"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
