@@ -207,15 +207,8 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     ASSERT_TRUE(recent != menu.entries.end() && recent->submenu);
     EXPECT_EQ(recent->submenu->entries.front().title, "09:05 Veldrin Audit — failed, exit code 3");
 
-    // Unwatched, it told the desktop; a click brings its window back, closed or not, and no other.
+    // Unwatched, it told the desktop (RunNotification follows that through).
     ASSERT_EQ(h.fakes.notifications.size(), 1u);
-    EXPECT_EQ(h.fakes.notifications[0].first.summary, "Veldrin Audit failed");
-    EXPECT_EQ(h.fakes.notifications[0].first.body, "Exit code 3 · 0:00\nAudit <finished> & done");
-    h.delegate->runs.logWindow.reset();
-    window->shown = false;
-    h.fakes.notifications[0].second();
-    EXPECT_TRUE(window->shown);
-    EXPECT_EQ(h.fakes.windows.size(), 1u);
     // After a restart it comes back from its file, with how it ended.
     h.delegate->runs.recent.clear();
     h.delegate->history.past = pastRuns(QFileInfo(window->historyFile).path(), 10);
