@@ -71,9 +71,8 @@ TEST(PrintMenu, PrintsOneOpeningAtOnceShowingWhatHasNotAnsweredAsPending) {
     EXPECT_EQ(calls, (QList<QStringList>{{"app-processes"}, {"cloud", "status"}}));
     EXPECT_EQ(shell({VELDRIN_BINARY, "--version"}, aMinute).output, "Veldrin 0.1.0 (build 1)\n");
 
-    // A hung controller: it prints what an opening shows once it has given
-    // up waiting, and ends by itself, long before the controller would.
-    // (bench_hung_controller times it.)
+    // A hung controller: it prints what an opening shows once it has given up
+    // waiting, and ends by itself (bench_hung_controller times it).
     home.writeController(test::recordingController("exec sleep 60"));
     r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
     EXPECT_EQ(r.failure, ShellFailure::none);
@@ -103,8 +102,7 @@ TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTh
               "veldrin: Veldrin is already running for " + home.home() +
                   "; use its icon in the status bar, or quit it from its menu first\n");
     EXPECT_EQ(shell({VELDRIN_BINARY, "--print-menu"}, aMinute).failure, ShellFailure::none); // not a second
-    // TERM ends it although the controller it asked never answers.
-    // (bench_hung_controller times it.)
+    // TERM ends it though the controller never answers (bench_hung_controller times it).
     kill(first.pid, SIGTERM);
     EXPECT_EQ(waitForExit(first.pid), 0);
     close(first.readFd);

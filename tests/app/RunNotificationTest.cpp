@@ -1,10 +1,8 @@
-// A run the user does not watch, through the real desktop pieces: its log
-// window on the desktop and the notification sent over D-Bus, against a
-// stand-in notification server on a private session bus.
+// A run the user does not watch, through the real log window and D-Bus
+// notifications, against a stand-in server on a private session bus.
 
 #include "app/Harness.h"
 #include "gui/LogWindow.h"
-#include "gui/RunStrip.h"
 #include "platform/linux/DBusNotifications.h"
 #include "support/NotificationServer.h"
 #include "support/SessionBus.h"
@@ -37,7 +35,6 @@ TEST(RunNotification, ARunFailingInAClosedWindowIsToldAndItsNotificationBringsTh
     const auto transcript = [&] { return window ? window->textView()->toPlainText() : QString(); };
     ASSERT_TRUE(test::waitUntil([&] { return transcript() == "checking\n"; }));
     // Closed mid-run: the run goes on out of sight.
-    ASSERT_TRUE(window->isVisible());
     window->close();
     EXPECT_FALSE(window->isVisible());
     // Hidden, it keeps its native window: nothing for show() to find missing.
@@ -51,7 +48,6 @@ TEST(RunNotification, ARunFailingInAClosedWindowIsToldAndItsNotificationBringsTh
     server.click(1, "default");
     ASSERT_TRUE(test::waitUntil([&] { return window && window->isVisible(); }));
     EXPECT_EQ(transcript(), "checking\nprofile Alt: missing\n\nFinished with exit code 3.\n");
-    EXPECT_EQ(window->strip()->text(), "Failed — exit code 3 · 0:00");
     QScrollBar* bar = window->textView()->verticalScrollBar();
     EXPECT_TRUE(test::waitUntil([&] { return bar->value() == bar->maximum(); }));
     window->close();

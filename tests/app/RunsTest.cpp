@@ -71,7 +71,6 @@ TEST(ControllerRun, QuittingLeavesRunsToFinishUnlessTheyEndWithVeldrin) {
     for (const bool outlives : {true, false})
         for (const auto& [command, start] : {std::pair{"now", &AppDelegate::syncNow},
                                              {"claude", &AppDelegate::runClaudeBridgeInBackground}}) {
-            // Until released, after Veldrin has gone.
             test::Harness h("[ \"$1\" = " + QByteArray(command) + " ] || exit 0\necho $$ > \"$HOME/pid\"; " +
                             waitForRelease + "; echo done > \"$HOME/result\"");
             h.delegate->limits.runsOutliveVeldrin = outlives;

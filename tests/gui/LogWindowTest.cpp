@@ -56,9 +56,8 @@ QAction* keyAction(const QWidget* widget, const QKeySequence& keys) {
     return nullptr;
 }
 
-// Accessibility events as the platform's bridges get them (the AT-SPI bridge
-// on a Linux desktop), while a test listens: with no screen reader asking
-// under the offscreen platform, a bridge of the test program's own hears them.
+// Accessibility events as the platform's bridges (AT-SPI's on Linux) get them: offscreen,
+// with no screen reader asking, a bridge of the test program's own hears them.
 QList<std::pair<QAccessible::Event, QPointer<QObject>>>* heard = nullptr;
 
 class RecordingBridge : public QAccessibleBridge {
@@ -85,9 +84,8 @@ TEST(LogWindow, ATitledWindowWithANamedReadOnlyTranscriptRunStatusAndFindBar) {
     const auto log = std::static_pointer_cast<QtLogWindow>(windows.create("Run"));
     TranscriptWindow* w = log->window();
     EXPECT_FALSE(w->isVisible()) << "built, not shown";
-    // Its title as the window system shows it and as a screen reader says it.
-    // Untrusted text in a title stays on one line, cannot turn what follows
-    // it around, and is cut as a menu title is.
+    // Its title as the window system shows it and a screen reader says it: untrusted
+    // text stays on one line, cannot turn what follows around, and is cut as in menus.
     const std::pair<QString, QString> titles[] = {
         {QStringLiteral("Offer R&D [*] — “quoted” <b>"), QStringLiteral("Offer R&D [*] — “quoted” <b>")},
         {QStringLiteral("Run \u202Eevil\nline"), QStringLiteral("\u2068Run \u202Eevil line\u202C\u2069")},

@@ -13,17 +13,13 @@
 
 using namespace veldrin;
 
-namespace {
-
 // The item a person would pick by the words it shows (the first that starts with them).
-QAction* shown(const QMenu* menu, const QString& words) {
+static QAction* shown(const QMenu* menu, const QString& words) {
     for (QAction* action : menu ? menu->actions() : QList<QAction*>())
         if (!action->isSeparator() && action->iconText().startsWith(words))
             return action;
     return nullptr;
 }
-
-} // namespace
 
 TEST(QtMenu, ShowsTitlesLiterallyWithFlagsKeysAndSubmenus) {
     QMenu menu;

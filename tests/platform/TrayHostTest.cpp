@@ -71,8 +71,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
         }
         ::close(veldrin.readFd);
     });
-    // The panel comes after Veldrin, as at a login with autostart: once its
-    // item is on the bus with no watcher to take it.
+    // The panel comes later, as at a login: once Veldrin's item waits on the bus.
     QDBusConnection host = bus.client("host");
     const QString ownItem = QString("org.kde.StatusNotifierItem-%1-1").arg(veldrin.pid);
     ASSERT_TRUE(test::waitUntil(
@@ -82,8 +81,7 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
     const QString item = watcher.items().value(0);
 
     // What the panel shows: the icon, the tooltip, and a menu it opens itself.
-    // (Once it has drawn its first icon.)
-    QVariantMap props;
+    QVariantMap props; // once it has drawn its first icon
     ASSERT_TRUE(test::waitUntil([&] {
         props =
             qdbus_cast<QVariantMap>(call(host, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",

@@ -7,8 +7,6 @@
 #include "plist/PlistGuard.h"
 #include "plist/PlistWriter.h"
 
-#include <plist/plist.h>
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <limits>
 #include <sys/stat.h>
 
@@ -49,20 +46,6 @@ QByteArray xmlBuild(const QByteArray& value) {
     return xmlHead + "<dict><key>CFBundleVersion</key>" + value + "</dict></plist>\n";
 }
 
-// The same list in XML, and in the binary form libplist makes of it.
-QByteArray binaryOf(const QByteArray& xml) {
-    plist_t node = nullptr;
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    if (node)
-        plist_to_bin(node, &bytes, &length);
-    const QByteArray binary(bytes, qsizetype(length));
-    std::free(bytes);
-    plist_free(node);
-    return binary;
-}
-
 TEST_F(InfoPlist, TextsAsTheyStandNumbersInDecimalAndTheRestAsZero) {
     const struct {
         QByteArray value;
@@ -78,18 +61,10 @@ TEST_F(InfoPlist, TextsAsTheyStandNumbersInDecimalAndTheRestAsZero) {
         {"<dict><key>v</key><string>27</string></dict>", "0"},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        const QByteArray xml = xmlBuild(c.value);
-        SCOPED_TRACE(c.value.toStdString());
-        EXPECT_EQ(readRaw(xml), c.shown);
-        const QByteArray binary = binaryOf(xml);
-        ASSERT_TRUE(binary.startsWith("bplist00"));
-        EXPECT_EQ(readRaw(binary), c.shown);
-    }
-    const QByteArray noBuild =
-        xmlHead + "<dict><key>CFBundleName</key><string>ChatGPT</string></dict></plist>\n";
-    EXPECT_EQ(readRaw(noBuild), "0");
-    EXPECT_EQ(readRaw(binaryOf(noBuild)), "0");
+    for (const auto& c : cases)
+        EXPECT_EQ(readRaw(xmlBuild(c.value)), c.shown) << c.value.toStdString();
+    EXPECT_EQ(readRaw(xmlHead + "<dict><key>CFBundleName</key><string>ChatGPT</string></dict></plist>\n"),
+              "0");
 }
 
 TEST_F(InfoPlist, ByteOrderMarkAndDecimalCommaLocalesDoNotChangeTheReading) {

@@ -1,10 +1,11 @@
 #pragma once
 
 // A stand-in org.freedesktop.Notifications: it keeps what it is sent, reads
-// bodies as markup or (like some servers) shows them as plain text, and
-// clicks as a person does.
+// bodies as markup or (like some servers) shows them as plain text, clicks as
+// a person does, or, `silent`, never answers who it is.
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QMutex>
 #include <QObject>
@@ -14,10 +15,17 @@
 
 namespace veldrin::test {
 
-class NotificationServer : public QObject {
+class NotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public Q_SLOTS:
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion) {
+        if (silent)
+            setDelayedReply(true);
+        vendor = "Veldrin tests";
+        version = protocolVersion = "1.2";
+        return "Stand-in";
+    }
     QStringList GetCapabilities() {
         return markup ? QStringList{"actions", "body", "body-markup"} : QStringList{"actions", "body"};
     }
@@ -44,6 +52,7 @@ public:
         });
     }
     std::atomic<bool> markup = true;
+    std::atomic<bool> silent = false;
 
 private:
     mutable QMutex mutex;
