@@ -2,6 +2,8 @@
 
 #include "gui/FocusFrame.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -37,12 +39,23 @@ QToolButton* buttonFor(QAction* action, QStyle::StandardPixmap pixmap, QWidget* 
     return button;
 }
 
+// A tool bar, as browsers' find bars are, rather than the filler Qt takes a
+// plain widget for.
+QAccessibleInterface* accessibleBar(const QString& className, QObject* object) {
+    auto* bar = qobject_cast<FindBar*>(object);
+    if (bar && className == QLatin1String(FindBar::staticMetaObject.className()))
+        return new QAccessibleWidget(bar, QAccessible::ToolBar);
+    return nullptr;
+}
+
 } // namespace
 
 FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     : QWidget(parent), view(textView), edit(new QLineEdit(this)), statusLabel(new QLabel(this)),
       next(new QAction(QStringLiteral("Find Next"), this)),
       previous(new QAction(QStringLiteral("Find Previous"), this)) {
+    QAccessible::installFactory(accessibleBar); // once; later calls change nothing
+    setAccessibleName(QStringLiteral("Find"));
     edit->setPlaceholderText(QStringLiteral("Find"));
     // A placeholder goes as the text is typed, and says nothing of where the
     // search looks.

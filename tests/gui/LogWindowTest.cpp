@@ -108,11 +108,12 @@ TEST(LogWindow, ATitledWindowWithANamedReadOnlyTranscriptRunStatusAndFindBar) {
     EXPECT_EQ(name(log->textView()), "Transcript");
     const QFontMetricsF metrics(log->textView()->font());
     EXPECT_EQ(metrics.horizontalAdvance("W0.—"), metrics.horizontalAdvance("iiii"));
-    // The strip is a status bar; the find field is named for where it looks,
-    // and the find bar's Close is told apart from the window's.
+    // The strip is a status bar, the find bar a tool bar; the find field is named for
+    // where it looks, and the find bar's Close is told apart from the window's.
     EXPECT_EQ(QAccessible::queryAccessibleInterface(w->strip())->role(), QAccessible::StatusBar);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w->findBar())->role(), QAccessible::ToolBar);
     EXPECT_EQ(name(w->strip()), "Run status");
-    EXPECT_EQ(name(w->findBar()->field()), "Find in transcript");
+    EXPECT_EQ(name(w->findBar()) + "|" + name(w->findBar()->field()), "Find|Find in transcript");
     QStringList buttons;
     for (QToolButton* button : w->findChildren<QToolButton*>())
         buttons << name(button);
