@@ -1,5 +1,9 @@
 #include "gui/FindBar.h"
 
+#include "gui/FocusFrame.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -35,15 +39,30 @@ QToolButton* buttonFor(QAction* action, QStyle::StandardPixmap pixmap, QWidget* 
     return button;
 }
 
+// A tool bar, as browsers' find bars are, rather than the filler Qt takes a
+// plain widget for.
+QAccessibleInterface* accessibleBar(const QString& className, QObject* object) {
+    auto* bar = qobject_cast<FindBar*>(object);
+    if (bar && className == QLatin1String(FindBar::staticMetaObject.className()))
+        return new QAccessibleWidget(bar, QAccessible::ToolBar);
+    return nullptr;
+}
+
 } // namespace
 
 FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     : QWidget(parent), view(textView), edit(new QLineEdit(this)), statusLabel(new QLabel(this)),
       next(new QAction(QStringLiteral("Find Next"), this)),
       previous(new QAction(QStringLiteral("Find Previous"), this)) {
+    QAccessible::installFactory(accessibleBar); // once; later calls change nothing
+    setAccessibleName(QStringLiteral("Find"));
     edit->setPlaceholderText(QStringLiteral("Find"));
-    edit->setAccessibleName(edit->placeholderText()); // its visible label
+    // A placeholder goes as the text is typed, and says nothing of where the
+    // search looks.
+    edit->setAccessibleName(QStringLiteral("Find in transcript"));
     edit->setClearButtonEnabled(true);
+    for (QToolButton* clear : edit->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear")); // an icon without words
     statusLabel->setTextFormat(Qt::PlainText);
     // Return and Shift+Return while the field has the focus.
     next->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -55,7 +74,8 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     }
     connect(next, &QAction::triggered, this, [this] { startPass(Goal::next); });
     connect(previous, &QAction::triggered, this, [this] { startPass(Goal::previous); });
-    auto* close = new QAction(QStringLiteral("Close"), this);
+    // Not plain "Close": the window's own Close is one Tab away.
+    auto* close = new QAction(QStringLiteral("Close Find"), this);
     connect(close, &QAction::triggered, this, &FindBar::dismiss);
 
     auto* layout = new QHBoxLayout(this);
@@ -90,6 +110,7 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent)
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::highlightSoon);
     connect(view->document(), &QTextDocument::contentsChange, this, &FindBar::contentsChanged);
     view->viewport()->installEventFilter(this);
+    showFocusFrame();
     hide();
 }
 
@@ -123,6 +144,17 @@ void FindBar::dismiss() {
 
 QString FindBar::status() const {
     return statusLabel->text();
+}
+
+void FindBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        showFocusFrame();
+}
+
+// The style's own focus frame on the field is too faint to find at a glance.
+void FindBar::showFocusFrame() {
+    edit->setStyleSheet(focusFrameStyleSheet(QStringLiteral("QLineEdit"), palette()));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {

@@ -34,6 +34,7 @@ public:
     QString status() const;
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -62,6 +63,7 @@ private:
         bool selected = false;     // its match is selected already
     };
 
+    void showFocusFrame();
     void startPass(Goal goal);
     void continuePass();
     void finishPass();

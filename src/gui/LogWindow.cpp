@@ -8,6 +8,8 @@
 #include "platform/Alerts.h"
 #include "platform/System.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -41,6 +43,15 @@ constexpr int cascadeStep = 28;
 // "[*]" as the unsaved-changes mark; doubled, it shows as itself.
 QString windowTitleFor(const QString& title) {
     return menuTitle(untrustedText(title)).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+// A window to assistive technology (named by its title, as Qt names
+// windows), not the filler Qt takes a plain widget for.
+QAccessibleInterface* accessibleWindow(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<TranscriptWindow*>(object);
+    if (widget && className == QLatin1String(TranscriptWindow::staticMetaObject.className()))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    return nullptr;
 }
 
 } // namespace
@@ -109,10 +120,12 @@ TranscriptWindow::TranscriptWindow(const QString& title, Alerts& alerts)
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
       plainTitle(title), alerts(alerts) {
+    QAccessible::installFactory(accessibleWindow); // once; later calls change nothing
     // Closing only hides the window while a LogWindow refers to it (see
     // closeEvent), and never stops the run.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(windowTitleFor(title));
+    view->setAccessibleName(QStringLiteral("Transcript"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

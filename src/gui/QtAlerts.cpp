@@ -1,5 +1,6 @@
 #include "gui/QtAlerts.h"
 
+#include "gui/FocusFrame.h"
 #include "gui/LiteralToolTip.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace veldrin {
@@ -36,31 +36,6 @@ QString literalButtonText(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-// The WCAG contrast ratio of two colours, from their relative luminance.
-double contrastRatio(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto linear = [](float v) {
-            return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The focused list's frame: the highlight colour where it stands out by 3:1
-// from the window around the list and from the list's own base; otherwise
-// the window's text colour, which every usable palette sets apart from both.
-QColor focusFrameColour(const QPalette& palette) {
-    const QColor highlight = palette.color(QPalette::Highlight);
-    if (contrastRatio(highlight, palette.color(QPalette::Window)) >= 3.0 &&
-        contrastRatio(highlight, palette.color(QPalette::Base)) >= 3.0)
-        return highlight;
-    return palette.color(QPalette::WindowText);
-}
-
-constexpr int focusFrameWidth = 2;
 constexpr int mostRowsShown = 8;
 
 // The list goes between the texts and the buttons, under the texts. It is
@@ -92,11 +67,7 @@ void addPopUp(QMessageBox& box, const PopUpList& list, const QString& label) {
     popUp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The focus shows as a frame of the highlight colour; unfocused, the
     // frame keeps its width, so that nothing moves as the focus comes and goes.
-    const QPalette palette = box.palette();
-    popUp->setStyleSheet(QStringLiteral("QListWidget { border: %1px solid %2; }"
-                                        " QListWidget:focus { border: %1px solid %3; }")
-                             .arg(focusFrameWidth)
-                             .arg(palette.color(QPalette::Mid).name(), focusFrameColour(palette).name()));
+    popUp->setStyleSheet(focusFrameStyleSheet(QStringLiteral("QListWidget"), box.palette()));
     popUp->setFixedWidth(list.width);
     int height = 2 * focusFrameWidth;
     for (int row = 0; row < std::min<int>(popUp->count(), mostRowsShown); ++row)

@@ -1,5 +1,7 @@
 #include "gui/RunStrip.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -29,12 +31,27 @@ QColor blend(const QColor& base, const QColor& tint, qreal share) {
                             float(base.blueF() * (1 - share) + tint.blueF() * share));
 }
 
+// A status bar, where screen readers look for how things stand, not the
+// border Qt takes a frame for.
+QAccessibleInterface* accessibleStrip(const QString& className, QObject* object) {
+    auto* strip = qobject_cast<RunStrip*>(object);
+    if (strip && className == QLatin1String(RunStrip::staticMetaObject.className()))
+        return new QAccessibleWidget(strip, QAccessible::StatusBar);
+    return nullptr;
+}
+
 } // namespace
 
 RunStrip::RunStrip(QWidget* parent)
     : QFrame(parent), icon(new QLabel(this)), label(new QLabel(this)), stopButton(new QToolButton(this)),
       stop(new QAction(QStringLiteral("Stop"), this)) {
+    // Before anything asks for the strip's interface (the name below does):
+    // Qt keeps the first one made. Once; later calls change nothing.
+    QAccessible::installFactory(accessibleStrip);
     setAutoFillBackground(true);
+    // Screen readers find it by this name and read how the run stands in its
+    // description.
+    setAccessibleName(QStringLiteral("Run status"));
     label->setTextFormat(Qt::PlainText);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
@@ -82,6 +99,9 @@ QToolButton* RunStrip::addButtons(const QList<QAction*>& actions) {
 void RunStrip::runStarted() {
     running = true;
     sinceStart.start();
+    // Before the count starts: a label without a name of its own would tell
+    // every second of it.
+    tellState(QStringLiteral("Running"));
     showTone(Tone::running);
     tick();
     updateStop();
@@ -91,6 +111,7 @@ void RunStrip::runEnded(const RunOutcome& outcome) {
     running = false;
     ticker.stop();
     label->setText(outcomeStripText(outcome));
+    tellState(label->text());
     switch (outcome.kind) {
     case RunOutcome::Kind::succeeded:
         showTone(Tone::succeeded);
@@ -103,6 +124,10 @@ void RunStrip::runEnded(const RunOutcome& outcome) {
         break;
     }
     updateStop();
+    // Said once, whichever control has the focus; a screen reader then reads
+    // the strip's description.
+    QAccessibleEvent ended(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&ended);
 }
 
 void RunStrip::setStopHandler(std::function<void()> handler) {
@@ -119,6 +144,11 @@ void RunStrip::changeEvent(QEvent* event) {
     // Our own palette change is not one of these, so this does not loop.
     if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::StyleChange)
         applyColours();
+}
+
+void RunStrip::tellState(const QString& words) {
+    label->setAccessibleName(words);
+    setAccessibleDescription(words);
 }
 
 void RunStrip::showTone(Tone shown) {

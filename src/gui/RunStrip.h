@@ -4,6 +4,9 @@
 // "Running — M:SS", counting, with a Stop button while the run can be
 // stopped; then the outcome in words, with an icon and a colour of its own.
 // The window's own commands stand at its end as buttons.
+//
+// Assistive technology hears the state, not every second of the count, and
+// the end of the run once.
 
 #include "base/RunOutcome.h"
 
@@ -43,6 +46,8 @@ protected:
 
 private:
     enum class Tone { running, succeeded, failed, stopped };
+    // What assistive technology is told, without the count.
+    void tellState(const QString& words);
     void showTone(Tone shown);
     void applyColours();
     void tick();

@@ -73,39 +73,74 @@ TEST(StopSequence, QuitAllStopsRealAppsAndForceQuitsTheOneIgnoringTerm) {
     EXPECT_TRUE(newestRecentRun(h).endsWith(" Quit All ChatGPT Processes — finished"));
 }
 
-TEST(AppControl, BusyStatesSilenceTheirOperationsAndCancelChangesNothing) {
-    const struct {
-        Operation action;
-        bool refusedWhileQuittingApps, refusedWhileBridgeRuns;
-    } guarded[] = {
-        // clang-format off
-        {&AppDelegate::quitAllChatGPTProcesses, true, false}, {&AppDelegate::repairPrimary, true, false},
-        {&AppDelegate::repairAlt, true, false}, {&AppDelegate::repairTri, true, false},
-        {&AppDelegate::fixUnreadableChats, true, false}, {&AppDelegate::resolveRolloutConflicts, true, false},
-        {&AppDelegate::updateAllApps, true, false}, {&AppDelegate::closeClaudeAndSync, false, true},
-        {&AppDelegate::quitClaude, false, true}, {&AppDelegate::syncAllNow, true, true},
-        // clang-format on
-    };
+// A run, a stop sequence or the Claude bridge: the menu disables what would disturb it, which
+// says nothing when chosen anyway (from a host's stale copy); what it offers asks as usual.
+TEST(AppControl, WhatABusyMenuDisablesAsksNothingAndWhatItOffersAsks) {
+    using A = Action;
+    // clang-format off
+    const A guarded[] = {A::syncAllNow, A::closeClaudeAndSync, A::quitClaude, A::repairPrimary, A::repairAlt,
+                         A::repairTri, A::fixUnreadableChats, A::resolveRolloutConflicts, A::quitAllChatGPTProcesses,
+                         A::updateAllApps};
     enum Busy { idle, running, quitting, bridge };
-    for (const Busy busy : {idle, running, quitting, bridge})
-        for (const auto& g : guarded) {
-            test::Harness h;
-            h.delegate->refreshNow();
-            if (busy == running)
-                h.delegate->runs.activeProcess = h.runGoingOn();
-            h.delegate->appControl.isQuittingApps = busy == quitting;
-            h.delegate->bridge.claudeBridgeRunning = busy == bridge;
-            h.fakes.alertAnswers = {1}; // "Cancel"
-
-            (h.delegate.get()->*g.action)();
-            const bool silent = busy == running || (busy == quitting && g.refusedWhileQuittingApps) ||
-                                (busy == bridge && g.refusedWhileBridgeRuns);
-            SCOPED_TRACE(testing::Message() << "busy " << busy << " alert " << h.fakes.alerts.size());
-            EXPECT_EQ(h.fakes.alerts.size(), silent ? 0u : 1u);
-            EXPECT_TRUE(h.fakes.windows.empty());
-            EXPECT_EQ(h.delegate->appControl.isQuittingApps, busy == quitting);
-            EXPECT_EQ(h.calls(), QList<QStringList>{{"app-processes"}});
+    const std::pair<Busy, std::vector<A>> cases[] = {
+        {idle, {}},
+        {running, {A::syncAllNow, A::syncNow, A::syncClaudeNow, A::importIntoClaudeNow, A::closeClaudeAndSync,
+                   A::quitClaude, A::repairPrimary, A::repairAlt, A::repairTri, A::fixUnreadableChats,
+                   A::resolveRolloutConflicts, A::quitAllChatGPTProcesses, A::togglePause, A::updateAllApps,
+                   A::showSyncLogs}},
+        {quitting, {A::syncAllNow, A::syncNow, A::repairPrimary, A::repairAlt, A::repairTri, A::fixUnreadableChats,
+                    A::resolveRolloutConflicts, A::quitAllChatGPTProcesses, A::updateAllApps}},
+        {bridge, {A::syncAllNow, A::syncClaudeNow, A::importIntoClaudeNow, A::closeClaudeAndSync, A::quitClaude}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        const Busy busy = c.first;
+        SCOPED_TRACE(testing::Message() << "busy " << busy);
+        // Each holds until released: an audit run, the bridge, the stop sequence's look at the apps.
+        test::Harness h(
+            "hold() { while [ ! -f \"$HOME/release\" ]; do sleep 0.02; done; }\n"
+            "case $1 in audit|claude) hold ;; app-processes) [ -f \"$HOME/holdApps\" ] && hold ;; esac");
+        test::FakeStatusItem& item = h.statusItem();
+        h.delegate->limits.appProcesses = {60s, 4096};
+        h.delegate->refreshNow();
+        if (busy == running)
+            h.delegate->perform(Action::auditProfiles, {});
+        if (busy == quitting) {
+            h.home.writeScript("holdApps", "");
+            h.fakes.alertAnswers = {firstButton};
+            h.delegate->perform(Action::quitAllChatGPTProcesses, {});
         }
+        if (busy == bridge)
+            h.delegate->runClaudeBridgeInBackground();
+        ASSERT_TRUE(test::waitUntil([&] { return h.calls().size() == (busy == idle ? 1 : 2); }));
+        const auto alertsBefore = std::ssize(h.fakes.alerts);
+        const std::size_t windowsBefore = h.fakes.windows.size();
+
+        const test::CapturedMenu menu = item.open();
+        EXPECT_EQ(menu.entries.front().title,
+                  busy == running || busy == quitting ? "Working…" : "Ready — click Sync Now");
+        EXPECT_EQ(std::ranges::count(menu.entries, "Claude Code: syncing…", &MenuEntry::title),
+                  busy == bridge ? 1 : 0);
+        std::vector<A> disabled;
+        for (const MenuEntry& e : menu.entries)
+            if (e.action != A::none && !e.enabled)
+                disabled.push_back(e.action);
+        EXPECT_EQ(disabled, c.second);
+        const auto offered = std::ranges::count_if(guarded, [&](A a) { return menu.find(a)->enabled; });
+        h.fakes.alertAnswers.assign(std::size(guarded), AlertResponse{1}); // "Cancel"
+        for (const Action action : guarded)
+            h.delegate->perform(action, {});
+        EXPECT_EQ(std::ssize(h.fakes.alerts) - alertsBefore, offered);
+        EXPECT_EQ(h.fakes.windows.size(), windowsBefore) << "nothing started";
+
+        h.home.writeScript("release", "");
+        EXPECT_TRUE(test::waitUntil(
+            [&] {
+                return !h.delegate->runs.activeProcess && !h.delegate->appControl.isQuittingApps &&
+                       !h.delegate->bridge.claudeBridgeRunning;
+            },
+            20s));
+    }
 
     // A choice that comes while an alert is open (a tray host's menu stays
     // usable behind it) brings that alert forward and opens no other.

@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -72,12 +71,12 @@ TEST(PrintMenu, PrintsOneOpeningAtOnceShowingWhatHasNotAnsweredAsPending) {
     EXPECT_EQ(calls, (QList<QStringList>{{"app-processes"}, {"cloud", "status"}}));
     EXPECT_EQ(shell({VELDRIN_BINARY, "--version"}, aMinute).output, "Veldrin 0.1.0 (build 1)\n");
 
-    // A hung controller: two seconds of waiting, as an opening waits.
+    // A hung controller: it prints what an opening shows once it has given up
+    // waiting, and ends by itself (bench_hung_controller times it).
     home.writeController(test::recordingController("exec sleep 60"));
-    QElapsedTimer t;
-    t.start();
     r = shell({VELDRIN_BINARY, "--print-menu"}, aMinute);
-    EXPECT_LT(t.elapsed(), 2500);
+    EXPECT_EQ(r.failure, ShellFailure::none);
+    EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.output.startsWith("Cannot sync — " + home.home() +
                                     "/bin/veldrin did not answer within 2 seconds [disabled]\n"));
     EXPECT_TRUE(r.output.contains("\n  Refreshing cloud status… [disabled]\n")) << r.output.toStdString();
@@ -103,11 +102,9 @@ TEST(Instance, OneForEachHomeTermQuitsPromptlyAndALockThatCannotBeTakenRefusesTh
               "veldrin: Veldrin is already running for " + home.home() +
                   "; use its icon in the status bar, or quit it from its menu first\n");
     EXPECT_EQ(shell({VELDRIN_BINARY, "--print-menu"}, aMinute).failure, ShellFailure::none); // not a second
-    QElapsedTimer t;
-    t.start();
+    // TERM ends it though the controller never answers (bench_hung_controller times it).
     kill(first.pid, SIGTERM);
     EXPECT_EQ(waitForExit(first.pid), 0);
-    EXPECT_LT(t.elapsed(), 2000);
     close(first.readFd);
     for (const QString& pid : QString::fromUtf8(home.readFile("pids")).split('\n', Qt::SkipEmptyParts))
         EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid.toLongLong()); }, 5s))

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace veldrin::test {
@@ -27,10 +28,14 @@ struct Harness {
     FakePlatform fakes;
     std::unique_ptr<AppDelegate> delegate;
 
-    // `body` is the controller's sh script after it has recorded its arguments.
-    explicit Harness(const QByteArray& body = "exit 0") {
+    // `body` is the controller's sh script after it has recorded its arguments;
+    // `real` may put real pieces in place of some of the fakes.
+    explicit Harness(const QByteArray& body = "exit 0", const std::function<void(Platform&)>& real = {}) {
         home.writeController(recordingController(body));
-        delegate = std::make_unique<AppDelegate>(fakes.make());
+        Platform platform = fakes.make();
+        if (real)
+            real(platform);
+        delegate = std::make_unique<AppDelegate>(std::move(platform));
     }
     // The status item, as launch would make it.
     FakeStatusItem& statusItem() {

@@ -3,16 +3,15 @@
 // services on a private session bus).
 
 #include "exec/Shell.h"
+#include "support/NotificationServer.h"
 #include "support/SessionBus.h"
+#include "support/StandInWatcher.h"
 #include "support/TestSupport.h"
 
-#include <QDBusContext>
-#include <QDBusMessage>
+#include <QDBusConnection>
 #include <QFile>
 
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 using namespace veldrin;
 using namespace std::chrono_literals;
@@ -28,32 +27,6 @@ ShellResult runVeldrin(const QString& setUp, const QStringList& args = {}) {
             args,
         {60s, 1 << 20});
 }
-
-class Watcher : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-public:
-    bool hostRegistered() const { return true; }
-};
-
-// A notification server that answers, or takes every call and never answers.
-class Notifications : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    std::atomic<bool> silent = false;
-public Q_SLOTS:
-    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion) {
-        if (silent)
-            setDelayedReply(true);
-        vendor = "Veldrin tests";
-        version = "1.2";
-        protocolVersion = "1.2";
-        return "Stand-in";
-    }
-    QStringList GetCapabilities() { return {"actions", "body"}; }
-};
 
 } // namespace
 
@@ -90,13 +63,13 @@ TEST(Startup, WithoutADisplayThatAnswersItSaysWhichItTriedAndExits1AndWhatNeedsN
 TEST(DesktopCheck, SaysWhatTheDesktopOffersAndFailsNamingWhatVeldrinNeedsAndLacks) {
     test::TempHome home;
     home.writeController("#!/bin/sh\n");
-    Watcher watcher; // these outlive the bus and its service thread
-    Notifications notifications;
+    test::StandInWatcher watcher; // these outlive the bus and its service thread
+    test::NotificationServer notifications;
+    notifications.markup = false;
     QObject screenSaver;
     test::SessionBus bus;
     ASSERT_TRUE(bus.ok());
-    const QString watcherName = "org.kde.StatusNotifierWatcher";
-    ASSERT_TRUE(bus.serve(&watcher, watcherName, "/StatusNotifierWatcher"));
+    ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     ASSERT_TRUE(bus.serve(&notifications, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"));
     ASSERT_TRUE(bus.serve(&screenSaver, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"));
     // The system bus is the private one too, which has no login1.
@@ -119,7 +92,7 @@ TEST(DesktopCheck, SaysWhatTheDesktopOffersAndFailsNamingWhatVeldrinNeedsAndLack
     EXPECT_EQ(r.status, 0);
 
     // No panel, no display, no controller, and a notification server that hangs.
-    ASSERT_TRUE(QDBusConnection(watcherName).unregisterService(watcherName));
+    ASSERT_TRUE(QDBusConnection(test::watcherName).unregisterService(test::watcherName));
     ASSERT_TRUE(
         QDBusConnection("org.freedesktop.ScreenSaver").unregisterService("org.freedesktop.ScreenSaver"));
     notifications.silent = true;
@@ -141,5 +114,3 @@ TEST(DesktopCheck, SaysWhatTheDesktopOffersAndFailsNamingWhatVeldrinNeedsAndLack
                   "not ready: missing an executable controller, a display and a tray\n");
     EXPECT_EQ(r.status, 1);
 }
-
-#include "StartupTest.moc"

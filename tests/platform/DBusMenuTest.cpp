@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <set>
 
@@ -150,7 +152,7 @@ TEST(DBusMenu, ACachingHostShowsEveryChangeAndAnIdItCachedStillActsAsItsLabelSay
     EXPECT_EQ(e.model.openings, 1);
     Exported clicks;
     clicks.model.entries = statusMenu("Working…", "Pause Sync", {});
-    clicks.model.entries[2].enabled = false;
+    std::ranges::find(clicks.model.entries, Action::togglePause, &MenuEntry::action)->enabled = false;
     clicks.attachHost();
     clicks.menu.spacing.click = std::chrono::seconds(10);
     EXPECT_TRUE(clicks.menu.handleEvent(clicks.host->idOf("Pause Sync"), "clicked"));

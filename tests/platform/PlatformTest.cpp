@@ -4,6 +4,7 @@
 #include "platform/linux/DBusActivities.h"
 #include "platform/linux/DBusNotifications.h"
 #include "platform/qt/CoreServices.h"
+#include "support/NotificationServer.h"
 #include "support/SessionBus.h"
 #include "support/TestSupport.h"
 
@@ -46,34 +47,6 @@ public:
     QDBusMessage held;
 };
 
-// A notification service that reads bodies as markup, or, like some, shows them as plain text.
-class NotificationService : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public Q_SLOTS:
-    QStringList GetCapabilities() {
-        return markup ? QStringList{"actions", "body", "body-markup"} : QStringList{"actions", "body"};
-    }
-    uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap&, int) {
-        shown << app + "|" + summary + "|" + body + "|" + actions.join(",");
-        return uint(shown.size());
-    }
-
-public:
-    // From the service's own thread, so that it follows the answer to Notify.
-    void click(uint id, const QString& action) {
-        QMetaObject::invokeMethod(this, [=] {
-            QDBusMessage signal = QDBusMessage::createSignal(
-                "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
-            signal << id << action;
-            QDBusConnection("org.freedesktop.Notifications").send(signal);
-        });
-    }
-    QStringList shown;
-    std::atomic<bool> markup = true;
-};
-
 // One private bus for the suite: the desktop connects to its session bus once.
 class SessionBusServices : public testing::Test {
 protected:
@@ -89,15 +62,15 @@ protected:
 } // namespace
 
 TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAndAClickOpensTheRun) {
-    NotificationService service;
+    test::NotificationServer service;
     ASSERT_TRUE(bus->serve(&service, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"));
     const std::unique_ptr<Notifications> notifications = makeDBusNotifications();
     QStringList opened;
     // A service that reads markup gets the body escaped.
     notifications->notify({"Sync finished", "Exit code 0 · 0:03\n<b>done</b> & more"},
                           [&] { opened << "sync"; });
-    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 1; }));
-    EXPECT_EQ(service.shown[0],
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown().size() == 1; }));
+    EXPECT_EQ(service.shown()[0],
               "Veldrin|Sync finished|Exit code 0 · 0:03\n&lt;b&gt;done&lt;/b&gt; &amp; more|default,Open");
 
     // Clicks on other actions or other notifications open nothing, nor does
@@ -108,12 +81,12 @@ TEST_F(SessionBusServices, NotificationBodiesAreEscapedUnlessShownAsPlainTextAnd
     ASSERT_TRUE(test::waitUntil([&] { return !opened.isEmpty(); }));
     service.click(1, "default"); // answered once only
     notifications->notify({"Repair finished", ""}, [&] { opened << "repair"; });
-    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown().size() == 2; }));
     service.markup = false;
     const std::unique_ptr<Notifications> plain = makeDBusNotifications();
     plain->notify({"Audit failed", "a < b"}, [&] { opened << "audit"; });
-    ASSERT_TRUE(test::waitUntil([&] { return service.shown.size() == 3; }));
-    EXPECT_EQ(service.shown[2], "Veldrin|Audit failed|a < b|default,Open");
+    ASSERT_TRUE(test::waitUntil([&] { return service.shown().size() == 3; }));
+    EXPECT_EQ(service.shown()[2], "Veldrin|Audit failed|a < b|default,Open");
     service.click(3, "default");
     ASSERT_TRUE(test::waitUntil([&] { return opened.size() == 2; })) << opened.join(",").toStdString();
     EXPECT_EQ(opened, (QStringList{"sync", "audit"}));

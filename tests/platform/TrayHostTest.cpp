@@ -13,6 +13,7 @@
 #include "support/StandInWatcher.h"
 #include "support/TestSupport.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -70,19 +71,25 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
         }
         ::close(veldrin.readFd);
     });
-    // The panel comes 3 s after Veldrin, as at a login with autostart.
-    test::waitUntil([] { return false; }, 3s);
+    // The panel comes later, as at a login: once Veldrin's item waits on the bus.
+    QDBusConnection host = bus.client("host");
+    const QString ownItem = QString("org.kde.StatusNotifierItem-%1-1").arg(veldrin.pid);
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return host.interface()->registeredServiceNames().value().contains(ownItem); }, 30s));
     ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 1; }));
     const QString item = watcher.items().value(0);
-    QDBusConnection host = bus.client("host");
 
     // What the panel shows: the icon, the tooltip, and a menu it opens itself.
-    const QVariantMap props =
-        qdbus_cast<QVariantMap>(call(host, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
-                                     "GetAll", {"org.kde.StatusNotifierItem"})
-                                    .value(0)
-                                    .value<QDBusArgument>());
+    QVariantMap props; // once it has drawn its first icon
+    ASSERT_TRUE(test::waitUntil([&] {
+        props =
+            qdbus_cast<QVariantMap>(call(host, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                                         "GetAll", {"org.kde.StatusNotifierItem"})
+                                        .value(0)
+                                        .value<QDBusArgument>());
+        return !qdbus_cast<TrayPixmaps>(props.value("IconPixmap").value<QDBusArgument>()).isEmpty();
+    }));
     EXPECT_EQ(props.value("Status"), "Active");
     EXPECT_EQ(props.value("ItemIsMenu"), true);
     EXPECT_EQ(props.value("Menu").value<QDBusObjectPath>().path(), "/MenuBar");
@@ -135,7 +142,9 @@ TEST(TrayHost, APanelThatCachesTheMenuShowsItTrueAfterEveryChangeAndItsCachedIds
         const QList<QVariant> reply = call(host, item, "/MenuBar", menu, "GetLayout", {0, -1, QStringList()});
         return test::layoutText(qdbus_cast<DBusMenuLayout>(reply.value(1).value<QDBusArgument>()));
     };
-    EXPECT_EQ(copy.text(), withoutTips(shell({VELDRIN_BINARY, "--print-menu"}, {60s, 1 << 20}).output));
+    // Once the launch's checks have answered, the copy shows what --print-menu does.
+    const QString printed = withoutTips(shell({VELDRIN_BINARY, "--print-menu"}, {60s, 1 << 20}).output);
+    EXPECT_TRUE(test::waitUntil([&] { return copy.text() == printed; })) << copy.text().toStdString();
     const auto click = [&](const QString& title) {
         const int id = copy.idOf(title);
         EXPECT_GT(id, 0) << title.toStdString();
