@@ -15,7 +15,7 @@ if [ $# -gt 0 ]; then
     exec "build-bench/bench/$name" "$@"
 fi
 status=0
-for b in bench_queries bench_logwindow bench_reopen bench_idle bench_startup bench_menu_flood; do
+for b in bench_queries bench_logwindow bench_reopen bench_idle bench_startup bench_menu_flood bench_hung_controller; do
     echo "== $b"
     "build-bench/bench/$b" || status=1
 done
