@@ -1,4 +1,6 @@
 // The application's own Info.plist values on macOS, read through CoreFoundation.
+#include "platform/qt/CoreServices.h"
+
 #include "platform/BundleInfo.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -27,7 +29,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<BundleInfo> makeMainBundleInfo() {
+std::unique_ptr<BundleInfo> makeBundleInfo() {
     return std::make_unique<MainBundleInfo>();
 }
 

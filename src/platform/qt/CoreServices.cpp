@@ -94,22 +94,7 @@ public:
     }
 };
 
-class CompiledBundleInfo : public BundleInfo {
-public:
-    QVariant infoValue(const QString& key) const override {
-        if (key == QLatin1String("CFBundleShortVersionString"))
-            return QStringLiteral(VELDRIN_VERSION);
-        if (key == QLatin1String("CFBundleVersion"))
-            return QStringLiteral(VELDRIN_BUILD);
-        return {};
-    }
-};
-
 } // namespace
-
-#if defined(Q_OS_MACOS)
-std::unique_ptr<BundleInfo> makeMainBundleInfo();
-#endif
 
 std::unique_ptr<Clock> makeSystemClock() {
     return std::make_unique<SystemClock>();
@@ -123,14 +108,6 @@ std::unique_ptr<Scheduler> makeMainThreadScheduler() {
 
 std::unique_ptr<Sleeper> makeSleeper() {
     return std::make_unique<StoppableSleeper>();
-}
-
-std::unique_ptr<BundleInfo> makeBundleInfo() {
-#if defined(Q_OS_MACOS)
-    return makeMainBundleInfo();
-#else
-    return std::make_unique<CompiledBundleInfo>();
-#endif
 }
 
 } // namespace veldrin
