@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,6 +113,9 @@ int main(int argc, char** argv) {
     }
     QMenu qmenu;
     veldrin::QtStatusMenu menu(&qmenu, [](veldrin::Action, const QVariant&) {});
+    // The apps' Info.plist files were written a moment ago; an installed app's
+    // are older than a second, the age at which a reading is remembered.
+    QThread::msleep(1100);
     const QByteArray path = controller.toLocal8Bit();
     const QStringList argvList{controller, "app-processes"};
 
