@@ -56,8 +56,10 @@ TEST(StatusNotifierItem, ADroppedItemRegistersAgainAnActivationOpensOurMenuAndAN
     ASSERT_TRUE(bus.serve(&watcher, test::watcherName, "/StatusNotifierWatcher"));
     StatusNotifierItem item(bus.address().toUtf8());
     ASSERT_TRUE(test::waitUntil([&] { return watcher.items().size() == 2; }, 10s)); // 2 s on
-    // Dropped before anything confirmed it, the item still knows a tray is there.
+    // Dropped before anything confirmed it, the item knows a tray is there that
+    // does not hold it (so the notice for an icon not shown can come).
     EXPECT_EQ(item.hostPresent(), true);
+    EXPECT_EQ(item.hostHolds(), false);
     EXPECT_EQ(item.confirmed(), false);
     watcher.drops = false;
     ASSERT_TRUE(test::waitUntil([&] { return item.confirmed(); }, 10s));

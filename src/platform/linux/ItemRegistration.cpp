@@ -19,6 +19,8 @@ void ItemService::watcherAppeared() {
 void ItemService::registerWithWatcher() {
     readSinceRegistering_ = false;
     confirmed_ = false;
+    // A host reads the item and its menu anew for a new registration.
+    menuReaders_.clear();
     BusMessage call = methodCall(watcherService, watcherPath, watcherService, "RegisterStatusNotifierItem");
     bus::append(call.get(), serviceName_);
     bus_.call(call, callTimeoutMs, [this, generation = watcherGeneration_](DBusMessage* reply) {
@@ -64,9 +66,10 @@ void ItemService::confirm(quint64 generation) {
         const QVariant items = watcher.value(QStringLiteral("RegisteredStatusNotifierItems"));
         // A watcher that keeps its list to itself: a host that read the item has it.
         confirmed_ = items.isValid() ? listsThisItem(items.toStringList()) : readSinceRegistering_;
-        if (confirmed_)
+        if (confirmed_) {
             retryAfter_ = confirmAfter;
-        else
+            dropped_ = false;
+        } else
             registerAgainLater(generation, QStringLiteral("the tray has not taken Veldrin's icon"));
         reportState();
     });
@@ -105,7 +108,9 @@ void ItemService::setRegistered(bool registered) {
 
 void ItemService::reportState() {
     const auto known = [](const std::optional<bool>& v) { return v ? int(*v) : -1; };
-    const std::optional<bool> holds = registered_ != true ? registered_ : hostRegistered_;
+    // A watcher that took the item and then dropped it does not hold it.
+    const std::optional<bool> holds =
+        registered_ != true ? registered_ : (dropped_ ? std::optional<bool>(false) : hostRegistered_);
     Q_EMIT stateChanged(known(registered_), known(holds), known(hostRegistered_), confirmed_);
 }
 

@@ -289,6 +289,7 @@ void ItemService::busSignal(DBusMessage* signal) {
         retry_->stop();
         retryAfter_ = confirmAfter;
         hostRegistered_.reset();
+        dropped_ = false;
         if (owner.isEmpty())
             setRegistered(false);
         else
@@ -298,6 +299,7 @@ void ItemService::busSignal(DBusMessage* signal) {
         // anew. The watcher is read as well: the retry keeps the confirmation
         // from doing it, and a tray that drops the icon is a tray all the same.
         if (listsThisItem({in.readString()})) {
+            dropped_ = true; // held no longer, until a registration is confirmed
             registerAgainLater(watcherGeneration_, QStringLiteral("the tray dropped Veldrin's icon"));
             readWatcher(watcherGeneration_, [](const QVariantMap&) {});
         }

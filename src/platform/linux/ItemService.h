@@ -92,6 +92,7 @@ private:
     bool complained_ = false;
     bool confirmed_ = false;
     bool readSinceRegistering_ = false;
+    bool dropped_ = false; // since the last confirmed registration
     bool saidNotShown_ = false;
     std::chrono::milliseconds retryAfter_ = confirmAfter;
     QTimer* retry_;
