@@ -34,7 +34,7 @@ constexpr qsizetype minCharsPerFlush = 64 * 1024;
 constexpr int linesPerBlock = 8;
 // A display piece of a long line, and the size past which a line end always
 // starts a new block. The view lays out whole blocks, so following the end
-// of a long line lays out as many pieces as fill the screen, twice a turn:
+// of a long line lays out as many pieces as fill the screen each turn:
 // pieces of 4096 characters made that a stretch of 60 to 110 ms over a
 // gigabyte without a line break; at this size it is about a screenful.
 constexpr qsizetype pieceChars = 1024;
@@ -241,9 +241,11 @@ void LogBuffer::flush() {
         // A cursor of our own leaves the user's selection alone, and
         // insertText never interprets markup. The empty format lets the
         // palette decide the colour, so a theme switch recolours old text.
+        // Placed after the edit has begun, it lays nothing out to find its
+        // place (moving it to the end lays out the block it starts in).
         cursor = QTextCursor(view->document());
-        cursor.movePosition(QTextCursor::End);
         cursor.beginEditBlock();
+        cursor.setPosition(view->document()->characterCount() - 1);
     }
     QElapsedTimer spent;
     spent.start();
@@ -293,7 +295,20 @@ void LogBuffer::followEnd(bool atEnd) {
     if (!atEnd)
         return;
     QScrollBar* bar = view->verticalScrollBar();
+    if (bar->maximum() - bar->value() <= bar->pageStep()) {
+        bar->setValue(bar->maximum());
+        return;
+    }
+    // A jump of more than a page: with the viewport's updates on, the view
+    // first lays out the blocks between the old top and the new one to move
+    // the pixels already drawn, pages of a long line that nobody will see.
+    // With them off it only moves its top, and turning them on again
+    // repaints it whole, as a jump that far needs anyway.
+    QWidget* viewport = view->viewport();
+    const bool updates = viewport->updatesEnabled();
+    viewport->setUpdatesEnabled(false);
     bar->setValue(bar->maximum());
+    viewport->setUpdatesEnabled(updates);
 }
 
 // Up to `room` characters from the front of the queue. Never splits a

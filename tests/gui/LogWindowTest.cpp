@@ -229,6 +229,9 @@ TEST(LogWindow, FollowsTheOutputOnlyAtTheEndAndKeepsTheSelection) {
     ASSERT_TRUE(waitUntil([&] { return log.transcript() == numberedLines(0, 900); }));
     EXPECT_GT(bar->value(), end);
     EXPECT_EQ(bar->value(), bar->maximum());
+    const QWidget* viewport = log.textView()->viewport();
+    const QTextCursor bottom = log.textView()->cursorForPosition(QPoint(0, viewport->height() - 4));
+    EXPECT_EQ(bottom.block(), log.textView()->document()->lastBlock()) << bottom.block().text().toStdString();
     EXPECT_EQ(log.textView()->textCursor().selectedText(), selected);
     closeAndReap(log.window());
 }
