@@ -224,8 +224,27 @@ QString BusConnection::uniqueName() const {
     return QString::fromUtf8(dbus_bus_get_unique_name(connection_));
 }
 
-void BusConnection::registerObject(const QString& path, const QString& introspection, CallHandler handler) {
-    objects_.insert(path, {introspection, std::move(handler)});
+namespace {
+
+QString introspectionNode(const QString& body) {
+    return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
+                          "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") +
+           body + QStringLiteral("</node>\n");
+}
+
+const QString standardInterfaces = QStringLiteral(R"xml(  <interface name="org.freedesktop.DBus.Properties">
+    <method name="Get"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
+    <method name="GetAll"><arg type="s" direction="in"/><arg type="a{sv}" direction="out"/></method>
+  </interface>
+  <interface name="org.freedesktop.DBus.Introspectable">
+    <method name="Introspect"><arg type="s" direction="out"/></method>
+  </interface>
+)xml");
+
+} // namespace
+
+void BusConnection::registerObject(const QString& path, const QString& interfaceXml, CallHandler handler) {
+    objects_.insert(path, {introspectionNode(interfaceXml + standardInterfaces), std::move(handler)});
 }
 
 void BusConnection::send(const BusMessage& message) {
@@ -322,13 +341,10 @@ unsigned BusConnection::handleObject(DBusConnection*, DBusMessage* message, void
         return DBUS_HANDLER_RESULT_HANDLED;
     }
     nodes.removeDuplicates();
-    QString xml =
-        QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
-                       "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n");
+    QString children;
     for (const QString& node : nodes)
-        xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(node);
-    xml += QStringLiteral("</node>\n");
-    const QByteArray bytes = xml.toUtf8();
+        children += QStringLiteral("  <node name=\"%1\"/>\n").arg(node);
+    const QByteArray bytes = introspectionNode(children).toUtf8();
     const char* text = bytes.constData();
     DBusMessage* reply = dbus_message_new_method_return(message);
     dbus_message_append_args(reply, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);

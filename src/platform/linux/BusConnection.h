@@ -60,10 +60,12 @@ public:
     QString uniqueName() const;
 
     // Method calls to `path` (and nothing below it) go to `handler`, which
-    // answers them with send(). Introspection of the folders above
-    // registered paths is answered here.
+    // answers them with send(), Properties' Get and GetAll included.
+    // Introspection is answered here: `interfaceXml` describes the object's
+    // own interfaces, to which Properties and Introspectable are added; the
+    // folders above registered paths list what is below them.
     using CallHandler = std::function<void(DBusMessage* call)>;
-    void registerObject(const QString& path, const QString& introspection, CallHandler handler);
+    void registerObject(const QString& path, const QString& interfaceXml, CallHandler handler);
     // Every signal the bus delivers goes to `handler`.
     void onSignal(std::function<void(DBusMessage* signal)> handler) { signalHandler_ = std::move(handler); }
 
@@ -89,7 +91,7 @@ private:
     DBusConnection* connection_;
     bool dispatchScheduled_ = false;
     QTimer* trim_;
-    QHash<QString, std::pair<QString, CallHandler>> objects_; // path -> introspection, handler
+    QHash<QString, std::pair<QString, CallHandler>> objects_; // path -> introspection XML, handler
     std::function<void(DBusMessage*)> signalHandler_;
     QHash<DBusPendingCall*, std::function<void(DBusMessage*)>> pending_;
 

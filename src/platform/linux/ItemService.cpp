@@ -33,10 +33,8 @@ bool coloursChanged(DBusMessage* signal) {
            (channel == QLatin1String("xfce4-panel") && property.endsWith(QLatin1String("/dark-mode")));
 }
 
-const QString introspection = QStringLiteral(
-    R"xml(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN" "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
-<node>
-  <interface name="org.kde.StatusNotifierItem">
+// The object's own interface; the bus connection adds the standard ones.
+const QString interfaceXml = QStringLiteral(R"xml(  <interface name="org.kde.StatusNotifierItem">
     <property name="Category" type="s" access="read"/>
     <property name="Id" type="s" access="read"/>
     <property name="Title" type="s" access="read"/>
@@ -66,14 +64,6 @@ const QString introspection = QStringLiteral(
     <signal name="NewStatus"><arg name="status" type="s"/></signal>
     <signal name="NewMenu"/>
   </interface>
-  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
-    <method name="GetAll"><arg type="s" direction="in"/><arg type="a{sv}" direction="out"/></method>
-  </interface>
-  <interface name="org.freedesktop.DBus.Introspectable">
-    <method name="Introspect"><arg type="s" direction="out"/></method>
-  </interface>
-</node>
 )xml");
 
 // One property of the item: its name, its signature, how its value is written.
@@ -100,7 +90,7 @@ ItemService::ItemService(BusConnection& bus, TrayState& state, const QString& se
     recolour_->setSingleShot(true);
     recolour_->setInterval(recolourAfter);
     connect(recolour_, &QTimer::timeout, this, &ItemService::announceRecoloured);
-    bus_.registerObject(QString::fromLatin1(itemPath), introspection,
+    bus_.registerObject(QString::fromLatin1(itemPath), interfaceXml,
                         [this](DBusMessage* call) { handle(call); });
     // The name first: the daemon takes a connection's messages in order, so
     // the watcher finds it owned when the registration reaches it.

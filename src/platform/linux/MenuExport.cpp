@@ -8,10 +8,8 @@ namespace {
 
 constexpr const char* menuInterface = "com.canonical.dbusmenu";
 
-const QString introspection = QStringLiteral(
-    R"xml(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN" "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
-<node>
-  <interface name="com.canonical.dbusmenu">
+// The object's own interface; the bus connection adds the standard ones.
+const QString interfaceXml = QStringLiteral(R"xml(  <interface name="com.canonical.dbusmenu">
     <property name="Version" type="u" access="read"/>
     <property name="TextDirection" type="s" access="read"/>
     <property name="Status" type="s" access="read"/>
@@ -65,14 +63,6 @@ const QString introspection = QStringLiteral(
       <arg type="u" name="timestamp"/>
     </signal>
   </interface>
-  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
-    <method name="GetAll"><arg type="s" direction="in"/><arg type="a{sv}" direction="out"/></method>
-  </interface>
-  <interface name="org.freedesktop.DBus.Introspectable">
-    <method name="Introspect"><arg type="s" direction="out"/></method>
-  </interface>
-</node>
 )xml");
 
 QVariantMap menuProperties() {
@@ -86,7 +76,7 @@ QVariantMap menuProperties() {
 
 MenuExport::MenuExport(BusConnection& bus, const TrayState& state, const QString& path, QObject* parent)
     : QObject(parent), bus_(bus), state_(state), path_(path.toUtf8()) {
-    bus_.registerObject(path, introspection, [this](DBusMessage* call) { handle(call); });
+    bus_.registerObject(path, interfaceXml, [this](DBusMessage* call) { handle(call); });
 }
 
 void MenuExport::sendLayoutUpdated(uint revision, int parent) {

@@ -5,7 +5,6 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <locale.h>
 #include <malloc.h>
 #include <mutex>
 #include <sys/socket.h>
@@ -95,18 +94,6 @@ void keepSocketFromSignalling(int) {
 
 ssize_t sendWithoutSignal(int fd, const QByteArray& data) {
     return ::send(fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL);
-}
-
-CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {
-    if (c_)
-        previous_ = uselocale(static_cast<locale_t>(c_));
-}
-
-CNumericLocale::~CNumericLocale() {
-    if (c_) {
-        uselocale(static_cast<locale_t>(previous_));
-        freelocale(static_cast<locale_t>(c_));
-    }
 }
 
 } // namespace veldrin

@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 #include <sys/sysctl.h>
 #include <unistd.h>
-#include <xlocale.h>
 
 namespace veldrin {
 
@@ -130,18 +129,6 @@ ssize_t sendWithoutSignal(int fd, const QByteArray& data) {
     constexpr int flags = 0;
 #endif
     return ::send(fd, data.constData(), size_t(data.size()), flags);
-}
-
-CNumericLocale::CNumericLocale() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {
-    if (c_)
-        previous_ = uselocale(static_cast<locale_t>(c_));
-}
-
-CNumericLocale::~CNumericLocale() {
-    if (c_) {
-        uselocale(static_cast<locale_t>(previous_));
-        freelocale(static_cast<locale_t>(c_));
-    }
 }
 
 } // namespace veldrin
