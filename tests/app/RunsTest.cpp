@@ -196,8 +196,12 @@ TEST(RunHistory, EveryRunIsSavedAsShownListedInRecentRunsAndComesBackFromItsFile
     const auto window = h.fakes.lastWindow();
     const QString transcript = "Audit <finished> & done\n\nFinished with exit code 3.\n";
     EXPECT_EQ(window->strip, "Failed — exit code 3 · 0:00");
+    // On disk a moment later: the writer thread catches up.
     QFile saved(window->historyFile);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == transcript.toUtf8());
+    ASSERT_TRUE(test::waitUntil([&] {
+        saved.close();
+        return saved.open(QIODevice::ReadOnly) && saved.readAll() == transcript.toUtf8();
+    }));
     // Named by its start in UTC; listed by its start in local time.
     EXPECT_EQ(QFileInfo(saved).fileName(),
               QDateTime::fromMSecsSinceEpoch(h.fakes.now.time_since_epoch().count(), Qt::UTC)

@@ -12,7 +12,12 @@ using TestApplication = QCoreApplication;
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
+    // Line by line even into ctest's pipe, so that a test killed for taking
+    // too long still shows how far it got.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Without one, Qt (here and in the veldrin programs the tests start) makes

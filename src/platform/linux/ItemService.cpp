@@ -112,9 +112,17 @@ ItemService::ItemService(BusConnection& bus, TrayState& state, const QString& se
                       .arg(QString::fromLatin1(kdeSettingsInterface)));
     bus_.addMatch(QStringLiteral("type='signal',interface='%1',member='PropertyChanged'")
                       .arg(QString::fromLatin1(xfconfInterface)));
+}
+
+void ItemService::start() {
+    started_ = true;
     BusMessage hasOwner = methodCall(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "NameHasOwner");
     bus::append(hasOwner.get(), QString::fromLatin1(watcherService));
-    bus_.call(hasOwner, callTimeoutMs, [this](DBusMessage* reply) {
+    bus_.call(hasOwner, callTimeoutMs, [this, generation = watcherGeneration_](DBusMessage* reply) {
+        // A watcher that came (or went) meanwhile has been dealt with; a
+        // second registration would only make the panel read the item twice.
+        if (generation != watcherGeneration_)
+            return;
         dbus_bool_t owned = FALSE;
         if (!isError(reply))
             dbus_message_get_args(reply, nullptr, DBUS_TYPE_BOOLEAN, &owned, DBUS_TYPE_INVALID);
@@ -273,7 +281,7 @@ void ItemService::busSignal(DBusMessage* signal) {
         const QString name = in.readString();
         in.readString();
         const QString owner = in.readString();
-        if (name != QLatin1String(watcherService))
+        if (name != QLatin1String(watcherService) || !started_)
             return;
         ++watcherGeneration_;
         retry_->stop();

@@ -41,6 +41,9 @@ public:
     static constexpr std::chrono::milliseconds recolourAfter{1000};
 
 public Q_SLOTS:
+    // Registers the item with the watcher there is, and with every one that
+    // comes later.
+    void start();
     void iconChanged();
     void toolTipChanged();
     // A host (by its bus name) is opening the menu.
@@ -89,6 +92,7 @@ private:
     // Goes up whenever the watcher's name changes hands: an answer from a
     // watcher that has since gone says nothing about the current one.
     quint64 watcherGeneration_ = 0;
+    bool started_ = false;
     bool complained_ = false;
     bool confirmed_ = false;
     bool readSinceRegistering_ = false;

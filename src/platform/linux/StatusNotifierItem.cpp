@@ -4,6 +4,8 @@
 #include "platform/linux/DBusMenu.h"
 #include "platform/linux/MenuExport.h"
 
+#include <QTimer>
+
 #include <unistd.h>
 
 namespace veldrin {
@@ -84,6 +86,11 @@ StatusNotifierItem::StatusNotifierItem(const QByteArray& busAddress, const QStri
                 if (registered_ && registered_ != was)
                     Q_EMIT registeredChanged(*registered_);
             });
+    // A host reads the item and its menu the moment it registers, and a
+    // host that finds it without an icon or a menu may keep it that way
+    // (or drop it): it registers at the next turn of the event loop, once
+    // whoever made it has given it its icon, tooltip and menu.
+    QTimer::singleShot(0, this, [this] { QMetaObject::invokeMethod(service_, &ItemService::start); });
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
