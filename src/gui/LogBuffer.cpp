@@ -38,6 +38,9 @@ constexpr int linesPerBlock = 8;
 // pieces of 4096 characters made that a stretch of 60 to 110 ms over a
 // gigabyte without a line break; at this size it is about a screenful.
 constexpr qsizetype pieceChars = 1024;
+// A piece ends after a space where one comes within this many characters of
+// its size, so that its forced break falls between words, as a wrap would.
+constexpr qsizetype pieceSlack = 128;
 
 // The window keeps the end of a huge transcript (its history file keeps it
 // all); the start goes a megabyte at a time, not a few lines every turn.
@@ -118,7 +121,8 @@ void LineGrouper::rewrite(const QString& text, std::deque<DisplayPiece>& out) {
             continue;
         }
         // Never between the halves of a surrogate pair.
-        if (lineLength >= pieceChars && !ch.isLowSurrogate()) {
+        if (lineLength >= pieceChars && !ch.isLowSurrogate() &&
+            (afterSpace || lineLength >= pieceChars + pieceSlack)) {
             cuts.push_back(next - start);
             lineLength = 0;
             linesInBlock = 0;
@@ -127,6 +131,7 @@ void LineGrouper::rewrite(const QString& text, std::deque<DisplayPiece>& out) {
         *next++ = ch;
         ++lineLength;
         ++charsInBlock;
+        afterSpace = c == u' ' || c == u'\t';
     }
     const qsizetype size = next - start;
     if (cuts.empty()) {

@@ -36,7 +36,8 @@ struct DisplayPiece {
 // Turns all but every few line ends into soft line breaks (U+2028, which
 // look, wrap and copy like line feeds), because the document pays for every
 // block far more than for its characters; and cuts a long line into pieces of
-// a fixed size, because a block is laid out again whole each time it grows.
+// about a fixed size, between words where it can, because a block is laid out
+// again whole each time it grows.
 // Carriage returns end a line as the view would treat them anyway (CR LF is
 // one line end, even when the two arrive in different pieces).
 class LineGrouper {
@@ -48,6 +49,7 @@ private:
     qsizetype charsInBlock = 0;
     qsizetype lineLength = 0;
     bool afterCarriageReturn = false;
+    bool afterSpace = false;
 };
 
 // Pieces waiting for the main thread. append() runs on reader threads while

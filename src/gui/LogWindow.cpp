@@ -115,11 +115,11 @@ void ThemeAwareTextView::applySystemColours() {
     setPalette(pal);
 }
 
-TranscriptWindow::TranscriptWindow(const QString& title, Alerts& alerts)
+TranscriptWindow::TranscriptWindow(const QString& title, Alerts& shownAlerts)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view(new ThemeAwareTextView(this)), runStrip(new RunStrip(this)), bar(new FindBar(view, this)),
-      plainTitle(title), alerts(alerts) {
+      plainTitle(title), alerts(shownAlerts) {
     QAccessible::installFactory(accessibleWindow); // once; later calls change nothing
     // Closing only hides the window while a LogWindow refers to it (see
     // closeEvent), and never stops the run.

@@ -475,6 +475,22 @@ TEST(LogWindow, AMegabyteLineWithoutBreaksArrivesWhole) {
     reader.join();
     ASSERT_TRUE(whole);
     EXPECT_TRUE(log.transcript() == line + "\nnext\n");
+
+    // Where a long line has spaces, the breaks it is shown with fall between words.
+    QString words;
+    while (words.size() < 20000)
+        words += QStringLiteral("sync conflict resolved ");
+    log.append(words + "\n");
+    ASSERT_TRUE(waitUntil([&] { return log.transcript().endsWith(words + "\n"); }));
+    int cuts = 0;
+    QTextBlock last = log.textView()->document()->lastBlock();
+    while (last.text().isEmpty())
+        last = last.previous();
+    for (QTextBlock b = last; !b.previous().text().contains(','); b = b.previous()) {
+        ++cuts;
+        EXPECT_TRUE(b.previous().text().endsWith(' ')) << b.previous().text().right(20).toStdString();
+    }
+    EXPECT_GE(cuts, 15);
     closeAndReap(log.window());
 }
 
