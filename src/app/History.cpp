@@ -17,10 +17,10 @@ namespace {
 // How much of a saved transcript a window reopened from it is fed, in pieces:
 // the window keeps the end of it and says where the whole is.
 constexpr qint64 reopenPieceBytes = 1024 * 1024;
-// Only the end of a long one is read: more than a window keeps (8 Mi
+// Only the end of a long one is read: more than a window keeps (4 Mi
 // characters, at most three bytes each), so that it still drops the start
 // itself and names the file that holds the whole.
-constexpr qint64 reopenTailBytes = 25 * 1024 * 1024;
+constexpr qint64 reopenTailBytes = 13 * 1024 * 1024;
 
 QString notificationBody(const RunOutcome& outcome, const QString& lastLine) {
     QString body = outcome.exitCode ? QStringLiteral("Exit code ") + QString::number(*outcome.exitCode) +

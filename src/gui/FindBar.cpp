@@ -25,7 +25,7 @@ namespace {
 
 // A slice of a pass reads about this much of the transcript, a few
 // milliseconds' work; the rest follows on the next turns of the event loop.
-// So a count never holds up typing, even in a window of 8 MiB.
+// So a count never holds up typing, even in a full window (4 MiB).
 constexpr int sliceChars = 512 * 1024;
 // Output arriving while the bar is open is counted again after this pause
 // (and after the pass under way), not on every turn it arrives in.

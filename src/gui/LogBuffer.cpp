@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -13,7 +14,7 @@
 #include <QTextDocument>
 #include <QThread>
 
-#include <vector>
+#include <functional>
 
 namespace veldrin {
 
@@ -30,22 +31,20 @@ constexpr qsizetype maxCharsPerFlush = 256 * 1024;
 constexpr qint64 flushBudgetMs = 14;
 // Below this a batch always goes in whole, however slow the turn.
 constexpr qsizetype minCharsPerFlush = 64 * 1024;
-
-constexpr int linesPerBlock = 8;
-// A display piece of a long line, and the size past which a line end always
-// starts a new block. The view lays out whole blocks, so following the end
-// of a long line lays out as many pieces as fill the screen each turn:
-// pieces of 4096 characters made that a stretch of 60 to 110 ms over a
-// gigabyte without a line break; at this size it is about a screenful.
-constexpr qsizetype pieceChars = 1024;
-// A piece ends after a space where one comes within this many characters of
-// its size, so that its forced break falls between words, as a wrap would.
-constexpr qsizetype pieceSlack = 128;
+// Qt repaints what a turn changed in the next one, which would also flush
+// again. After a flush this long (laying out a long line's end, compacting
+// the document), the next flush waits a turn so that the repaint has one of
+// its own; after a shorter one the two share a turn, which streams ordinary
+// text faster.
+constexpr qint64 repaintApartMs = 10;
 
 // The window keeps the end of a huge transcript (its history file keeps it
-// all); the start goes a megabyte at a time, not a few lines every turn.
-constexpr int maxShownChars = 8 * 1024 * 1024;
-constexpr int dropSlack = 1024 * 1024;
+// all); the start goes half a megabyte at a time, not a few lines every turn.
+// Now and then the document compacts its buffer, a copy of all it holds, in
+// whichever turn fills it: about 15 ms at this size. At 8 MiB it took 25 ms,
+// and a slow spell of the machine made that turn over 50 ms.
+constexpr int maxShownChars = 4 * 1024 * 1024;
+constexpr int dropSlack = 512 * 1024;
 
 // Another thread's append() waits while this much is pending (a few turns'
 // worth), so a flood stays in the controller's pipe rather than in memory.
@@ -58,6 +57,40 @@ constexpr int stallLimitMs = 1000;
 // Block marks (QTextBlock::userState).
 constexpr int continuationState = 1; // goes on with the line of the block before
 constexpr int noticeState = 2;       // the notice, not part of the transcript
+
+// An event that runs a function where it is delivered. Posted at a low
+// priority, it comes after the repaint a flush asked for, which Qt posts at
+// the same priority just before.
+class CallEvent : public QEvent {
+public:
+    explicit CallEvent(std::function<void()> f) : QEvent(kind()), call(std::move(f)) {}
+    static QEvent::Type kind() {
+        static const auto type = QEvent::Type(QEvent::registerEventType());
+        return type;
+    }
+    const std::function<void()> call;
+};
+
+class CallReceiver : public QObject {
+public:
+    using QObject::QObject;
+    bool event(QEvent* e) override {
+        if (e->type() != CallEvent::kind())
+            return QObject::event(e);
+        static_cast<CallEvent*>(e)->call();
+        return true;
+    }
+};
+
+// Main thread: runs `f` in a later turn of the event loop than the repaint
+// of what the current one changed.
+void callAfterRepaint(std::function<void()> f) {
+    QCoreApplication* app = QCoreApplication::instance();
+    static QPointer<CallReceiver> receiver;
+    if (!receiver)
+        receiver = new CallReceiver(app);
+    QCoreApplication::postEvent(receiver, new CallEvent(std::move(f)), Qt::LowEventPriority);
+}
 
 QTextCharFormat noticeFormat() {
     QTextCharFormat format;
@@ -94,61 +127,6 @@ QString earlierOutputNotice(const QString& historyFile) {
         return QStringLiteral("Earlier output is not shown here.");
     return QStringLiteral("Earlier output is not shown here; the whole transcript is in ") +
            QDir::toNativeSeparators(historyFile) + QLatin1Char('.');
-}
-
-void LineGrouper::rewrite(const QString& text, std::deque<DisplayPiece>& out) {
-    QString result(text.size(), Qt::Uninitialized);
-    QChar* const start = result.data();
-    QChar* next = start;
-    std::vector<qsizetype> cuts; // where a display piece of a long line starts
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (afterCarriageReturn && c == u'\n') {
-            afterCarriageReturn = false;
-            continue;
-        }
-        afterCarriageReturn = c == u'\r';
-        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-            lineLength = 0;
-            if (++linesInBlock < linesPerBlock && charsInBlock < pieceChars) {
-                *next++ = QChar::LineSeparator;
-                ++charsInBlock;
-            } else {
-                *next++ = QLatin1Char('\n');
-                linesInBlock = 0;
-                charsInBlock = 0;
-            }
-            continue;
-        }
-        // Never between the halves of a surrogate pair.
-        if (lineLength >= pieceChars && !ch.isLowSurrogate() &&
-            (afterSpace || lineLength >= pieceChars + pieceSlack)) {
-            cuts.push_back(next - start);
-            lineLength = 0;
-            linesInBlock = 0;
-            charsInBlock = 0;
-        }
-        *next++ = ch;
-        ++lineLength;
-        ++charsInBlock;
-        afterSpace = c == u' ' || c == u'\t';
-    }
-    const qsizetype size = next - start;
-    if (cuts.empty()) {
-        result.truncate(size);
-        if (!result.isEmpty())
-            out.push_back({std::move(result), false});
-        return;
-    }
-    qsizetype from = 0;
-    bool continues = false;
-    for (const qsizetype cut : cuts) {
-        if (cut > from)
-            out.push_back({result.sliced(from, cut - from), continues});
-        from = cut;
-        continues = true;
-    }
-    out.push_back({result.sliced(from, size - from), true});
 }
 
 std::shared_ptr<LogBuffer> LogBuffer::create(QPlainTextEdit* view) {
@@ -224,11 +202,18 @@ void LogBuffer::postFlush() {
         app, [self = shared_from_this()] { self->flush(); }, Qt::QueuedConnection);
 }
 
+// Main thread. The next flush, a turn after the repaint of this one's changes.
+void LogBuffer::postFlushAfterRepaint() {
+    callAfterRepaint([self = shared_from_this()] { self->postFlush(); });
+}
+
 // Main thread. Inserts what has arrived as one edit block, so the view lays
 // out and scrolls once however many pieces it holds; stops at the size cap or
 // the time budget and leaves the rest to the next turn. A window grown past
 // its limit drops its start first, in a turn of its own.
 void LogBuffer::flush() {
+    QElapsedTimer took;
+    took.start();
     QTextCursor cursor;
     // The user decides by scrolling: at the end the view follows the output,
     // anywhere else it holds still. (The view moves its scroll bar without a
@@ -292,7 +277,9 @@ void LogBuffer::flush() {
         followEnd(atEnd);
         adjusting = false;
     }
-    if (more)
+    if (more && took.elapsed() >= repaintApartMs)
+        postFlushAfterRepaint();
+    else if (more)
         postFlush();
 }
 

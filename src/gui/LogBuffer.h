@@ -5,6 +5,8 @@
 // pieces, the start dropped once the window holds too much, and the end
 // followed only while the user is there.
 
+#include "gui/LineGrouper.h"
+
 #include <QMutex>
 #include <QPointer>
 #include <QString>
@@ -26,31 +28,6 @@ bool startDropped(const QTextDocument& document);
 
 // The first line of a window that no longer holds the start of its transcript.
 QString earlierOutputNotice(const QString& historyFile);
-
-// Text as the view takes it, in the order it arrived.
-struct DisplayPiece {
-    QString text;
-    bool continuesLine = false; // starts a block of its own that goes on with the line before
-};
-
-// Turns all but every few line ends into soft line breaks (U+2028, which
-// look, wrap and copy like line feeds), because the document pays for every
-// block far more than for its characters; and cuts a long line into pieces of
-// about a fixed size, between words where it can, because a block is laid out
-// again whole each time it grows.
-// Carriage returns end a line as the view would treat them anyway (CR LF is
-// one line end, even when the two arrive in different pieces).
-class LineGrouper {
-public:
-    void rewrite(const QString& text, std::deque<DisplayPiece>& out);
-
-private:
-    int linesInBlock = 0;
-    qsizetype charsInBlock = 0;
-    qsizetype lineLength = 0;
-    bool afterCarriageReturn = false;
-    bool afterSpace = false;
-};
 
 // Pieces waiting for the main thread. append() runs on reader threads while
 // the view lives on the main thread, so this is the one place where two
@@ -75,6 +52,7 @@ private:
     explicit LogBuffer(QPlainTextEdit* textView) : view(textView) {}
     void watchScrolling();
     void postFlush();
+    void postFlushAfterRepaint();
     void flush();
     DisplayPiece takeFront(qsizetype room);
     bool dropStart(bool atEnd); // whether it dropped anything
