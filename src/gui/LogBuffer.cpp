@@ -32,10 +32,10 @@ constexpr qint64 flushBudgetMs = 14;
 // Below this a batch always goes in whole, however slow the turn.
 constexpr qsizetype minCharsPerFlush = 64 * 1024;
 // Qt repaints what a turn changed in the next one, which would also flush
-// again. After a flush this long (laying out a long line's end, compacting
-// the document), the next flush waits a turn so that the repaint has one of
-// its own; after a shorter one the two share a turn, which streams ordinary
-// text faster.
+// again. After a flush this long (compacting the document), or one that went
+// on with a long line (whose end is costly to lay out and to draw), the next
+// flush waits a turn so that the repaint has one of its own; otherwise the
+// two share a turn, which streams ordinary text faster.
 constexpr qint64 repaintApartMs = 10;
 
 // The window keeps the end of a huge transcript (its history file keeps it
@@ -225,7 +225,7 @@ void LogBuffer::flush() {
         if (view->document()->characterCount() > maxShownChars + dropSlack && dropStart(atEnd)) {
             followEnd(atEnd);
             adjusting = false;
-            postFlush();
+            postFlushAfterRepaint(); // the whole view moved
             return;
         }
         // A cursor of our own leaves the user's selection alone, and
@@ -241,6 +241,7 @@ void LogBuffer::flush() {
     spent.start();
     qsizetype room = maxCharsPerFlush;
     bool more = false;
+    bool longLine = false;
     for (;;) {
         DisplayPiece piece;
         {
@@ -266,6 +267,7 @@ void LogBuffer::flush() {
         room -= piece.text.size();
         if (!view)
             continue;
+        longLine = longLine || piece.continuesLine;
         if (piece.continuesLine) {
             cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
             cursor.block().setUserState(continuationState);
@@ -277,7 +279,7 @@ void LogBuffer::flush() {
         followEnd(atEnd);
         adjusting = false;
     }
-    if (more && took.elapsed() >= repaintApartMs)
+    if (more && (longLine || took.elapsed() >= repaintApartMs))
         postFlushAfterRepaint();
     else if (more)
         postFlush();
