@@ -50,21 +50,27 @@ QString systemError() {
     return QString::fromLocal8Bit(strerror(errno));
 }
 
-// One line from a client that has connected, read within a short wait.
-QByteArray readRequest(int client) {
+// What the other end writes, up to its first line end, within `waitMs`.
+QByteArray readLine(int fd, int waitMs) {
     QByteArray line;
     QElapsedTimer waited;
     waited.start();
-    while (!line.contains('\n') && line.size() < 4096 && waited.elapsed() < 200) {
-        pollfd p{client, POLLIN, 0};
-        if (poll(&p, 1, int(200 - waited.elapsed())) <= 0)
+    while (!line.contains('\n') && line.size() < 4096 && waited.elapsed() < waitMs) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, int(waitMs - waited.elapsed())) <= 0)
             break;
         char buffer[512];
-        const ssize_t n = ::read(client, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0)
             break;
         line.append(buffer, qsizetype(n));
     }
+    return line;
+}
+
+// One line from a client that has connected, read within a short wait.
+QByteArray readRequest(int client) {
+    const QByteArray line = readLine(client, 200);
     return line.left(line.indexOf('\n'));
 }
 
@@ -157,19 +163,7 @@ bool askToOpenMenu(QString* why) {
         line += ' ' + token;
     line += '\n';
     bool answered = sendWithoutSignal(fd, line) == line.size();
-    QByteArray reply;
-    QElapsedTimer waited;
-    waited.start();
-    while (answered && !reply.endsWith('\n') && waited.elapsed() < answerWaitMs) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, int(answerWaitMs - waited.elapsed())) <= 0)
-            break;
-        char buffer[64];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        reply.append(buffer, qsizetype(n));
-    }
+    const QByteArray reply = answered ? readLine(fd, answerWaitMs) : QByteArray();
     close(fd);
     if (reply != shown) {
         *why = QStringLiteral("it did not answer");
